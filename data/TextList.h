@@ -1,0 +1,19 @@
+#pragma once
+
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace zevlo {
+
+// An ordered list of 8-bit text lines, as Settings.ini, log.txt and the CSV export hold them.
+using TextList = std::vector<std::string>;
+
+// Lines end at CR LF, a lone CR or a lone LF; a final line without a break is read;
+// a NUL byte ends the text.
+TextList SplitLines(std::string_view text);
+
+// Every line, the last included, followed by CR LF.
+std::string JoinLines(const TextList& lines);
+
+} // namespace zevlo

@@ -1,0 +1,64 @@
+#pragma once
+
+#include "engine/Endpoints.h"
+#include "platform/ProcessRunner.h"
+
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace zevlo {
+
+class Tdm;
+
+// One HTTP request as curl's argument list. Credentials never stand in the arguments:
+// they travel as a curl config line on standard input (`input`).
+struct CurlCommand {
+    std::vector<std::string> args;
+    std::optional<std::string> input;
+    std::string error; // not empty: the request cannot be sent; the text says why
+
+    // The arguments as one readable command line (for logs and tests; no credentials).
+    std::string CommandLine() const;
+};
+
+// The check-and-update cycle: learns the public address, compares it with FSET_LAST_IP
+// and tells the service when it changed. Never throws; every outcome is logged in `dm`.
+class Engine {
+public:
+    Engine(Tdm& dm, const IEndpointSource& endpoints, platform::IProcessRunner& runner, INotifier& notifier,
+           std::string programDir);
+
+    CurlCommand BuildCurlCommand(RequestKind kind) const;
+    std::string RunCommand(const CurlCommand& command);
+    // True only when a new, valid address differs from FSET_LAST_IP.
+    bool CheckPublicIP();
+    void UpdateIP();
+
+    // CheckPublicIP, then UpdateIP on a change. False, starting nothing, while another
+    // check runs or one of its boxes is open.
+    bool CheckAndUpdate();
+    // CheckPublicIP, then UpdateIP whatever it found. False when a check is running.
+    bool ForceUpdate();
+    bool Busy() const { return busy_; }
+
+    // Termination: the running cycle sends no further request and shows no further box.
+    void Abandon() { abandoned_ = true; }
+    bool Abandoned() const { return abandoned_; }
+
+private:
+    void Log(const std::string& type, const std::string& data);
+    void Show(MessageKind kind, const std::string& text);
+    void SaveSettingsNow();
+
+    Tdm& dm_;
+    const IEndpointSource& endpoints_;
+    platform::IProcessRunner& runner_;
+    INotifier& notifier_;
+    std::string programDir_;
+    bool busy_ = false;
+    bool abandoned_ = false;
+    bool fileErrorShown_ = false;
+};
+
+} // namespace zevlo

@@ -1,0 +1,13 @@
+#pragma once
+
+#include "data/TextList.h"
+
+namespace zevlo {
+
+// The log lines as CSV: the header "Timestamp,Type,Data", then per line the text before
+// the first TAB, the type up to the first blank after it, and the rest without its leading
+// blanks; fields holding a comma, a double quote, CR or LF are quoted (RFC 4180).
+// Every line ends in CR LF.
+std::string LogToCsv(const TextList& logLines);
+
+} // namespace zevlo

@@ -1,0 +1,25 @@
+#pragma once
+
+#include <string>
+#include <string_view>
+
+namespace zevlo::platform {
+
+// True when something (file, folder, link target) exists at the path.
+bool PathExists(const std::string& path);
+// True when a regular file (after following links) exists at the path.
+bool FileExists(const std::string& path);
+
+// The whole file as bytes. Throws FileError "Cannot open file \"path\". <system text>".
+std::string ReadWholeFile(const std::string& path);
+
+// Writes the bytes to a temporary file in the same folder, flushes it to disk and
+// renames it over `path`, so a failed save leaves the old file whole. With
+// ownerOnly a new file is readable by its owner alone. Throws FileError
+// "Cannot create file \"path\". <system text>"; the temporary file is removed.
+void ReplaceFileAtomically(const std::string& path, std::string_view bytes, bool ownerOnly);
+
+// The system's text for an error number (errno / GetLastError).
+std::string SystemErrorText(int error);
+
+} // namespace zevlo::platform

@@ -1,0 +1,7 @@
+#include "platform/Paths.h"
+
+namespace zevlo::platform {
+
+const char* PathSeparator() { return "/"; }
+
+} // namespace zevlo::platform
