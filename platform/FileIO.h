@@ -13,9 +13,11 @@ bool FileExists(const std::string& path);
 // The whole file as bytes. Throws FileError "Cannot open file \"path\". <system text>".
 std::string ReadWholeFile(const std::string& path);
 
-// Writes the bytes to a temporary file in the same folder, flushes it to disk and
-// renames it over `path`, so a failed save leaves the old file whole. With
-// ownerOnly a new file is readable by its owner alone. Throws FileError
+// Writes the bytes to a temporary file in the same folder (`path` + ".tmp"), flushes it
+// to disk and renames it over `path`, so a failed save leaves the old file whole. With
+// ownerOnly a new file is readable by its owner alone and an existing one loses any
+// access of others; otherwise an existing file keeps its permissions. A symbolic link
+// at `path` is written through: its target is replaced, the link stays. Throws FileError
 // "Cannot create file \"path\". <system text>"; the temporary file is removed.
 void ReplaceFileAtomically(const std::string& path, std::string_view bytes, bool ownerOnly);
 
