@@ -1,0 +1,280 @@
+#include "data/Tdm.h"
+
+#include "platform/DateTime.h"
+#include "platform/FileError.h"
+#include "platform/FileIO.h"
+
+#include <iostream>
+#include <limits>
+#include <utility>
+
+namespace zevlo {
+
+namespace {
+
+char UpperAscii(char c) {
+    return c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c;
+}
+
+bool SameNameIgnoringCase(std::string_view a, std::string_view b) {
+    if (a.size() != b.size())
+        return false;
+    for (std::size_t i = 0; i < a.size(); ++i)
+        if (UpperAscii(a[i]) != UpperAscii(b[i]))
+            return false;
+    return true;
+}
+
+// True when the line is "name=..." for the name; lines without "=" never match.
+bool LineHasName(const std::string &line, const std::string &name) {
+    const auto equals = line.find('=');
+    return equals != std::string::npos && SameNameIgnoringCase(std::string_view(line).substr(0, equals), name);
+}
+
+int DigitValue(char c, bool hex) {
+    if (c >= '0' && c <= '9')
+        return c - '0';
+    if (hex && c >= 'a' && c <= 'f')
+        return c - 'a' + 10;
+    if (hex && c >= 'A' && c <= 'F')
+        return c - 'A' + 10;
+    return -1;
+}
+
+} // namespace
+
+bool ParseSettingsInt(const std::string &text, std::int32_t &value) {
+    std::size_t i = 0;
+    while (i < text.size() && (text[i] == ' ' || text[i] == '\t'))
+        ++i;
+    bool negative = false;
+    if (i < text.size() && (text[i] == '+' || text[i] == '-'))
+        negative = text[i++] == '-';
+    bool hex = false;
+    if (i < text.size() && (text[i] == '$' || text[i] == 'x' || text[i] == 'X')) {
+        hex = true;
+        ++i;
+    } else if (i + 1 < text.size() && text[i] == '0' && (text[i + 1] == 'x' || text[i + 1] == 'X')) {
+        hex = true;
+        i += 2;
+    }
+    if (i == text.size())
+        return false; // nothing, a sign alone or a prefix alone
+    // The magnitude may reach 2^31 only for a negative number.
+    const std::int64_t limit = std::int64_t{std::numeric_limits<std::int32_t>::max()} + (negative ? 1 : 0);
+    const int base = hex ? 16 : 10;
+    std::int64_t magnitude = 0;
+    for (; i < text.size(); ++i) {
+        const int digit = DigitValue(text[i], hex);
+        if (digit < 0)
+            return false;
+        magnitude = magnitude * base + digit;
+        if (magnitude > limit)
+            return false;
+    }
+    value = static_cast<std::int32_t>(negative ? -magnitude : magnitude);
+    return true;
+}
+
+Tdm::Tdm(Clock clock) : clock_(clock ? std::move(clock) : Clock(std::chrono::system_clock::now)) {}
+
+Tdm::~Tdm() {
+    try {
+        SaveSettings();
+    } catch (const std::exception &error) {
+        std::cerr << error.what() << '\n';
+    } catch (...) {
+        std::cerr << "Cannot save the settings.\n";
+    }
+    try {
+        SaveLog();
+    } catch (const std::exception &error) {
+        std::cerr << error.what() << '\n';
+    } catch (...) {
+        std::cerr << "Cannot save the log.\n";
+    }
+}
+
+void Tdm::LoadSettings() {
+    if (!platform::PathExists(SettingsFile))
+        return;
+    std::string bytes;
+    try {
+        bytes = platform::ReadWholeFile(SettingsFile);
+    } catch (const FileError &) {
+        settingsUnreadable_ = true;
+        throw;
+    }
+    // Reading was the only step that can fail; the fields change only after it.
+    SettingsList = SplitLines(bytes);
+    settingsUnreadable_ = false;
+
+    FSET_FrmX = GetInt("FSET_FrmX", -1);
+    FSET_FrmY = GetInt("FSET_FrmY", -1);
+    FMaxLog = GetInt("FMaxLog", 500);
+    FSET_Hostname = GetStr("FSET_Hostname", "-");
+    FSET_LAST_IP = GetStr("FSET_LAST_IP", "");
+    FSET_Interval = GetInt("FSET_Interval", 5);
+    FSET_StartWithWindows = GetBool("FSET_StartWithWindows", false);
+    FSET_User = GetStr("FSET_User", "");
+    FSET_Pass = GetStr("FSET_Pass", "");
+    FSET_FirstRun = GetBool("FSET_FirstRun", false);
+    FSET_Enabled = GetBool("FSET_Enabled", false);
+    FSET_RememberPaused = GetBool("FSET_RememberPaused", false);
+    FSET_StateIsPaused = GetBool("FSET_StateIsPaused", false);
+    FSET_UPD_Protocol = GetInt("FSET_UPD_Protocol", 0);
+    FSET_UPD_Method = GetInt("FSET_UPD_Method", 0);
+    FSET_UPD_Auth = GetInt("FSET_UPD_Auth", 0);
+    FSET_UPD_Port = GetStr("FSET_UPD_Port", "");
+    FSET_UPD_Server = GetStr("FSET_UPD_Server", "");
+    FSET_UPD_BaseURI = GetStr("FSET_UPD_BaseURI", "");
+    FSET_CIP_Protocol = GetInt("FSET_CIP_Protocol", 0);
+    FSET_CIP_Method = GetInt("FSET_CIP_Method", 0);
+    FSET_CIP_Auth = GetInt("FSET_CIP_Auth", 1);
+    FSET_CIP_Server = GetStr("FSET_CIP_Server", "");
+    FSET_CIP_Port = GetStr("FSET_CIP_Port", "");
+    FSET_CIP_BaseURI = GetStr("FSET_CIP_BaseURI", "");
+    FSET_CIP_CHKCUSTOM = GetBool("FSET_CIP_CHKCUSTOM", false);
+    FSET_CIP_CUSTOMSCRIPT = GetStr("FSET_CIP_CUSTOMSCRIPT", "");
+}
+
+bool Tdm::SaveSettings(bool overwriteUnreadable) {
+    if (SettingsFile.empty() || (settingsUnreadable_ && !overwriteUnreadable))
+        return false;
+
+    SetInt("FMaxLog", FMaxLog);
+    SetStr("FSET_LAST_IP", FSET_LAST_IP);
+    SetInt("FSET_FrmX", FSET_FrmX);
+    SetInt("FSET_FrmY", FSET_FrmY);
+    SetInt("FSET_Interval", FSET_Interval);
+    SetBool("FSET_StartWithWindows", FSET_StartWithWindows);
+    SetStr("FSET_User", FSET_User);
+    SetStr("FSET_Pass", FSET_Pass);
+    SetStr("FSET_Hostname", FSET_Hostname);
+    SetBool("FSET_FirstRun", FSET_FirstRun);
+    SetBool("FSET_Enabled", FSET_Enabled);
+    SetBool("FSET_RememberPaused", FSET_RememberPaused);
+    SetBool("FSET_StateIsPaused", FSET_StateIsPaused);
+    SetInt("FSET_UPD_Protocol", FSET_UPD_Protocol);
+    SetStr("FSET_UPD_Port", FSET_UPD_Port);
+    SetStr("FSET_UPD_Server", FSET_UPD_Server);
+    SetStr("FSET_UPD_BaseURI", FSET_UPD_BaseURI);
+    SetInt("FSET_UPD_Method", FSET_UPD_Method);
+    SetInt("FSET_UPD_Auth", FSET_UPD_Auth);
+    SetInt("FSET_CIP_Protocol", FSET_CIP_Protocol);
+    SetStr("FSET_CIP_Port", FSET_CIP_Port);
+    SetStr("FSET_CIP_BaseURI", FSET_CIP_BaseURI);
+    SetInt("FSET_CIP_Method", FSET_CIP_Method);
+    SetInt("FSET_CIP_Auth", FSET_CIP_Auth);
+    SetStr("FSET_CIP_Server", FSET_CIP_Server);
+    SetBool("FSET_CIP_CHKCUSTOM", FSET_CIP_CHKCUSTOM);
+    SetStr("FSET_CIP_CUSTOMSCRIPT", FSET_CIP_CUSTOMSCRIPT);
+
+    platform::ReplaceFileAtomically(SettingsFile, JoinLines(SettingsList), true);
+    settingsUnreadable_ = false; // the file now holds what this run knows
+    return true;
+}
+
+void Tdm::SetStr(const std::string &name, const std::string &value) {
+    if (value.empty()) {
+        // Every line of the name goes: removing only the first would let a duplicate
+        // further down take its place at the next load.
+        std::erase_if(SettingsList, [&](const std::string &line) { return LineHasName(line, name); });
+        return;
+    }
+    std::string line = name + "=" + value;
+    for (auto &existing : SettingsList) {
+        if (LineHasName(existing, name)) {
+            existing = std::move(line);
+            return;
+        }
+    }
+    SettingsList.push_back(std::move(line));
+}
+
+void Tdm::SetBool(const std::string &name, bool value) {
+    SetStr(name, value ? "TRUE" : "FALSE");
+}
+
+void Tdm::SetInt(const std::string &name, std::int32_t value) {
+    SetStr(name, std::to_string(value));
+}
+
+std::string Tdm::GetStr(const std::string &name, const std::string &def) const {
+    for (const auto &line : SettingsList) {
+        if (LineHasName(line, name)) {
+            std::string value = line.substr(line.find('=') + 1);
+            return value.empty() ? def : value;
+        }
+    }
+    return def;
+}
+
+bool Tdm::GetBool(const std::string &name, bool def) const {
+    const std::string value = GetStr(name, "");
+    if (value.empty())
+        return def;
+    std::string upper;
+    upper.reserve(value.size());
+    for (char c : value)
+        upper += UpperAscii(c);
+    return upper != "FALSE";
+}
+
+std::int32_t Tdm::GetInt(const std::string &name, std::int32_t def) const {
+    std::int32_t value = 0;
+    return ParseSettingsInt(GetStr(name, ""), value) ? value : def;
+}
+
+void Tdm::LoadLog(bool trim) {
+    if (!platform::PathExists(LogFile))
+        return;
+    std::string bytes;
+    try {
+        bytes = platform::ReadWholeFile(LogFile);
+    } catch (const FileError &) {
+        logUnreadable_ = true;
+        throw;
+    }
+    LogLines = SplitLines(bytes);
+    logUnreadable_ = false;
+    if (trim)
+        TrimLog();
+}
+
+void Tdm::AddLog(const std::string &type, const std::string &data) {
+    LogLines.push_back(LogTimestamp(clock_()) + "\t" + type + " " + data);
+    TrimLog();
+    SaveLog();
+}
+
+void Tdm::SaveLog() {
+    if (LogFile.empty() || logUnreadable_)
+        return;
+    platform::ReplaceFileAtomically(LogFile, JoinLines(LogLines), false);
+}
+
+std::string Tdm::GetUserAgent() const {
+    // Put in as text, never as a format: a "%" in the user name stays as it is.
+    return "Zevlo - Windows DDNS Client by Tarvenic [" + FSET_User + "] - v3.0";
+}
+
+std::string Tdm::LogTimestamp(std::chrono::system_clock::time_point when) {
+    const std::tm local = platform::ToLocalTime(when);
+    std::string text = platform::ShortDateText(local);
+    if (local.tm_hour != 0 || local.tm_min != 0 || local.tm_sec != 0)
+        text += " " + platform::LongTimeText(local);
+    return text;
+}
+
+void Tdm::TrimLog() {
+    if (FMaxLog <= 0) {
+        LogLines.clear();
+        return;
+    }
+    const auto bound = static_cast<std::size_t>(FMaxLog);
+    if (LogLines.size() > bound)
+        LogLines.erase(LogLines.begin(), LogLines.begin() + static_cast<std::ptrdiff_t>(LogLines.size() - bound));
+}
+
+} // namespace zevlo
