@@ -21,7 +21,7 @@ TEST(TextList, SplitsOnEveryKindOfLineEnd) {
         {"\r\n", {""}},
         {std::string("a\r\nb\0c\r\nd", 9), {"a", "b"}},
     };
-    for (const auto& c : cases)
+    for (const auto &c : cases)
         EXPECT_EQ(SplitLines(c.text), c.lines) << testing::PrintToString(c.text);
 }
 

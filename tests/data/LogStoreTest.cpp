@@ -1,0 +1,194 @@
+#include "data/Tdm.h"
+#include "platform/FileError.h"
+#include "tests/data/TestFiles.h"
+
+#include <gtest/gtest.h>
+
+#include <ctime>
+#include <filesystem>
+#include <limits>
+
+using zevlo::FileError;
+using zevlo::Tdm;
+using zevlo::TextList;
+using zevlo::test::ReadBytes;
+using zevlo::test::TempFolder;
+using zevlo::test::WriteBytes;
+using TimePoint = std::chrono::system_clock::time_point;
+
+namespace {
+
+// A moment of the local calendar (the platform formats local time).
+TimePoint LocalMoment(int year, int month, int day, int hour, int minute, int second) {
+    std::tm local{};
+    local.tm_year = year - 1900;
+    local.tm_mon = month - 1;
+    local.tm_mday = day;
+    local.tm_hour = hour;
+    local.tm_min = minute;
+    local.tm_sec = second;
+    local.tm_isdst = -1;
+    return std::chrono::system_clock::from_time_t(std::mktime(&local));
+}
+
+class LogStore : public testing::Test {
+protected:
+    TempFolder folder;
+    std::string logPath = folder.file("log.txt");
+    TimePoint now = LocalMoment(2026, 12, 8, 13, 45, 30);
+    Tdm dm{[this] { return now; }};
+
+    void SetUp() override { dm.LogFile = logPath; }
+};
+
+TextList Numbered(int count) {
+    TextList lines;
+    for (int i = 1; i <= count; ++i)
+        lines.push_back("line " + std::to_string(i));
+    return lines;
+}
+
+} // namespace
+
+TEST_F(LogStore, LineIsTimestampTabTypeBlankData) {
+    dm.AddLog("Update:", "good 203.0.113.7");
+    dm.AddLog("Check: ", "198.51.100.1");
+    ASSERT_EQ(dm.LogLines.size(), 2u);
+    const std::string stamp = Tdm::LogTimestamp(now);
+    EXPECT_EQ(dm.LogLines[0], stamp + "\tUpdate: good 203.0.113.7");
+    EXPECT_EQ(dm.LogLines[1], stamp + "\tCheck:  198.51.100.1");
+    EXPECT_EQ(ReadBytes(logPath), dm.LogLines[0] + "\r\n" + dm.LogLines[1] + "\r\n");
+    // Date, one blank, time: neither part empty.
+    const auto blank = stamp.find(' ');
+    ASSERT_NE(blank, std::string::npos) << stamp;
+    EXPECT_GT(blank, 0u);
+    EXPECT_LT(blank + 1, stamp.size());
+}
+
+TEST_F(LogStore, MidnightShowsTheDateAlone) {
+    const std::string midnight = Tdm::LogTimestamp(LocalMoment(2026, 12, 8, 0, 0, 0));
+    const std::string oneSecondLater = Tdm::LogTimestamp(LocalMoment(2026, 12, 8, 0, 0, 1));
+    const std::string noon = Tdm::LogTimestamp(LocalMoment(2026, 12, 8, 12, 0, 0));
+    EXPECT_FALSE(midnight.empty());
+    EXPECT_GT(oneSecondLater.size(), midnight.size() + 1);
+    EXPECT_EQ(oneSecondLater.rfind(midnight + " ", 0), 0u) << oneSecondLater;
+    EXPECT_EQ(noon.rfind(midnight + " ", 0), 0u) << noon;
+    EXPECT_NE(noon, oneSecondLater);
+
+    now = LocalMoment(2026, 12, 8, 0, 0, 0);
+    dm.AddLog("Update:", "x");
+    EXPECT_EQ(dm.LogLines.back(), midnight + "\tUpdate: x");
+}
+
+TEST_F(LogStore, AppendDropsTheOldestBeyondTheBound) {
+    struct Case {
+        std::int32_t maxLog;
+        int held;
+        TextList kept; // before the new line
+    };
+    const Case cases[] = {
+        {3, 3, {"line 2", "line 3"}},
+        {3, 10, {"line 9", "line 10"}}, // bound lowered while more were held
+        {5, 2, {"line 1", "line 2"}},
+        {1, 4, {}},
+    };
+    for (const auto &c : cases) {
+        dm.FMaxLog = c.maxLog;
+        dm.LogLines = Numbered(c.held);
+        dm.AddLog("Update:", "new");
+        ASSERT_EQ(dm.LogLines.size(), c.kept.size() + 1) << c.maxLog << " " << c.held;
+        EXPECT_EQ(TextList(dm.LogLines.begin(), dm.LogLines.end() - 1), c.kept);
+        EXPECT_EQ(dm.LogLines.back(), Tdm::LogTimestamp(now) + "\tUpdate: new");
+        EXPECT_EQ(ReadBytes(logPath), zevlo::JoinLines(dm.LogLines));
+    }
+}
+
+TEST_F(LogStore, BoundOfZeroOrLessKeepsNothing) {
+    for (const std::int32_t maxLog : {0, -1, std::numeric_limits<std::int32_t>::min()}) {
+        dm.FMaxLog = maxLog;
+        dm.LogLines = Numbered(4);
+        dm.AddLog("Update:", "new");
+        EXPECT_TRUE(dm.LogLines.empty()) << maxLog;
+        EXPECT_EQ(ReadBytes(logPath), "") << maxLog;
+        EXPECT_TRUE(std::filesystem::exists(logPath));
+    }
+}
+
+TEST_F(LogStore, LoadTrimsToTheBoundUnlessAskedNotTo) {
+    WriteBytes(logPath, zevlo::JoinLines(Numbered(10)));
+    dm.FMaxLog = 3;
+    dm.LoadLog(false);
+    EXPECT_EQ(dm.LogLines, Numbered(10));
+    dm.LoadLog();
+    EXPECT_EQ(dm.LogLines, (TextList{"line 8", "line 9", "line 10"}));
+    EXPECT_EQ(ReadBytes(logPath), zevlo::JoinLines(Numbered(10))); // loading writes nothing
+
+    WriteBytes(logPath, "a\rb\nc\r\nd");
+    dm.FMaxLog = 500;
+    dm.LoadLog();
+    EXPECT_EQ(dm.LogLines, (TextList{"a", "b", "c", "d"}));
+}
+
+TEST_F(LogStore, MissingLogFileKeepsTheLines) {
+    dm.LogLines = {"earlier"};
+    dm.LoadLog();
+    EXPECT_EQ(dm.LogLines, TextList{"earlier"});
+    EXPECT_FALSE(std::filesystem::exists(logPath));
+}
+
+TEST_F(LogStore, EmptyLogFileNameWritesNothing) {
+    dm.LogFile.clear();
+    dm.AddLog("Update:", "in memory");
+    dm.SaveLog();
+    ASSERT_EQ(dm.LogLines.size(), 1u);
+    EXPECT_TRUE(std::filesystem::is_empty(folder.path()));
+}
+
+TEST_F(LogStore, UnreadableLogIsNotWrittenOver) {
+    std::filesystem::create_directory(logPath);
+    dm.LogLines = {"kept"};
+    try {
+        dm.LoadLog();
+        ADD_FAILURE() << "loading a folder succeeded";
+    } catch (const FileError &error) {
+        EXPECT_EQ(std::string(error.what()).rfind("Cannot open file \"" + logPath + "\". ", 0), 0u) << error.what();
+    }
+    EXPECT_EQ(dm.LogLines, TextList{"kept"});
+    // A save would fail loudly on the folder; a refused one is silent.
+    EXPECT_NO_THROW(dm.AddLog("Update:", "after"));
+    EXPECT_NO_THROW(dm.SaveLog());
+    EXPECT_EQ(dm.LogLines.size(), 2u);
+    EXPECT_TRUE(std::filesystem::is_directory(logPath));
+    EXPECT_FALSE(std::filesystem::exists(logPath + ".tmp"));
+}
+
+TEST_F(LogStore, FailedSaveKeepsTheNewLineForTheNextSave) {
+    const std::string blocked = folder.file("later/log.txt");
+    dm.LogFile = blocked;
+    try {
+        dm.AddLog("Update:", "pending");
+        ADD_FAILURE() << "saving into a missing folder succeeded";
+    } catch (const FileError &error) {
+        EXPECT_EQ(std::string(error.what()).rfind("Cannot create file \"" + blocked + "\". ", 0), 0u) << error.what();
+    }
+    ASSERT_EQ(dm.LogLines.size(), 1u);
+    std::filesystem::create_directory(folder.file("later"));
+    dm.SaveLog();
+    EXPECT_EQ(ReadBytes(blocked), dm.LogLines[0] + "\r\n");
+}
+
+TEST(UserAgent, PutsTheUserInLiterally) {
+    const struct {
+        const char *user;
+        const char *agent;
+    } cases[] = {
+        {"alice", "Zevlo - Windows DDNS Client by Tarvenic [alice] - v3.0"},
+        {"", "Zevlo - Windows DDNS Client by Tarvenic [] - v3.0"},
+        {"%s%d%n%%", "Zevlo - Windows DDNS Client by Tarvenic [%s%d%n%%] - v3.0"},
+    };
+    for (const auto &c : cases) {
+        Tdm dm;
+        dm.FSET_User = c.user;
+        EXPECT_EQ(dm.GetUserAgent(), c.agent);
+    }
+}

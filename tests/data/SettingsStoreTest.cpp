@@ -1,0 +1,495 @@
+#include "data/Tdm.h"
+#include "platform/FileError.h"
+#include "tests/data/TestFiles.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <limits>
+
+using zevlo::FileError;
+using zevlo::ParseSettingsInt;
+using zevlo::Tdm;
+using zevlo::TextList;
+using zevlo::test::ReadBytes;
+using zevlo::test::TempFolder;
+using zevlo::test::WriteBytes;
+
+namespace {
+
+class SettingsStore : public testing::Test {
+protected:
+    TempFolder folder;
+    std::string settingsPath = folder.file("Settings.ini");
+
+    // A store that has loaded the given file content.
+    std::unique_ptr<Tdm> LoadedFrom(std::string_view bytes) {
+        WriteBytes(settingsPath, bytes);
+        auto dm = std::make_unique<Tdm>();
+        dm->SettingsFile = settingsPath;
+        dm->LoadSettings();
+        return dm;
+    }
+};
+
+const char *const kEveryKeySet = "FMaxLog=1000\r\n"
+                                 "FSET_LAST_IP=203.0.113.7\r\n"
+                                 "FSET_FrmX=-1\r\n"
+                                 "FSET_FrmY=42\r\n"
+                                 "FSET_Interval=15\r\n"
+                                 "FSET_StartWithWindows=TRUE\r\n"
+                                 "FSET_User=alice\r\n"
+                                 "FSET_Pass=c2VjcmV0\r\n"
+                                 "FSET_Hostname=home.example.net\r\n"
+                                 "FSET_FirstRun=FALSE\r\n"
+                                 "FSET_Enabled=TRUE\r\n"
+                                 "FSET_RememberPaused=TRUE\r\n"
+                                 "FSET_StateIsPaused=FALSE\r\n"
+                                 "FSET_UPD_Protocol=1\r\n"
+                                 "FSET_UPD_Port=8443\r\n"
+                                 "FSET_UPD_Server=upd.example.net\r\n"
+                                 "FSET_UPD_BaseURI=/nic/update\r\n"
+                                 "FSET_UPD_Method=1\r\n"
+                                 "FSET_UPD_Auth=1\r\n"
+                                 "FSET_CIP_Protocol=1\r\n"
+                                 "FSET_CIP_Port=8080\r\n"
+                                 "FSET_CIP_BaseURI=/ip\r\n"
+                                 "FSET_CIP_Method=1\r\n"
+                                 "FSET_CIP_Auth=2\r\n"
+                                 "FSET_CIP_Server=ip.example.net\r\n"
+                                 "FSET_CIP_CHKCUSTOM=TRUE\r\n"
+                                 "FSET_CIP_CUSTOMSCRIPT=/opt/my script.sh\r\n";
+
+} // namespace
+
+TEST_F(SettingsStore, NewFileHoldsEveryKeyInSaveOrderWithCrLf) {
+    {
+        Tdm dm;
+        dm.SettingsFile = settingsPath;
+        dm.FMaxLog = 1000;
+        dm.FSET_LAST_IP = "203.0.113.7";
+        dm.FSET_FrmX = -1;
+        dm.FSET_FrmY = 42;
+        dm.FSET_Interval = 15;
+        dm.FSET_StartWithWindows = true;
+        dm.FSET_User = "alice";
+        dm.FSET_Pass = "c2VjcmV0";
+        dm.FSET_Hostname = "home.example.net";
+        dm.FSET_Enabled = true;
+        dm.FSET_RememberPaused = true;
+        dm.FSET_UPD_Protocol = 1;
+        dm.FSET_UPD_Port = "8443";
+        dm.FSET_UPD_Server = "upd.example.net";
+        dm.FSET_UPD_BaseURI = "/nic/update";
+        dm.FSET_UPD_Method = 1;
+        dm.FSET_UPD_Auth = 1;
+        dm.FSET_CIP_Protocol = 1;
+        dm.FSET_CIP_Port = "8080";
+        dm.FSET_CIP_BaseURI = "/ip";
+        dm.FSET_CIP_Method = 1;
+        dm.FSET_CIP_Auth = 2;
+        dm.FSET_CIP_Server = "ip.example.net";
+        dm.FSET_CIP_CHKCUSTOM = true;
+        dm.FSET_CIP_CUSTOMSCRIPT = "/opt/my script.sh";
+        EXPECT_TRUE(dm.SaveSettings());
+        EXPECT_EQ(ReadBytes(settingsPath), kEveryKeySet);
+    }
+    EXPECT_FALSE(std::filesystem::exists(settingsPath + ".tmp"));
+}
+
+TEST_F(SettingsStore, NewFileFromCreationValuesLeavesEmptyTextsOut) {
+    Tdm dm;
+    dm.SettingsFile = settingsPath;
+    ASSERT_TRUE(dm.SaveSettings());
+    EXPECT_EQ(ReadBytes(settingsPath), "FMaxLog=500\r\nFSET_FrmX=0\r\nFSET_FrmY=0\r\nFSET_Interval=5\r\n"
+                                       "FSET_StartWithWindows=TRUE\r\nFSET_FirstRun=FALSE\r\nFSET_Enabled=FALSE\r\n"
+                                       "FSET_RememberPaused=FALSE\r\nFSET_StateIsPaused=FALSE\r\n"
+                                       "FSET_UPD_Protocol=0\r\nFSET_UPD_Method=0\r\nFSET_UPD_Auth=0\r\n"
+                                       "FSET_CIP_Protocol=0\r\nFSET_CIP_Method=0\r\nFSET_CIP_Auth=0\r\n"
+                                       "FSET_CIP_CHKCUSTOM=FALSE\r\n");
+}
+
+TEST_F(SettingsStore, LoadReadsEveryKey) {
+    const auto dm = LoadedFrom(kEveryKeySet);
+    EXPECT_EQ(dm->FMaxLog, 1000);
+    EXPECT_EQ(dm->FSET_LAST_IP, "203.0.113.7");
+    EXPECT_EQ(dm->FSET_FrmX, -1);
+    EXPECT_EQ(dm->FSET_FrmY, 42);
+    EXPECT_EQ(dm->FSET_Interval, 15);
+    EXPECT_TRUE(dm->FSET_StartWithWindows);
+    EXPECT_EQ(dm->FSET_User, "alice");
+    EXPECT_EQ(dm->FSET_Pass, "c2VjcmV0");
+    EXPECT_EQ(dm->FSET_Hostname, "home.example.net");
+    EXPECT_FALSE(dm->FSET_FirstRun);
+    EXPECT_TRUE(dm->FSET_Enabled);
+    EXPECT_TRUE(dm->FSET_RememberPaused);
+    EXPECT_FALSE(dm->FSET_StateIsPaused);
+    EXPECT_EQ(dm->FSET_UPD_Protocol, 1);
+    EXPECT_EQ(dm->FSET_UPD_Port, "8443");
+    EXPECT_EQ(dm->FSET_UPD_Server, "upd.example.net");
+    EXPECT_EQ(dm->FSET_UPD_BaseURI, "/nic/update");
+    EXPECT_EQ(dm->FSET_UPD_Method, 1);
+    EXPECT_EQ(dm->FSET_UPD_Auth, 1);
+    EXPECT_EQ(dm->FSET_CIP_Protocol, 1);
+    EXPECT_EQ(dm->FSET_CIP_Port, "8080");
+    EXPECT_EQ(dm->FSET_CIP_BaseURI, "/ip");
+    EXPECT_EQ(dm->FSET_CIP_Method, 1);
+    EXPECT_EQ(dm->FSET_CIP_Auth, 2);
+    EXPECT_EQ(dm->FSET_CIP_Server, "ip.example.net");
+    EXPECT_TRUE(dm->FSET_CIP_CHKCUSTOM);
+    EXPECT_EQ(dm->FSET_CIP_CUSTOMSCRIPT, "/opt/my script.sh");
+
+    // Saving what was loaded changes nothing.
+    EXPECT_TRUE(dm->SaveSettings());
+    EXPECT_EQ(ReadBytes(settingsPath), kEveryKeySet);
+}
+
+TEST_F(SettingsStore, MissingKeysOfAnExistingFileTakeTheirAbsentValues) {
+    const auto dm = LoadedFrom("FMaxLog=300\r\n");
+    EXPECT_EQ(dm->FMaxLog, 300);
+    EXPECT_EQ(dm->FSET_Hostname, "-");
+    EXPECT_EQ(dm->FSET_CIP_Auth, 1);
+    EXPECT_EQ(dm->FSET_FrmX, -1);
+    EXPECT_EQ(dm->FSET_FrmY, -1);
+    EXPECT_EQ(dm->FSET_Interval, 5);
+    EXPECT_FALSE(dm->FSET_StartWithWindows);
+    EXPECT_EQ(dm->FSET_User, "");
+    EXPECT_EQ(dm->FSET_UPD_Auth, 0);
+
+    const auto empty = LoadedFrom("");
+    EXPECT_EQ(empty->FMaxLog, 500);
+    EXPECT_EQ(empty->FSET_Hostname, "-");
+}
+
+TEST_F(SettingsStore, MissingFileKeepsCreationValues) {
+    Tdm dm;
+    dm.SettingsFile = settingsPath;
+    dm.SettingsList = {"kept"};
+    dm.LoadSettings();
+    EXPECT_EQ(dm.SettingsList, TextList{"kept"});
+    EXPECT_EQ(dm.FMaxLog, 500);
+    EXPECT_EQ(dm.FSET_Interval, 5);
+    EXPECT_TRUE(dm.FSET_StartWithWindows);
+    EXPECT_EQ(dm.FSET_FrmX, 0);
+    EXPECT_EQ(dm.FSET_Hostname, "");
+    EXPECT_EQ(dm.FSET_CIP_Auth, 0);
+    EXPECT_FALSE(dm.SettingsUnreadable());
+}
+
+TEST_F(SettingsStore, NamesIgnoreCaseAndFirstMatchWins) {
+    const auto dm = LoadedFrom("; comment\r\nfset_interval=10\r\nFSET_USER=alice\r\nFSET_User=bob\r\n"
+                               "FSET_UPD_BaseURI=/u?a=b\r\nFSET_Hostname\r\nFSET_Hostname =x\r\n");
+    EXPECT_EQ(dm->FSET_Interval, 10);
+    EXPECT_EQ(dm->FSET_User, "alice");
+    EXPECT_EQ(dm->FSET_UPD_BaseURI, "/u?a=b");
+    EXPECT_EQ(dm->FSET_Hostname, "-"); // neither a line without "=" nor "name =" matches
+
+    ASSERT_TRUE(dm->SaveSettings());
+    const TextList lines = zevlo::SplitLines(ReadBytes(settingsPath));
+    ASSERT_GE(lines.size(), 7u);
+    EXPECT_EQ(lines[0], "; comment");
+    EXPECT_EQ(lines[1], "FSET_Interval=10");
+    EXPECT_EQ(lines[2], "FSET_User=alice");
+    EXPECT_EQ(lines[3], "FSET_User=bob");
+    EXPECT_EQ(lines[4], "FSET_UPD_BaseURI=/u?a=b");
+    EXPECT_EQ(lines[5], "FSET_Hostname");
+    EXPECT_EQ(lines[6], "FSET_Hostname =x");
+}
+
+TEST_F(SettingsStore, UnknownLinesStayInPlaceAndMissingKeysAreAppendedInSaveOrder) {
+    const auto dm = LoadedFrom("[Zevlo]\r\n; note\r\n\r\nFSET_Interval=7\r\nOther=1\r\nFSET_User=alice\r\n");
+    dm->FSET_Interval = 9;
+    dm->FSET_User = "carol";
+    ASSERT_TRUE(dm->SaveSettings());
+    EXPECT_EQ(ReadBytes(settingsPath),
+              "[Zevlo]\r\n; note\r\n\r\nFSET_Interval=9\r\nOther=1\r\nFSET_User=carol\r\n"
+              "FMaxLog=500\r\nFSET_FrmX=-1\r\nFSET_FrmY=-1\r\nFSET_StartWithWindows=FALSE\r\nFSET_Hostname=-\r\n"
+              "FSET_FirstRun=FALSE\r\nFSET_Enabled=FALSE\r\nFSET_RememberPaused=FALSE\r\nFSET_StateIsPaused=FALSE\r\n"
+              "FSET_UPD_Protocol=0\r\nFSET_UPD_Method=0\r\nFSET_UPD_Auth=0\r\nFSET_CIP_Protocol=0\r\n"
+              "FSET_CIP_Method=0\r\nFSET_CIP_Auth=1\r\nFSET_CIP_CHKCUSTOM=FALSE\r\n");
+}
+
+TEST_F(SettingsStore, EmptyTextValuesRemoveEveryLineOfTheirKey) {
+    const auto dm = LoadedFrom("FSET_LAST_IP=198.51.100.1\r\nA=1\r\nfset_last_ip=198.51.100.2\r\n"
+                               "FSET_User=\r\nFSET_User=bob\r\n");
+    EXPECT_EQ(dm->FSET_LAST_IP, "198.51.100.1");
+    EXPECT_EQ(dm->FSET_User, ""); // the first line is empty: the default
+    dm->FSET_LAST_IP.clear();
+    ASSERT_TRUE(dm->SaveSettings());
+    const std::string saved = ReadBytes(settingsPath);
+    EXPECT_EQ(saved.find("LAST_IP"), std::string::npos) << saved;
+    EXPECT_EQ(saved.find("FSET_User"), std::string::npos) << saved;
+    EXPECT_EQ(saved.rfind("A=1\r\n", 0), 0u) << saved;
+
+    // The duplicate did not come back.
+    Tdm reloaded;
+    reloaded.SettingsFile = settingsPath;
+    reloaded.LoadSettings();
+    EXPECT_EQ(reloaded.FSET_LAST_IP, "");
+    EXPECT_EQ(reloaded.FSET_User, "");
+}
+
+TEST_F(SettingsStore, SetReplacesTheFirstMatchingLineWithTheCallersName) {
+    Tdm dm;
+    dm.SettingsList = {"x", "KEY=1", "key=2"};
+    dm.SetStr("Key", "a=b");
+    dm.SetBool("Flag", true);
+    dm.SetInt("Number", std::numeric_limits<std::int32_t>::min());
+    dm.SetBool("flag", false);
+    EXPECT_EQ(dm.SettingsList, (TextList{"x", "Key=a=b", "key=2", "flag=FALSE", "Number=-2147483648"}));
+    EXPECT_EQ(dm.GetStr("KEY", "d"), "a=b");
+    EXPECT_EQ(dm.GetStr("missing", "d"), "d");
+    dm.SetStr("KEY", "");
+    EXPECT_EQ(dm.SettingsList, (TextList{"x", "flag=FALSE", "Number=-2147483648"}));
+}
+
+TEST_F(SettingsStore, FlagsReadAnythingButFalseAsTrue) {
+    struct Case {
+        const char *line;
+        bool whenDefaultFalse;
+        bool whenDefaultTrue;
+    };
+    const Case cases[] = {
+        {"F=no", true, true},      {"F=0", true, true},       {"F=true", true, true},    {"F=TRUE", true, true},
+        {"F=false", false, false}, {"F=False", false, false}, {"F=FALSE", false, false}, {"F=fAlSe", false, false},
+        {"F= FALSE", true, true},  {"F=FALSE ", true, true},  {"F=", false, true},       {"G=FALSE", false, true},
+        {"F", false, true},        {"F=FALSE=x", true, true},
+    };
+    for (const auto &c : cases) {
+        Tdm dm;
+        dm.SettingsList = {c.line};
+        EXPECT_EQ(dm.GetBool("F", false), c.whenDefaultFalse) << c.line;
+        EXPECT_EQ(dm.GetBool("f", true), c.whenDefaultTrue) << c.line;
+    }
+}
+
+TEST_F(SettingsStore, IntegersReadThroughTheFile) {
+    struct Case {
+        const char *file;
+        std::int32_t interval;
+    };
+    const Case cases[] = {
+        {"FSET_Interval=10 min\r\n", 5}, {"FSET_Interval=\r\n", 5},      {"FSET_Interval= 15\r\n", 15},
+        {"FSET_Interval=$0F\r\n", 15},   {"FSET_Interval=0x3c\r\n", 60}, {"FSET_Interval=4294967301\r\n", 5},
+        {"FSET_Interval=-7\r\n", -7},
+    };
+    for (const auto &c : cases)
+        EXPECT_EQ(LoadedFrom(c.file)->FSET_Interval, c.interval) << c.file;
+}
+
+TEST(ParseSettingsIntTest, AcceptsDecimalAndHexWithinThirtyTwoBits) {
+    struct Case {
+        const char *text;
+        bool valid;
+        std::int32_t value;
+    };
+    const Case cases[] = {
+        {"0", true, 0},
+        {"15", true, 15},
+        {" 15", true, 15},
+        {"  \t15", true, 15},
+        {"+7", true, 7},
+        {"-1", true, -1},
+        {"0000000000000000012", true, 12},
+        {"$0F", true, 15},
+        {"$ff", true, 255},
+        {"x10", true, 16},
+        {"X10", true, 16},
+        {"0x1A", true, 26},
+        {"0X1a", true, 26},
+        {"0x0", true, 0},
+        {"-$10", true, -16},
+        {"-0x10", true, -16},
+        {"+x10", true, 16},
+        {"2147483647", true, 2147483647},
+        {"-2147483648", true, -2147483647 - 1},
+        {"$7FFFFFFF", true, 2147483647},
+        {"-$80000000", true, -2147483647 - 1},
+        {"2147483648", false, 0},
+        {"-2147483649", false, 0},
+        {"$80000000", false, 0},
+        {"$FFFFFFFF", false, 0},
+        {"99999999999999999999999", false, 0},
+        {"", false, 0},
+        {" ", false, 0},
+        {"+", false, 0},
+        {"-", false, 0},
+        {"$", false, 0},
+        {"x", false, 0},
+        {"0x", false, 0},
+        {"-0x", false, 0},
+        {"10 min", false, 0},
+        {"15 ", false, 0},
+        {"1 5", false, 0},
+        {"--1", false, 0},
+        {"+-1", false, 0},
+        {"- 1", false, 0},
+        {"$-1", false, 0},
+        {"$G", false, 0},
+        {"0x0x1", false, 0},
+        {"00x1", false, 0},
+        {"1e3", false, 0},
+        {"12abc", false, 0},
+        {"1.5", false, 0},
+    };
+    for (const auto &c : cases) {
+        std::int32_t value = 12345;
+        EXPECT_EQ(ParseSettingsInt(c.text, value), c.valid) << '"' << c.text << '"';
+        if (c.valid) {
+            EXPECT_EQ(value, c.value) << '"' << c.text << '"';
+        }
+    }
+}
+
+TEST_F(SettingsStore, AnyLineBreakIsReadAndANulByteEndsTheText) {
+    using namespace std::string_literals;
+    const std::string bytes = "FSET_User=a\rFSET_Pass=b\nFSET_Hostname=h\r\nFSET_Interval=9\0FSET_UPD_Port=1\r\n"s;
+    const auto dm = LoadedFrom(bytes);
+    EXPECT_EQ(dm->FSET_User, "a");
+    EXPECT_EQ(dm->FSET_Pass, "b");
+    EXPECT_EQ(dm->FSET_Hostname, "h");
+    EXPECT_EQ(dm->FSET_Interval, 9);
+    EXPECT_EQ(dm->FSET_UPD_Port, "");
+    ASSERT_TRUE(dm->SaveSettings());
+    EXPECT_EQ(ReadBytes(settingsPath)
+                  .rfind("FSET_User=a\r\nFSET_Pass=b\r\nFSET_Hostname=h\r\nFSET_Interval=9\r\n"
+                         "FMaxLog=500\r\n",
+                         0),
+              0u);
+}
+
+TEST_F(SettingsStore, ErrorsNameTheFileAndTheCause) {
+    std::filesystem::create_directory(settingsPath);
+    Tdm dm;
+    dm.SettingsFile = settingsPath;
+    dm.FSET_User = "kept";
+    dm.SettingsList = {"kept=1"};
+    try {
+        dm.LoadSettings();
+        ADD_FAILURE() << "loading a folder succeeded";
+    } catch (const FileError &error) {
+        const std::string prefix = "Cannot open file \"" + settingsPath + "\". ";
+        EXPECT_EQ(std::string(error.what()).rfind(prefix, 0), 0u) << error.what();
+        EXPECT_GT(std::string(error.what()).size(), prefix.size()) << error.what();
+    }
+    EXPECT_EQ(dm.FSET_User, "kept");
+    EXPECT_EQ(dm.FSET_StartWithWindows, true);
+    EXPECT_EQ(dm.SettingsList, TextList{"kept=1"});
+
+    Tdm elsewhere;
+    elsewhere.SettingsFile = folder.file("missing/Settings.ini");
+    try {
+        elsewhere.SaveSettings();
+        ADD_FAILURE() << "saving into a missing folder succeeded";
+    } catch (const FileError &error) {
+        const std::string prefix = "Cannot create file \"" + elsewhere.SettingsFile + "\". ";
+        EXPECT_EQ(std::string(error.what()).rfind(prefix, 0), 0u) << error.what();
+        EXPECT_GT(std::string(error.what()).size(), prefix.size()) << error.what();
+    }
+}
+
+TEST_F(SettingsStore, FailedLoadMakesLaterSavesRefuseUnlessForced) {
+    std::filesystem::create_directory(settingsPath);
+    Tdm dm;
+    dm.SettingsFile = settingsPath;
+    EXPECT_THROW(dm.LoadSettings(), FileError);
+    EXPECT_TRUE(dm.SettingsUnreadable());
+    EXPECT_FALSE(dm.SaveSettings());
+    EXPECT_TRUE(dm.SettingsList.empty());
+    EXPECT_TRUE(std::filesystem::is_directory(settingsPath));
+    // The explicit save tries, and a folder cannot be replaced.
+    EXPECT_THROW(dm.SaveSettings(true), FileError);
+    EXPECT_TRUE(std::filesystem::is_directory(settingsPath));
+
+    // Once the file reads again, saving is allowed.
+    std::filesystem::remove(settingsPath);
+    WriteBytes(settingsPath, "FSET_User=bob\r\n");
+    dm.LoadSettings();
+    EXPECT_FALSE(dm.SettingsUnreadable());
+    EXPECT_TRUE(dm.SaveSettings());
+}
+
+TEST_F(SettingsStore, ForcedSaveAfterFailedLoadWritesAndEndsTheRefusal) {
+    std::filesystem::create_directory(settingsPath);
+    Tdm dm;
+    dm.SettingsFile = settingsPath;
+    EXPECT_THROW(dm.LoadSettings(), FileError);
+    std::filesystem::remove(settingsPath);
+    EXPECT_TRUE(dm.SaveSettings(true));
+    EXPECT_FALSE(dm.SettingsUnreadable());
+    dm.FSET_User = "later";
+    EXPECT_TRUE(dm.SaveSettings());
+    EXPECT_NE(ReadBytes(settingsPath).find("FSET_User=later\r\n"), std::string::npos);
+}
+
+TEST_F(SettingsStore, EmptyPathSavesNothing) {
+    Tdm dm;
+    EXPECT_FALSE(dm.SaveSettings());
+    EXPECT_FALSE(dm.SaveSettings(true));
+    EXPECT_TRUE(dm.SettingsList.empty());
+    EXPECT_TRUE(std::filesystem::is_empty(folder.path()));
+}
+
+TEST_F(SettingsStore, FailedSaveLeavesTheOldFileWhole) {
+    const auto dm = LoadedFrom("FSET_User=old\r\n");
+    std::filesystem::create_directory(settingsPath + ".tmp"); // where the new text would go
+    dm->FSET_User = "new";
+    try {
+        dm->SaveSettings();
+        ADD_FAILURE() << "saving succeeded with the temporary file blocked";
+    } catch (const FileError &error) {
+        EXPECT_EQ(std::string(error.what()).rfind("Cannot create file \"" + settingsPath + "\". ", 0), 0u)
+            << error.what();
+    }
+    EXPECT_EQ(ReadBytes(settingsPath), "FSET_User=old\r\n");
+}
+
+TEST_F(SettingsStore, LeftoverTemporaryFileIsReplaced) {
+    WriteBytes(settingsPath + ".tmp", "half-written garbage that is longer than the new text will be by far");
+    Tdm dm;
+    dm.SettingsFile = settingsPath;
+    dm.FSET_User = "u";
+    ASSERT_TRUE(dm.SaveSettings());
+    EXPECT_FALSE(std::filesystem::exists(settingsPath + ".tmp"));
+    EXPECT_EQ(ReadBytes(settingsPath).find("garbage"), std::string::npos);
+    EXPECT_NE(ReadBytes(settingsPath).find("FSET_User=u\r\n"), std::string::npos);
+}
+
+TEST_F(SettingsStore, DestructionSavesSettingsAndLog) {
+    {
+        Tdm dm;
+        dm.SettingsFile = settingsPath;
+        dm.LogFile = folder.file("log.txt");
+        dm.FSET_Hostname = "at-exit.example.net";
+        dm.LogLines = {"one", "two"};
+    }
+    EXPECT_NE(ReadBytes(settingsPath).find("FSET_Hostname=at-exit.example.net\r\n"), std::string::npos);
+    EXPECT_EQ(ReadBytes(folder.file("log.txt")), "one\r\ntwo\r\n");
+}
+
+TEST_F(SettingsStore, DestructionReportsFileErrorsOnStandardError) {
+    testing::internal::CaptureStderr();
+    {
+        Tdm dm;
+        dm.SettingsFile = folder.file("missing/Settings.ini");
+        dm.LogFile = folder.file("missing/log.txt");
+        dm.LogLines = {"line"};
+    }
+    const std::string errors = testing::internal::GetCapturedStderr();
+    EXPECT_NE(errors.find("Cannot create file \"" + folder.file("missing/Settings.ini") + "\". "), std::string::npos)
+        << errors;
+    EXPECT_NE(errors.find("Cannot create file \"" + folder.file("missing/log.txt") + "\". "), std::string::npos)
+        << errors;
+}
+
+TEST_F(SettingsStore, DestructionAfterFailedLoadIsQuiet) {
+    std::filesystem::create_directory(settingsPath);
+    testing::internal::CaptureStderr();
+    {
+        Tdm dm;
+        dm.SettingsFile = settingsPath;
+        EXPECT_THROW(dm.LoadSettings(), FileError);
+    }
+    EXPECT_EQ(testing::internal::GetCapturedStderr(), "");
+    EXPECT_TRUE(std::filesystem::is_directory(settingsPath));
+}
