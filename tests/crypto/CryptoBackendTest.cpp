@@ -3,7 +3,6 @@
 
 #include <gtest/gtest.h>
 
-#include <cstdio>
 #include <span>
 #include <string>
 #include <string_view>
@@ -12,16 +11,6 @@ namespace zevlo::crypto {
 namespace {
 
 using namespace zevlo::testing;
-
-std::string Hex(std::span<const std::uint8_t> bytes) {
-    std::string text;
-    for (std::uint8_t byte : bytes) {
-        char pair[3];
-        std::snprintf(pair, sizeof pair, "%02x", byte);
-        text += pair;
-    }
-    return text;
-}
 
 template <std::size_t N> std::array<std::uint8_t, N> FromHex(std::string_view hex) {
     std::array<std::uint8_t, N> bytes{};

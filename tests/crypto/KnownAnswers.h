@@ -2,6 +2,9 @@
 
 // Known answers produced by the openssl command line (OpenSSL 3.0), not by this code.
 
+#include <cstdint>
+#include <cstdio>
+#include <span>
 #include <string>
 
 namespace zevlo::testing {
@@ -40,5 +43,15 @@ inline const StoredPassword kStoredPasswords[] = {
     // printf '\xe9t\xe9 \xff\x80\x7f\x00secret\xa0\xfe!' | ...
     {std::string("\xe9t\xe9 \xff\x80\x7f\x00secret\xa0\xfe!", 17), "DL0a6MRYXeL/+7SNdye+2Uc="},
 };
+
+inline std::string Hex(std::span<const std::uint8_t> bytes) {
+    std::string text;
+    for (std::uint8_t byte : bytes) {
+        char pair[3];
+        std::snprintf(pair, sizeof pair, "%02x", byte);
+        text += pair;
+    }
+    return text;
+}
 
 } // namespace zevlo::testing
