@@ -26,11 +26,11 @@ struct CurlCommand {
 // and tells the service when it changed. Never throws; every outcome is logged in `dm`.
 class Engine {
 public:
-    Engine(Tdm& dm, const IEndpointSource& endpoints, platform::IProcessRunner& runner, INotifier& notifier,
+    Engine(Tdm &dm, const IEndpointSource &endpoints, platform::IProcessRunner &runner, INotifier &notifier,
            std::string programDir);
 
     CurlCommand BuildCurlCommand(RequestKind kind) const;
-    std::string RunCommand(const CurlCommand& command);
+    std::string RunCommand(const CurlCommand &command);
     // True only when a new, valid address differs from FSET_LAST_IP.
     bool CheckPublicIP();
     void UpdateIP();
@@ -47,18 +47,26 @@ public:
     bool Abandoned() const { return abandoned_; }
 
 private:
-    void Log(const std::string& type, const std::string& data);
-    void Show(MessageKind kind, const std::string& text);
-    void SaveSettingsNow();
+    enum class FileKind { Log, Settings };
 
-    Tdm& dm_;
-    const IEndpointSource& endpoints_;
-    platform::IProcessRunner& runner_;
-    INotifier& notifier_;
+    void Log(const std::string &type, const std::string &data);
+    void Show(MessageKind kind, const std::string &text);
+    void SaveSettingsNow();
+    void ReportFileError(FileKind kind, const std::string &message);
+    void FileWorked(FileKind kind);
+
+    Tdm &dm_;
+    const IEndpointSource &endpoints_;
+    platform::IProcessRunner &runner_;
+    INotifier &notifier_;
     std::string programDir_;
     bool busy_ = false;
     bool abandoned_ = false;
-    bool fileErrorShown_ = false;
+    // One box per failing file until a write of that file works again.
+    bool logErrorShown_ = false;
+    bool settingsErrorShown_ = false;
+    // FSET_LAST_IP before this cycle's check: an update that got no answer puts it back.
+    std::optional<std::string> addressBeforeCheck_;
 };
 
 } // namespace zevlo

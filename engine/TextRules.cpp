@@ -1,0 +1,236 @@
+#include "engine/TextRules.h"
+
+#include <vector>
+
+namespace zevlo::text {
+
+namespace {
+
+bool IsControl(unsigned char c) {
+    return c < 0x20 || c == 0x7F;
+}
+bool IsBlankOrControl(unsigned char c) {
+    return c <= 0x20 || c == 0x7F;
+}
+bool IsDigit(char c) {
+    return c >= '0' && c <= '9';
+}
+bool IsHexDigit(char c) {
+    return IsDigit(c) || (c >= 'a' && c <= 'f') || (c >= 'A' && c <= 'F');
+}
+
+bool NeedsPercent(unsigned char c) {
+    if (IsControl(c) || c > 127)
+        return true;
+    switch (c) {
+    case ' ':
+    case '"':
+    case '#':
+    case '%':
+    case '&':
+    case '+':
+    case '=':
+    case '?':
+    case '[':
+    case ']':
+    case '{':
+    case '}':
+    case '<':
+    case '>':
+    case '\\':
+    case '^':
+    case '`':
+    case '|':
+        return true;
+    default:
+        return false;
+    }
+}
+
+std::vector<std::string_view> Split(std::string_view text, char separator) {
+    std::vector<std::string_view> parts;
+    std::size_t start = 0;
+    for (;;) {
+        const std::size_t at = text.find(separator, start);
+        if (at == std::string_view::npos) {
+            parts.push_back(text.substr(start));
+            return parts;
+        }
+        parts.push_back(text.substr(start, at - start));
+        start = at + 1;
+    }
+}
+
+// Groups of one IPv6 side ("" for none); counts an embedded IPv4 tail as two groups.
+bool CountIpv6Groups(std::string_view side, bool mayEndInIpv4, int &groups) {
+    groups = 0;
+    if (side.empty())
+        return true;
+    const auto parts = Split(side, ':');
+    for (std::size_t i = 0; i < parts.size(); ++i) {
+        const std::string_view part = parts[i];
+        if (i + 1 == parts.size() && mayEndInIpv4 && part.find('.') != std::string_view::npos) {
+            if (!IsIpv4Address(part))
+                return false;
+            groups += 2;
+            continue;
+        }
+        if (part.empty() || part.size() > 4)
+            return false;
+        for (char c : part)
+            if (!IsHexDigit(c))
+                return false;
+        ++groups;
+    }
+    return true;
+}
+
+} // namespace
+
+std::string LowerAscii(std::string_view text) {
+    std::string lower(text);
+    for (char &c : lower)
+        if (c >= 'A' && c <= 'Z')
+            c = static_cast<char>(c - 'A' + 'a');
+    return lower;
+}
+
+bool ContainsTooManyRequests(std::string_view text) {
+    return LowerAscii(text).find("too many requests") != std::string::npos;
+}
+
+std::string TrimBlanks(std::string_view text) {
+    std::size_t begin = 0;
+    std::size_t end = text.size();
+    while (begin < end && IsBlankOrControl(static_cast<unsigned char>(text[begin])))
+        ++begin;
+    while (end > begin && IsBlankOrControl(static_cast<unsigned char>(text[end - 1])))
+        --end;
+    return std::string(text.substr(begin, end - begin));
+}
+
+std::string EncodeQueryValue(std::string_view value) {
+    static constexpr char kHex[] = "0123456789ABCDEF";
+    std::string encoded;
+    encoded.reserve(value.size());
+    for (char ch : value) {
+        const auto c = static_cast<unsigned char>(ch);
+        if (NeedsPercent(c)) {
+            encoded += '%';
+            encoded += kHex[c >> 4];
+            encoded += kHex[c & 0x0F];
+        } else {
+            encoded += ch;
+        }
+    }
+    return encoded;
+}
+
+std::string QuoteConfigValue(std::string_view value) {
+    std::string quoted;
+    quoted.reserve(value.size() + 2);
+    for (char c : value) {
+        switch (c) {
+        case '\\':
+            quoted += "\\\\";
+            break;
+        case '"':
+            quoted += "\\\"";
+            break;
+        case '\t':
+            quoted += "\\t";
+            break;
+        case '\n':
+            quoted += "\\n";
+            break;
+        case '\r':
+            quoted += "\\r";
+            break;
+        case '\v':
+            quoted += "\\v";
+            break;
+        default:
+            quoted += c;
+        }
+    }
+    return quoted;
+}
+
+std::string WithoutControlBytes(std::string_view text) {
+    std::string kept;
+    kept.reserve(text.size());
+    for (char c : text)
+        if (!IsControl(static_cast<unsigned char>(c)))
+            kept += c;
+    return kept;
+}
+
+bool IsIpv4Address(std::string_view text) {
+    const auto parts = Split(text, '.');
+    if (parts.size() != 4)
+        return false;
+    for (std::string_view part : parts) {
+        if (part.empty() || part.size() > 3 || (part.size() > 1 && part[0] == '0'))
+            return false;
+        int value = 0;
+        for (char c : part) {
+            if (!IsDigit(c))
+                return false;
+            value = value * 10 + (c - '0');
+        }
+        if (value > 255)
+            return false;
+    }
+    return true;
+}
+
+bool IsIpv6Address(std::string_view text) {
+    const std::size_t gap = text.find("::");
+    if (gap == std::string_view::npos) {
+        int groups = 0;
+        return CountIpv6Groups(text, true, groups) && groups == 8;
+    }
+    const std::string_view head = text.substr(0, gap);
+    const std::string_view tail = text.substr(gap + 2);
+    if (tail.find("::") != std::string_view::npos)
+        return false;
+    // ":::" and "1:::2" leave a stray colon at a side's edge, which the group count rejects.
+    int headGroups = 0;
+    int tailGroups = 0;
+    if (!CountIpv6Groups(head, false, headGroups) || !CountIpv6Groups(tail, true, tailGroups))
+        return false;
+    return headGroups + tailGroups <= 7;
+}
+
+std::string FirstLine(std::string_view text, std::size_t maxBytes) {
+    std::string_view line = text.substr(0, text.find_first_of("\r\n"));
+    if (line.size() > maxBytes)
+        line = line.substr(0, maxBytes);
+    std::string shown(line);
+    for (char &c : shown)
+        if (IsControl(static_cast<unsigned char>(c)))
+            c = ' ';
+    return shown;
+}
+
+std::string OneLogLine(std::string_view text, std::size_t maxBytes) {
+    std::string flat;
+    flat.reserve(text.size());
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        const auto c = static_cast<unsigned char>(text[i]);
+        if (c == '\r' && i + 1 < text.size() && text[i + 1] == '\n')
+            ++i;
+        flat += IsControl(c) ? ' ' : text[i];
+    }
+    flat = TrimBlanks(flat);
+    if (flat.size() <= maxBytes)
+        return flat;
+    static constexpr std::size_t kMarkBytes = 3;
+    std::size_t cut = maxBytes > kMarkBytes ? maxBytes - kMarkBytes : 0;
+    // Step back over at most three UTF-8 continuation bytes so a character is never split.
+    for (int back = 0; back < 3 && cut > 0 && (static_cast<unsigned char>(flat[cut]) & 0xC0) == 0x80; ++back)
+        --cut;
+    return flat.substr(0, cut) + "...";
+}
+
+} // namespace zevlo::text

@@ -1,0 +1,42 @@
+#pragma once
+
+#include <string>
+#include <string_view>
+
+// Text rules of the requests and answers, kept apart from the engine so each can be tested alone.
+namespace zevlo::text {
+
+// ASCII A to Z only, whatever the locale.
+std::string LowerAscii(std::string_view text);
+bool ContainsTooManyRequests(std::string_view text);
+
+// Without the surrounding bytes up to and including the blank (tabs, line ends, other controls).
+std::string TrimBlanks(std::string_view text);
+
+// Percent-encodes (uppercase hex) only the bytes that would change the meaning of a URL:
+// space " # % & + = ? [ ] { } < > \ ^ ` |, control bytes and bytes above 127.
+std::string EncodeQueryValue(std::string_view value);
+
+// The value between double quotes in a curl config line: \ " TAB LF CR VT escaped.
+std::string QuoteConfigValue(std::string_view value);
+
+// Control bytes dropped, so a typed line break cannot add a header to the request.
+std::string WithoutControlBytes(std::string_view text);
+
+// True for exactly one IPv4 address in dotted decimal (no leading zeros) or one IPv6 address
+// in any RFC 4291 text form (no zone, no prefix length).
+bool IsIpv4Address(std::string_view text);
+bool IsIpv6Address(std::string_view text);
+inline bool IsIpAddress(std::string_view text) {
+    return IsIpv4Address(text) || IsIpv6Address(text);
+}
+
+// The text before its first line end, cut at `maxBytes`, control bytes turned into blanks.
+std::string FirstLine(std::string_view text, std::size_t maxBytes);
+
+// One log line of at most `maxBytes`: every line end (CR LF, CR or LF) and other control
+// byte becomes one blank, surrounding blanks go, and a longer text keeps its first
+// `maxBytes` - 3 bytes (never half of a UTF-8 sequence) followed by "...".
+std::string OneLogLine(std::string_view text, std::size_t maxBytes = 200);
+
+} // namespace zevlo::text

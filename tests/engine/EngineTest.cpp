@@ -1,0 +1,521 @@
+#include "engine/Engine.h"
+
+#include "crypto/Password.h"
+#include "data/Tdm.h"
+#include "tests/engine/EngineFakes.h"
+
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+
+namespace zevlo {
+namespace {
+
+using ::testing::ElementsAre;
+using ::testing::IsEmpty;
+using zevlo::fakes::FakeEndpoints;
+using zevlo::fakes::RecordingNotifier;
+using zevlo::fakes::ScriptedRunner;
+using zevlo::fakes::ShownMessage;
+using zevlo::fakes::TempDir;
+
+constexpr const char *kAgent = "-AZevlo - Windows DDNS Client by Tarvenic [alice] - v3.0";
+constexpr const char *kProgramDir = "/opt/zevlo/";
+
+class EngineTest : public ::testing::Test {
+public:
+    EngineTest() {
+        dm.SettingsFile = (temp.Path() / "Settings.ini").string();
+        dm.LogFile = (temp.Path() / "log.txt").string();
+        dm.AppDir = temp.WithSeparator();
+        dm.FSET_User = "alice";
+        dm.FSET_Pass = EncryptPassword("secret");
+        dm.FSET_Hostname = "HOSTNAME";
+        dm.FSET_LAST_IP = "203.0.113.7";
+    }
+
+    // The log lines without their time stamps.
+    std::vector<std::string> Events() const {
+        std::vector<std::string> events;
+        for (const std::string &line : dm.LogLines)
+            events.push_back(line.substr(line.find('\t') + 1));
+        return events;
+    }
+
+    std::string StoredAddress() const {
+        Tdm reread;
+        reread.SettingsFile = dm.SettingsFile;
+        reread.LoadSettings();
+        return reread.FSET_LAST_IP;
+    }
+
+    TempDir temp;
+    Tdm dm;
+    FakeEndpoints endpoints;
+    ScriptedRunner runner;
+    RecordingNotifier notifier;
+    Engine engine{dm, endpoints, runner, notifier, kProgramDir};
+};
+
+struct BuilderRow {
+    const char *name;
+    RequestKind kind;
+    EndpointValues endpoint;
+    std::string user;
+    std::string password;
+    std::string hostname;
+    std::vector<std::string> args;
+    std::optional<std::string> input;
+    std::string error;
+};
+
+TEST_F(EngineTest, BuildsArgumentListsAndConfigInput) {
+    const std::string checkUrl = "https://SERVER:443/checkip?format=text";
+    const std::string updateUrl = "https://SERVER:443/v3/update?hostname=HOSTNAME&myip=203.0.113.7";
+    const BuilderRow rows[] = {
+        {"check without authentication",
+         RequestKind::CheckIP,
+         {"HTTPS", "443", "SERVER", "/checkip", "GET", "None", 0},
+         "alice",
+         "secret",
+         "HOSTNAME",
+         {"curl", "-s", "-g", "-XGET", checkUrl, kAgent},
+         std::nullopt,
+         ""},
+        {"check with Basic",
+         RequestKind::CheckIP,
+         {"HTTPS", "443", "SERVER", "/checkip", "GET", "Basic", 1},
+         "alice",
+         "secret",
+         "HOSTNAME",
+         {"curl", "-s", "-g", "-XGET", "--basic", "-K", "-", checkUrl, kAgent},
+         "user = \"alice:secret\"\n",
+         ""},
+        {"check with Digest over HTTP and POST",
+         RequestKind::CheckIP,
+         {"HTTP", "8080", "127.0.0.1", "/ip", "POST", "Digest", 2},
+         "alice",
+         "secret",
+         "HOSTNAME",
+         {"curl", "-s", "-g", "-XPOST", "--digest", "-K", "-", "http://127.0.0.1:8080/ip?format=text", kAgent},
+         "user = \"alice:secret\"\n",
+         ""},
+        {"check with a typed text that matches no entry",
+         RequestKind::CheckIP,
+         {"HTTPS", "443", "SERVER", "/checkip", "GET", "Digest", -1},
+         "alice",
+         "secret",
+         "HOSTNAME",
+         {"curl", "-s", "-g", "-XGET", checkUrl, kAgent},
+         std::nullopt,
+         ""},
+        {"update with Basic",
+         RequestKind::Update,
+         {"HTTPS", "443", "SERVER", "/v3/update", "GET", "Basic", 0},
+         "alice",
+         "secret",
+         "HOSTNAME",
+         {"curl", "-s", "-g", "-XGET", "--basic", "-K", "-", updateUrl, kAgent},
+         "user = \"alice:secret\"\n",
+         ""},
+        {"update with typed NTLM",
+         RequestKind::Update,
+         {"HTTPS", "443", "SERVER", "/v3/update", "GET", "NTLM", -1},
+         "alice",
+         "secret",
+         "HOSTNAME",
+         {"curl", "-s", "-g", "-XGET", "--ntlm", "-K", "-", updateUrl, kAgent},
+         "user = \"alice:secret\"\n",
+         ""},
+        {"update with typed AnyAuth and Negotiate-free POST",
+         RequestKind::Update,
+         {"HTTPS", "443", "SERVER", "/v3/update", "POST", "AnyAuth", -1},
+         "alice",
+         "secret",
+         "HOSTNAME",
+         {"curl", "-s", "-g", "-XPOST", "--anyauth", "-K", "-", updateUrl, kAgent},
+         "user = \"alice:secret\"\n",
+         ""},
+        {"update with a refused typed text",
+         RequestKind::Update,
+         {"HTTPS", "443", "SERVER", "/v3/update", "GET", "Kerberos", -1},
+         "alice",
+         "secret",
+         "HOSTNAME",
+         {},
+         std::nullopt,
+         "ERROR - Unsupported authentication type [Kerberos]"},
+        {"update with empty credentials",
+         RequestKind::Update,
+         {"HTTPS", "443", "SERVER", "/v3/update", "GET", "Digest", 1},
+         "",
+         "",
+         "HOSTNAME",
+         {"curl", "-s", "-g", "-XGET", "--digest", "-K", "-", updateUrl,
+          "-AZevlo - Windows DDNS Client by Tarvenic [] - v3.0"},
+         "user = \":\"\n",
+         ""},
+        {"update with a base URI without slash",
+         RequestKind::Update,
+         {"HTTPS", "443", "SERVER", "v3/update", "GET", "Basic", 0},
+         "alice",
+         "secret",
+         "HOSTNAME",
+         {"curl", "-s", "-g", "-XGET", "--basic", "-K", "-",
+          "https://SERVER:443v3/update?hostname=HOSTNAME&myip=203.0.113.7", kAgent},
+         "user = \"alice:secret\"\n",
+         ""},
+        {"update with reserved bytes in the host name",
+         RequestKind::Update,
+         {"HTTPS", "443", "SERVER", "/v3/update", "GET", "Basic", 0},
+         "alice",
+         "secret",
+         "my host&myip=1.1.1.1#x",
+         {"curl", "-s", "-g", "-XGET", "--basic", "-K", "-",
+          "https://SERVER:443/v3/update?hostname=my%20host%26myip%3D1.1.1.1%23x&myip=203.0.113.7", kAgent},
+         "user = \"alice:secret\"\n",
+         ""},
+        {"config line escapes",
+         RequestKind::Update,
+         {"HTTPS", "443", "SERVER", "/v3/update", "GET", "Basic", 0},
+         "al\"ice",
+         "p\\w\td\nx\ry\vz",
+         "HOSTNAME",
+         {"curl", "-s", "-g", "-XGET", "--basic", "-K", "-", updateUrl,
+          "-AZevlo - Windows DDNS Client by Tarvenic [al\"ice] - v3.0"},
+         "user = \"al\\\"ice:p\\\\w\\td\\nx\\ry\\vz\"\n",
+         ""},
+        {"line breaks in the user name stay out of the user agent",
+         RequestKind::CheckIP,
+         {"HTTPS", "443", "SERVER", "/checkip", "GET", "None", 0},
+         "alice\r\nX-Injected: 1",
+         "secret",
+         "HOSTNAME",
+         {"curl", "-s", "-g", "-XGET", checkUrl,
+          "-AZevlo - Windows DDNS Client by Tarvenic [aliceX-Injected: 1] - v3.0"},
+         std::nullopt,
+         ""},
+        {"a NUL byte in the password sends nothing",
+         RequestKind::Update,
+         {"HTTPS", "443", "SERVER", "/v3/update", "GET", "Basic", 0},
+         "alice",
+         std::string("se\0cret", 7),
+         "HOSTNAME",
+         {},
+         std::nullopt,
+         "ERROR - The user name or password holds a NUL byte and cannot be sent"},
+        {"an unknown protocol sends nothing",
+         RequestKind::CheckIP,
+         {"-o/tmp/x", "443", "SERVER", "/checkip", "GET", "None", 0},
+         "alice",
+         "secret",
+         "HOSTNAME",
+         {},
+         std::nullopt,
+         "ERROR - Unsupported protocol [-o/tmp/x]"},
+    };
+    for (const BuilderRow &row : rows) {
+        SCOPED_TRACE(row.name);
+        (row.kind == RequestKind::CheckIP ? endpoints.check : endpoints.update) = row.endpoint;
+        dm.FSET_User = row.user;
+        dm.FSET_Pass = EncryptPassword(row.password);
+        dm.FSET_Hostname = row.hostname;
+        const CurlCommand command = engine.BuildCurlCommand(row.kind);
+        EXPECT_EQ(command.args, row.args);
+        EXPECT_EQ(command.input, row.input);
+        EXPECT_EQ(command.error, row.error);
+    }
+}
+
+TEST_F(EngineTest, RendersTheCommandLineWithoutCredentials) {
+    EXPECT_EQ(engine.BuildCurlCommand(RequestKind::CheckIP).CommandLine(),
+              "curl -s -g -XGET \"https://SERVER:443/checkip?format=text\" "
+              "-A\"Zevlo - Windows DDNS Client by Tarvenic [alice] - v3.0\"");
+    const std::string update = engine.BuildCurlCommand(RequestKind::Update).CommandLine();
+    EXPECT_EQ(update,
+              "curl -s -g -XGET --basic -K - \"https://SERVER:443/v3/update?hostname=HOSTNAME&myip=203.0.113.7\" "
+              "-A\"Zevlo - Windows DDNS Client by Tarvenic [alice] - v3.0\"");
+    EXPECT_EQ(update.find("secret"), std::string::npos);
+}
+
+TEST_F(EngineTest, RunsCurlInTheProgramFolderWithTheConfigOnInput) {
+    endpoints.check.authText = "Basic";
+    endpoints.check.authIndex = 1;
+    runner.outputs = {"203.0.113.7"};
+    engine.CheckPublicIP();
+    ASSERT_EQ(runner.calls.size(), 1u);
+    EXPECT_FALSE(runner.calls[0].throughInterpreter);
+    EXPECT_EQ(runner.calls[0].directory, kProgramDir);
+    EXPECT_EQ(runner.calls[0].input, std::optional<std::string>("user = \"alice:secret\"\n"));
+}
+
+struct CheckRow {
+    const char *name;
+    std::string stored;
+    std::string answer;
+    bool changed;
+    std::string storedAfter;
+    std::string event;
+};
+
+TEST_F(EngineTest, CheckRules) {
+    const CheckRow rows[] = {
+        {"first run", "", "203.0.113.7", true, "203.0.113.7",
+         "Check:  Detected the IP address change! Now: 203.0.113.7 Was: "},
+        {"change", "198.51.100.1", "203.0.113.7", true, "203.0.113.7",
+         "Check:  Detected the IP address change! Now: 203.0.113.7 Was: 198.51.100.1"},
+        {"same address", "203.0.113.7", "203.0.113.7", false, "203.0.113.7", "Check:  No changed detected."},
+        {"surrounding white space", "203.0.113.7", " 203.0.113.7\r\n", false, "203.0.113.7",
+         "Check:  No changed detected."},
+        {"IPv6", "203.0.113.7", "2001:db8::7\n", true, "2001:db8::7",
+         "Check:  Detected the IP address change! Now: 2001:db8::7 Was: 203.0.113.7"},
+        {"empty answer keeps the address", "198.51.100.1", " \r\n", false, "198.51.100.1",
+         "Check:  ERROR - Empty string returned"},
+        {"too many requests", "198.51.100.1", "<h1>429 TOO Many Requests</h1>", false, "198.51.100.1",
+         "Check:  Too many requests"},
+        {"HTML page", "198.51.100.1", "<html>\n<body>502 Bad Gateway</body>\n</html>", false, "198.51.100.1",
+         "Check:  ERROR - Not an IP address [<html>]"},
+        {"two addresses", "198.51.100.1", "203.0.113.7 198.51.100.2", false, "198.51.100.1",
+         "Check:  ERROR - Not an IP address [203.0.113.7 198.51.100.2]"},
+        {"long text", "198.51.100.1", std::string(100, 'x'), false, "198.51.100.1",
+         "Check:  ERROR - Not an IP address [" + std::string(64, 'x') + "]"},
+    };
+    for (const CheckRow &row : rows) {
+        SCOPED_TRACE(row.name);
+        dm.LogLines.clear();
+        dm.FSET_LAST_IP = row.stored;
+        runner.outputs = {row.answer};
+        EXPECT_EQ(engine.CheckPublicIP(), row.changed);
+        EXPECT_EQ(dm.FSET_LAST_IP, row.storedAfter);
+        EXPECT_THAT(Events(), ElementsAre(row.event));
+    }
+    EXPECT_THAT(notifier.shown, IsEmpty());
+}
+
+TEST_F(EngineTest, NewAddressIsInTheSettingsFileWhenTheCycleReturns) {
+    dm.FSET_LAST_IP = "198.51.100.1";
+    runner.outputs = {"203.0.113.7", "good 203.0.113.7"};
+    EXPECT_TRUE(engine.CheckAndUpdate());
+    EXPECT_EQ(StoredAddress(), "203.0.113.7");
+    ASSERT_EQ(runner.calls.size(), 2u);
+    EXPECT_TRUE(runner.calls[1].IsUpdate());
+    EXPECT_NE(runner.calls[1].args[runner.calls[1].args.size() - 2].find("&myip=203.0.113.7"), std::string::npos);
+    EXPECT_THAT(notifier.shown, IsEmpty());
+}
+
+struct AnswerRow {
+    std::string answer;
+    std::optional<MessageKind> box; // none: a silent success
+    std::string shown;
+};
+
+TEST_F(EngineTest, UpdateAnswerClasses) {
+    const std::string page =
+        "<html>\r\n<head><title>401</title></head>\r\n<body>" + std::string(300, 'z') + "</body>\r\n</html>\r\n";
+    const AnswerRow rows[] = {
+        {"good 203.0.113.7", std::nullopt, ""},
+        {"GOOD 203.0.113.7", std::nullopt, ""},
+        {"success: host updated", std::nullopt, ""},
+        {" good 203.0.113.7", MessageKind::Error, "good 203.0.113.7"},
+        {"success", MessageKind::Error, "success"},
+        {"nochg 203.0.113.7\n", MessageKind::Warning, "nochg 203.0.113.7"},
+        {"warning: slow down", MessageKind::Warning, "warning: slow down"},
+        {"warning slow down", MessageKind::Error, "warning slow down"},
+        {"nochg 203.0.113.7 (Too Many Requests)", MessageKind::Error, "Too many requests"},
+        {"badauth", MessageKind::Error, "badauth"},
+        {"good\nnochg", std::nullopt, ""},
+        {"nochg 1.2.3.4\nbadauth", MessageKind::Warning, "nochg 1.2.3.4 badauth"},
+        {page, MessageKind::Error,
+         ("<html> <head><title>401</title></head> <body>" + std::string(300, 'z')).substr(0, 197) + "..."},
+    };
+    for (const AnswerRow &row : rows) {
+        SCOPED_TRACE(row.answer);
+        dm.LogLines.clear();
+        notifier.shown.clear();
+        runner.outputs = {row.answer};
+        engine.UpdateIP();
+        if (!row.box) {
+            EXPECT_THAT(Events(), IsEmpty());
+            EXPECT_THAT(notifier.shown, IsEmpty());
+            continue;
+        }
+        EXPECT_THAT(Events(), ElementsAre("Update: " + row.shown));
+        EXPECT_THAT(notifier.shown, ElementsAre(ShownMessage{*row.box, "Update: " + row.shown}));
+        EXPECT_EQ(dm.FSET_LAST_IP, "203.0.113.7");
+    }
+}
+
+TEST_F(EngineTest, EmptyUpdateAnswerPutsThePreviousAddressBackAndTheNextCheckRetries) {
+    dm.FSET_LAST_IP = "198.51.100.1";
+    runner.outputs = {"203.0.113.7", ""};
+    engine.CheckAndUpdate();
+    EXPECT_EQ(dm.FSET_LAST_IP, "198.51.100.1");
+    EXPECT_EQ(StoredAddress(), "198.51.100.1");
+    EXPECT_THAT(notifier.shown, ElementsAre(ShownMessage{MessageKind::Error, "Update: "}));
+
+    runner.outputs = {"203.0.113.7", "good 203.0.113.7"};
+    engine.CheckAndUpdate();
+    ASSERT_EQ(runner.calls.size(), 4u);
+    EXPECT_TRUE(runner.calls[3].IsUpdate());
+    EXPECT_EQ(StoredAddress(), "203.0.113.7");
+}
+
+TEST_F(EngineTest, RefusedUpdateIsNotRepeated) {
+    dm.FSET_LAST_IP = "198.51.100.1";
+    runner.outputs = {"203.0.113.7", "badauth", "203.0.113.7"};
+    engine.CheckAndUpdate();
+    engine.CheckAndUpdate();
+    EXPECT_EQ(runner.calls.size(), 3u);
+    EXPECT_EQ(dm.FSET_LAST_IP, "203.0.113.7");
+    EXPECT_EQ(Events().back(), "Check:  No changed detected.");
+}
+
+TEST_F(EngineTest, FailuresAreLoggedAndShown) {
+    struct Row {
+        const char *name;
+        std::function<void(EngineTest &)> arrange;
+        std::string message;
+    };
+    const Row rows[] = {
+        {"missing script",
+         [](EngineTest &t) {
+             t.endpoints.customScript = true;
+             t.endpoints.scriptPath = (t.temp.Path() / "missing.sh").string();
+         },
+         "Script file not found []"},
+        {"blank user with Basic",
+         [](EngineTest &t) {
+             t.endpoints.check.authIndex = 1;
+             t.endpoints.check.authText = "Basic";
+             t.endpoints.userText = " \t";
+         },
+         "Username and password are required when using HTTP authentication []"},
+        {"empty password with Digest",
+         [](EngineTest &t) {
+             t.endpoints.check.authIndex = 2;
+             t.endpoints.check.authText = "Digest";
+             t.endpoints.passwordText = "";
+         },
+         "Username and password are required when using HTTP authentication []"},
+        {"NUL byte in the stored password",
+         [](EngineTest &t) {
+             t.endpoints.check.authIndex = 1;
+             t.endpoints.check.authText = "Basic";
+             t.dm.FSET_Pass = EncryptPassword(std::string("a\0b", 3));
+         },
+         "ERROR - The user name or password holds a NUL byte and cannot be sent []"},
+    };
+    for (const Row &row : rows) {
+        SCOPED_TRACE(row.name);
+        FakeEndpoints fresh;
+        endpoints = fresh;
+        dm.FSET_Pass = EncryptPassword("secret");
+        dm.LogLines.clear();
+        notifier.shown.clear();
+        row.arrange(*this);
+        EXPECT_FALSE(engine.CheckPublicIP());
+        EXPECT_THAT(runner.calls, IsEmpty());
+        EXPECT_EQ(dm.FSET_LAST_IP, "203.0.113.7");
+        EXPECT_THAT(Events(), ElementsAre("Check:  " + row.message));
+        EXPECT_THAT(notifier.shown, ElementsAre(ShownMessage{MessageKind::Error, row.message}));
+    }
+}
+
+TEST_F(EngineTest, RunnerFailureIsAnUnknownErrorAndNothingEscapes) {
+    runner.throwOnCall = true;
+    EXPECT_NO_THROW(EXPECT_TRUE(engine.ForceUpdate()));
+    EXPECT_THAT(Events(), ElementsAre("Check:  UNKNOWN ERROR []"));
+    EXPECT_THAT(notifier.shown, ElementsAre(ShownMessage{MessageKind::Error, "UNKNOWN ERROR []"}));
+}
+
+TEST_F(EngineTest, UnsupportedUpdateAuthenticationIsAnError) {
+    endpoints.update.authText = "Kerberos";
+    endpoints.update.authIndex = -1;
+    engine.UpdateIP();
+    EXPECT_THAT(runner.calls, IsEmpty());
+    EXPECT_THAT(Events(), ElementsAre("Update: ERROR - Unsupported authentication type [Kerberos]"));
+    EXPECT_THAT(notifier.shown, ElementsAre(ShownMessage{
+                                    MessageKind::Error, "Update: ERROR - Unsupported authentication type [Kerberos]"}));
+}
+
+TEST_F(EngineTest, CustomScriptRunsThroughTheInterpreterInItsFolderWithoutCredentialCheck) {
+    const std::filesystem::path folder = temp.Path() / "my scripts";
+    std::filesystem::create_directory(folder);
+    const std::string script = (folder / "ip.cmd").string();
+    std::ofstream(script) << "echo 203.0.113.9\n";
+    endpoints.customScript = true;
+    endpoints.scriptPath = script;
+    endpoints.check.authIndex = 1;
+    endpoints.userText = "";
+    runner.outputs = {"203.0.113.9\n"};
+
+    EXPECT_TRUE(engine.CheckPublicIP());
+    ASSERT_EQ(runner.calls.size(), 1u);
+    EXPECT_TRUE(runner.calls[0].throughInterpreter);
+    EXPECT_NE(runner.calls[0].command, script); // quoted, so the space cannot split it
+    EXPECT_NE(runner.calls[0].command.find(script), std::string::npos);
+    EXPECT_EQ(runner.calls[0].directory, (folder / "").string());
+    EXPECT_EQ(dm.FSET_LAST_IP, "203.0.113.9");
+}
+
+TEST_F(EngineTest, NoSecondCycleWhileABoxIsOpen) {
+    dm.FSET_LAST_IP = "198.51.100.1";
+    runner.outputs = {"203.0.113.7", "nochg 203.0.113.7"};
+    bool nestedStarted = true;
+    notifier.whileOpen = [&] {
+        EXPECT_TRUE(engine.Busy());
+        nestedStarted = engine.CheckAndUpdate() || engine.ForceUpdate();
+    };
+    EXPECT_TRUE(engine.CheckAndUpdate());
+    EXPECT_FALSE(nestedStarted);
+    EXPECT_EQ(runner.calls.size(), 2u);
+    EXPECT_EQ(notifier.shown.size(), 1u);
+    EXPECT_FALSE(engine.Busy());
+}
+
+TEST_F(EngineTest, AbandonStopsTheRestOfTheCycle) {
+    endpoints.check.authIndex = 1;
+    endpoints.userText = "";
+    notifier.whileOpen = [&] { engine.Abandon(); };
+    EXPECT_TRUE(engine.ForceUpdate()); // the check fails with a box; the update must not follow
+    EXPECT_THAT(runner.calls, IsEmpty());
+    EXPECT_EQ(notifier.shown.size(), 1u);
+    EXPECT_FALSE(engine.CheckAndUpdate());
+    EXPECT_THAT(runner.calls, IsEmpty());
+}
+
+TEST_F(EngineTest, FileErrorShownOnceUntilAWriteWorksAgain) {
+    const std::filesystem::path logFolder = temp.Path() / "logs";
+    dm.LogFile = (logFolder / "log.txt").string(); // the folder is missing: every save fails
+    auto fileErrors = [&] {
+        int count = 0;
+        for (const ShownMessage &message : notifier.shown) {
+            if (message.kind == MessageKind::FileError) {
+                EXPECT_NE(message.text.find("log.txt"), std::string::npos) << message.text;
+                ++count;
+            }
+        }
+        return count;
+    };
+
+    runner.outputs = {"203.0.113.7", "203.0.113.7"};
+    EXPECT_NO_THROW(engine.CheckAndUpdate());
+    EXPECT_NO_THROW(engine.CheckAndUpdate());
+    EXPECT_EQ(fileErrors(), 1);
+    EXPECT_EQ(dm.LogLines.size(), 2u); // the lines stay in memory
+
+    std::filesystem::create_directory(logFolder);
+    runner.outputs = {"203.0.113.7"};
+    engine.CheckAndUpdate();
+    EXPECT_EQ(fileErrors(), 1);
+
+    std::filesystem::remove_all(logFolder);
+    runner.outputs = {"203.0.113.7"};
+    engine.CheckAndUpdate();
+    EXPECT_EQ(fileErrors(), 2);
+}
+
+} // namespace
+} // namespace zevlo

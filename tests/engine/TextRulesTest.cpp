@@ -1,0 +1,143 @@
+#include "engine/TextRules.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+
+namespace zevlo::text {
+namespace {
+
+TEST(EncodeQueryValue, EncodesOnlyBytesThatChangeTheUrl) {
+    struct Row {
+        std::string value;
+        std::string encoded;
+    };
+    // Expected values written by hand from the byte values (ASCII table).
+    const Row rows[] = {
+        {"myhost.example.net", "myhost.example.net"},
+        {"a b", "a%20b"},
+        {"\"#%&+=?", "%22%23%25%26%2B%3D%3F"},
+        {"[]{}<>", "%5B%5D%7B%7D%3C%3E"},
+        {"\\^`|", "%5C%5E%60%7C"},
+        {"\t\n\r\x1f\x7f", "%09%0A%0D%1F%7F"},
+        {"\x80\xe9\xff", "%80%E9%FF"},
+        {"2001:db8::1,203.0.113.7", "2001:db8::1,203.0.113.7"},
+        {"-._~!$'()*;@/", "-._~!$'()*;@/"},
+        {"h&myip=1.2.3.4", "h%26myip%3D1.2.3.4"},
+        {"", ""},
+    };
+    for (const Row &row : rows)
+        EXPECT_EQ(EncodeQueryValue(row.value), row.encoded) << row.value;
+    EXPECT_EQ(EncodeQueryValue(std::string("a\0b", 3)), "a%00b");
+}
+
+TEST(QuoteConfigValue, EscapesWhatCurlConfigLinesUnescape) {
+    struct Row {
+        std::string value;
+        std::string quoted;
+    };
+    const Row rows[] = {
+        {"alice:secret", "alice:secret"},
+        {R"(a"b)", R"(a\"b)"},
+        {R"(a\b)", R"(a\\b)"},
+        {"t\tn\nr\rv\v", R"(t\tn\nr\rv\v)"},
+        {R"(\")", R"(\\\")"},
+        {"$(x) `y` %PATH% ; & |", "$(x) `y` %PATH% ; & |"},
+        {"\xe9", "\xe9"},
+    };
+    for (const Row &row : rows)
+        EXPECT_EQ(QuoteConfigValue(row.value), row.quoted) << row.value;
+}
+
+TEST(IpAddress, AcceptsExactlyOneAddress) {
+    struct Row {
+        const char *text;
+        bool valid;
+    };
+    // Forms from RFC 4291 section 2.2 and RFC 5952, and common mistakes.
+    const Row rows[] = {
+        {"203.0.113.7", true},
+        {"0.0.0.0", true},
+        {"255.255.255.255", true},
+        {"256.1.1.1", false},
+        {"1.2.3", false},
+        {"1.2.3.4.5", false},
+        {"01.2.3.4", false},
+        {"1.2.3.-4", false},
+        {"1..3.4", false},
+        {"1.2.3.4 ", false},
+        {"1.2.3.4\n5.6.7.8", false},
+        {"203.0.113.7 198.51.100.1", false},
+        {"2001:DB8:0:0:8:800:200C:417A", true},
+        {"2001:db8::8:800:200c:417a", true},
+        {"FF01::101", true},
+        {"::1", true},
+        {"::", true},
+        {"1::", true},
+        {"1:2:3:4:5:6:7::", true},
+        {"::2:3:4:5:6:7:8", true},
+        {"0:0:0:0:0:0:13.1.68.3", true},
+        {"::13.1.68.3", true},
+        {"::FFFF:129.144.52.38", true},
+        {"1:2:3:4:5:6:7:8", true},
+        {"1:2:3:4:5:6:7", false},
+        {"1:2:3:4:5:6:7:8:9", false},
+        {"1:2:3:4:5:6:7::8", false},
+        {"1:2:3:4:5:6:7:1.2.3.4", false},
+        {"2001:db8:::1", false},
+        {":::", false},
+        {"1::2::3", false},
+        {":1::2", false},
+        {"1::2:", false},
+        {"12345::", false},
+        {"g::1", false},
+        {"1.2.3.4::", false},
+        {"::1.2.3", false},
+        {"fe80::1%eth0", false},
+        {"2001:db8::/32", false},
+        {"", false},
+        {"good", false},
+        {"<html>", false},
+    };
+    for (const Row &row : rows)
+        EXPECT_EQ(IsIpAddress(row.text), row.valid) << row.text;
+}
+
+TEST(TrimBlanks, RemovesSurroundingWhiteSpaceOnly) {
+    EXPECT_EQ(TrimBlanks(" \t203.0.113.7\r\n"), "203.0.113.7");
+    EXPECT_EQ(TrimBlanks("a b"), "a b");
+    EXPECT_EQ(TrimBlanks(" \r\n\t "), "");
+}
+
+TEST(FirstLine, StopsAtTheFirstLineEndAndTheLimit) {
+    EXPECT_EQ(FirstLine("<html>\r\n<body>", 64), "<html>");
+    EXPECT_EQ(FirstLine("one\rtwo", 64), "one");
+    EXPECT_EQ(FirstLine(std::string(100, 'x'), 64), std::string(64, 'x'));
+    EXPECT_EQ(FirstLine("a\tb", 64), "a b");
+}
+
+TEST(OneLogLine, FlattensTrimsAndCuts) {
+    EXPECT_EQ(OneLogLine("a\r\nb\nc\rd"), "a b c d");
+    EXPECT_EQ(OneLogLine("a\n\nb"), "a  b");
+    EXPECT_EQ(OneLogLine("  nochg 1.2.3.4\r\n"), "nochg 1.2.3.4");
+    EXPECT_EQ(OneLogLine(""), "");
+
+    const std::string exact(200, 'x');
+    EXPECT_EQ(OneLogLine(exact), exact);
+    const std::string longer = std::string(198, 'x') + "yzw";
+    EXPECT_EQ(OneLogLine(longer), std::string(197, 'x') + "...");
+    EXPECT_EQ(OneLogLine(longer).size(), 200u);
+
+    // "\xc3\xa9" (é) would straddle the cut at byte 197: the whole character goes.
+    const std::string accented = std::string(196, 'a') + "\xc3\xa9" + std::string(10, 'b');
+    EXPECT_EQ(OneLogLine(accented), std::string(196, 'a') + "...");
+}
+
+TEST(ContainsTooManyRequests, IgnoresAsciiCase) {
+    EXPECT_TRUE(ContainsTooManyRequests("<h1>429 Too Many Requests</h1>"));
+    EXPECT_TRUE(ContainsTooManyRequests("TOO MANY REQUESTS"));
+    EXPECT_FALSE(ContainsTooManyRequests("too many  requests"));
+}
+
+} // namespace
+} // namespace zevlo::text
