@@ -1,0 +1,390 @@
+#include "platform/ProcessRunner.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <csignal>
+#include <cstring>
+#include <mutex>
+
+#include <fcntl.h>
+#include <poll.h>
+#include <spawn.h>
+#include <sys/syscall.h>
+#include <sys/wait.h>
+#include <time.h>
+#include <unistd.h>
+
+extern char **environ;
+
+namespace zevlo::platform {
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+// Each read asks for at most this many bytes (the callers' answers are short texts).
+constexpr std::size_t kReadChunk = 255;
+
+// A child whose write end of the input pipe is gone must not end the program: a write
+// then fails with EPIPE instead. Left alone when someone installed a handler already.
+void IgnoreSigpipeOnce() {
+    static std::once_flag once;
+    std::call_once(once, [] {
+        struct sigaction current {};
+        if (sigaction(SIGPIPE, nullptr, &current) == 0 && current.sa_handler == SIG_DFL &&
+            (current.sa_flags & SA_SIGINFO) == 0) {
+            struct sigaction ignore {};
+            ignore.sa_handler = SIG_IGN;
+            sigemptyset(&ignore.sa_mask);
+            sigaction(SIGPIPE, &ignore, nullptr);
+        }
+    });
+}
+
+class Fd {
+public:
+    Fd() = default;
+    explicit Fd(int fd) : fd_(fd) {}
+    ~Fd() { Close(); }
+    Fd(const Fd &) = delete;
+    Fd &operator=(const Fd &) = delete;
+
+    int Get() const { return fd_; }
+    bool IsOpen() const { return fd_ >= 0; }
+    void Close() {
+        if (fd_ >= 0) {
+            close(fd_); // never retried on EINTR: the descriptor is gone either way on Linux
+            fd_ = -1;
+        }
+    }
+    void Reset(int fd) {
+        Close();
+        fd_ = fd;
+    }
+
+private:
+    int fd_ = -1;
+};
+
+// Moves a close-on-exec descriptor above the standard ones, so placing the child's
+// stdio can never overwrite another of our descriptors (possible when the program
+// runs with a standard descriptor closed).
+bool KeepAboveStdio(Fd &fd) {
+    if (fd.Get() > STDERR_FILENO) {
+        return true;
+    }
+    const int moved = fcntl(fd.Get(), F_DUPFD_CLOEXEC, STDERR_FILENO + 1);
+    if (moved < 0) {
+        return false;
+    }
+    fd.Reset(moved);
+    return true;
+}
+
+bool MakePipe(Fd &readEnd, Fd &writeEnd) {
+    int ends[2];
+    if (pipe2(ends, O_CLOEXEC) != 0) {
+        return false;
+    }
+    readEnd.Reset(ends[0]);
+    writeEnd.Reset(ends[1]);
+    return KeepAboveStdio(readEnd) && KeepAboveStdio(writeEnd);
+}
+
+bool SetNonBlocking(int fd) {
+    const int flags = fcntl(fd, F_GETFL);
+    return flags >= 0 && fcntl(fd, F_SETFL, flags | O_NONBLOCK) == 0;
+}
+
+// Every signal, including the ones glibc keeps for itself: its posix_spawn leaves those
+// ignored in the child unless asked for their default, and ignored survives exec.
+sigset_t AllSignals() {
+    sigset_t all;
+    sigfillset(&all);
+#if defined(__GLIBC__) && defined(__SIGRTMIN)
+    constexpr int bitsPerWord = 8 * sizeof(all.__val[0]);
+    for (int sig = __SIGRTMIN; sig < SIGRTMIN; ++sig) {
+        all.__val[(sig - 1) / bitsPerWord] |= 1UL << ((sig - 1) % bitsPerWord);
+    }
+#endif
+    return all;
+}
+
+int MillisecondsUntil(Clock::time_point deadline) {
+    const auto left = std::chrono::ceil<std::chrono::milliseconds>(deadline - Clock::now()).count();
+    return static_cast<int>(std::clamp<decltype(left)>(left, 0, 1000 * 60 * 60));
+}
+
+// Owns the attributes and file actions of one start.
+class SpawnSetup {
+public:
+    SpawnSetup() {
+        attrOk_ = posix_spawnattr_init(&attr_) == 0;
+        actionsOk_ = posix_spawn_file_actions_init(&actions_) == 0;
+    }
+    ~SpawnSetup() {
+        if (actionsOk_) {
+            posix_spawn_file_actions_destroy(&actions_);
+        }
+        if (attrOk_) {
+            posix_spawnattr_destroy(&attr_);
+        }
+    }
+    SpawnSetup(const SpawnSetup &) = delete;
+    SpawnSetup &operator=(const SpawnSetup &) = delete;
+
+    // The child: its own process group, every signal at its default and none blocked
+    // (ignored dispositions and the mask survive exec), stdio from us, nothing else open.
+    bool Prepare(int stdinFd, int outputFd, const std::string &directory) {
+        if (!attrOk_ || !actionsOk_) {
+            return false;
+        }
+        const sigset_t all = AllSignals();
+        sigset_t none;
+        sigemptyset(&none);
+        const short flags = POSIX_SPAWN_SETPGROUP | POSIX_SPAWN_SETSIGDEF | POSIX_SPAWN_SETSIGMASK;
+        if (posix_spawnattr_setflags(&attr_, flags) != 0 || posix_spawnattr_setpgroup(&attr_, 0) != 0 ||
+            posix_spawnattr_setsigdefault(&attr_, &all) != 0 || posix_spawnattr_setsigmask(&attr_, &none) != 0) {
+            return false;
+        }
+        if (stdinFd >= 0) {
+            if (posix_spawn_file_actions_adddup2(&actions_, stdinFd, STDIN_FILENO) != 0) {
+                return false;
+            }
+        } else if (posix_spawn_file_actions_addopen(&actions_, STDIN_FILENO, "/dev/null", O_RDONLY, 0) != 0) {
+            return false;
+        }
+        if (posix_spawn_file_actions_adddup2(&actions_, outputFd, STDOUT_FILENO) != 0 ||
+            posix_spawn_file_actions_adddup2(&actions_, outputFd, STDERR_FILENO) != 0) {
+            return false;
+        }
+#if defined(__GLIBC__) && (__GLIBC__ > 2 || (__GLIBC__ == 2 && __GLIBC_MINOR__ >= 34))
+        // Descriptors that others in this process opened without close-on-exec stay here.
+        if (posix_spawn_file_actions_addclosefrom_np(&actions_, STDERR_FILENO + 1) != 0) {
+            return false;
+        }
+#endif
+        // An empty folder text means the caller's own working folder.
+        if (!directory.empty() && posix_spawn_file_actions_addchdir_np(&actions_, directory.c_str()) != 0) {
+            return false;
+        }
+        return true;
+    }
+
+    const posix_spawnattr_t *Attr() const {
+        return &attr_;
+    }
+    const posix_spawn_file_actions_t *Actions() const {
+        return &actions_;
+    }
+
+private:
+    posix_spawnattr_t attr_{};
+    posix_spawn_file_actions_t actions_{};
+    bool attrOk_ = false;
+    bool actionsOk_ = false;
+};
+
+// Reads what is there now; false once the pipe reports end of data or breaks.
+bool ReadAvailable(int fd, std::string &output) {
+    char buffer[kReadChunk + 1];
+    for (;;) {
+        const ssize_t got = read(fd, buffer, kReadChunk);
+        if (got > 0) {
+            output.append(buffer, static_cast<std::size_t>(got));
+            continue;
+        }
+        if (got < 0 && errno == EINTR) {
+            continue;
+        }
+        return got < 0 && (errno == EAGAIN || errno == EWOULDBLOCK);
+    }
+}
+
+// Writes as much of the input as the pipe takes now; false once nothing more is to be
+// written (all done, or the child closed its end: not an error for us).
+bool WriteAvailable(int fd, const std::string &input, std::size_t &written) {
+    while (written < input.size()) {
+        const ssize_t put = write(fd, input.data() + written, input.size() - written);
+        if (put > 0) {
+            written += static_cast<std::size_t>(put);
+            continue;
+        }
+        if (put < 0 && errno == EINTR) {
+            continue;
+        }
+        return put < 0 && (errno == EAGAIN || errno == EWOULDBLOCK);
+    }
+    return false;
+}
+
+void KillGroup(pid_t child) {
+    // The group id is the child's id; it stays reserved until we reap the child.
+    kill(-child, SIGKILL);
+}
+
+void Reap(pid_t child) {
+    while (waitpid(child, nullptr, 0) < 0 && errno == EINTR) {
+    }
+}
+
+bool TryReap(pid_t child) {
+    for (;;) {
+        const pid_t done = waitpid(child, nullptr, WNOHANG);
+        if (done < 0 && errno == EINTR) {
+            continue;
+        }
+        return done != 0; // reaped, or not ours to wait for any more
+    }
+}
+
+// Waits until the child has ended or the deadline passed; true when it was reaped.
+bool ReapBefore(pid_t child, Clock::time_point deadline) {
+    if (TryReap(child)) {
+        return true;
+    }
+#ifdef SYS_pidfd_open
+    const int pidfd = static_cast<int>(syscall(SYS_pidfd_open, child, 0));
+    if (pidfd >= 0) {
+        Fd owned(pidfd);
+        for (;;) {
+            pollfd entry{pidfd, POLLIN, 0};
+            const int ready = poll(&entry, 1, MillisecondsUntil(deadline));
+            if (ready < 0 && errno == EINTR) {
+                continue;
+            }
+            if (ready <= 0) {
+                return TryReap(child);
+            }
+            Reap(child);
+            return true;
+        }
+    }
+#endif
+    // No process descriptors here: look again now and then.
+    auto pause = std::chrono::milliseconds(1);
+    while (Clock::now() < deadline) {
+        const auto nap = std::min<Clock::duration>(pause, deadline - Clock::now());
+        timespec ts{};
+        ts.tv_sec = static_cast<time_t>(std::chrono::duration_cast<std::chrono::seconds>(nap).count());
+        ts.tv_nsec = static_cast<long>(std::chrono::duration_cast<std::chrono::nanoseconds>(nap).count() % 1000000000);
+        nanosleep(&ts, nullptr);
+        if (TryReap(child)) {
+            return true;
+        }
+        pause = std::min(pause * 2, std::chrono::milliseconds(20));
+    }
+    return false;
+}
+
+std::string Run(const std::vector<std::string> &args, bool searchPath, const std::string &directory,
+                const std::optional<std::string> &input, std::chrono::milliseconds limit) {
+    if (args.empty()) {
+        return {};
+    }
+    IgnoreSigpipeOnce();
+
+    Fd outputRead;
+    Fd outputWrite;
+    Fd inputRead;
+    Fd inputWrite;
+    if (!MakePipe(outputRead, outputWrite) || !SetNonBlocking(outputRead.Get())) {
+        return {};
+    }
+    if (input && (!MakePipe(inputRead, inputWrite) || !SetNonBlocking(inputWrite.Get()))) {
+        return {};
+    }
+
+    SpawnSetup setup;
+    if (!setup.Prepare(input ? inputRead.Get() : -1, outputWrite.Get(), directory)) {
+        return {};
+    }
+    std::vector<char *> argv;
+    argv.reserve(args.size() + 1);
+    for (const auto &arg : args) {
+        argv.push_back(const_cast<char *>(arg.c_str()));
+    }
+    argv.push_back(nullptr);
+
+    // Exec and folder failures come back from posix_spawn itself, so a child that could
+    // not start never looks like one that printed nothing.
+    pid_t child = -1;
+    const int started = searchPath ? posix_spawnp(&child, argv[0], setup.Actions(), setup.Attr(), argv.data(), environ)
+                                   : posix_spawn(&child, argv[0], setup.Actions(), setup.Attr(), argv.data(), environ);
+    // Our copies of the child's ends go at once, so end of data means the child side is done.
+    outputWrite.Close();
+    inputRead.Close();
+    if (started != 0) {
+        return {};
+    }
+
+    const auto deadline = Clock::now() + limit;
+    std::string output;
+    std::size_t written = 0;
+    if (input && !WriteAvailable(inputWrite.Get(), *input, written)) {
+        inputWrite.Close();
+    }
+
+    bool timedOut = false;
+    while (outputRead.IsOpen()) {
+        pollfd entries[2] = {{outputRead.Get(), POLLIN, 0}, {inputWrite.Get(), POLLOUT, 0}};
+        const nfds_t count = inputWrite.IsOpen() ? 2 : 1;
+        const int ready = poll(entries, count, MillisecondsUntil(deadline));
+        if (ready < 0) {
+            if (errno == EINTR) {
+                continue;
+            }
+            timedOut = true; // cannot wait properly any more: end the child rather than hang
+            break;
+        }
+        if (ready == 0) {
+            timedOut = true;
+            break;
+        }
+        if (count == 2 && entries[1].revents != 0 && !WriteAvailable(inputWrite.Get(), *input, written)) {
+            inputWrite.Close();
+        }
+        if (entries[0].revents != 0 && !ReadAvailable(outputRead.Get(), output)) {
+            outputRead.Close();
+        }
+    }
+    inputWrite.Close();
+
+    if (!timedOut && ReapBefore(child, deadline)) {
+        return output;
+    }
+    KillGroup(child);
+    if (outputRead.IsOpen()) {
+        // What was printed before the end is still in the pipe; a descendant outside the
+        // group may hold the write end open, so take only what is there.
+        ReadAvailable(outputRead.Get(), output);
+    }
+    Reap(child);
+    return output;
+}
+
+} // namespace
+
+std::string ProcessRunner::RunCommand(const std::string &command, const std::string &directory) {
+    return Run({"/bin/sh", "-c", command}, false, directory, std::nullopt, limit_);
+}
+
+std::string ProcessRunner::RunProgram(const std::vector<std::string> &args, const std::string &directory,
+                                      const std::optional<std::string> &input) {
+    return Run(args, true, directory, input, limit_);
+}
+
+std::string QuoteForInterpreter(const std::string &path) {
+    std::string quoted = "'";
+    for (const char c : path) {
+        if (c == '\'') {
+            quoted += "'\\''";
+        } else {
+            quoted += c;
+        }
+    }
+    quoted += '\'';
+    return quoted;
+}
+
+} // namespace zevlo::platform
