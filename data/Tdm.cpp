@@ -262,8 +262,10 @@ std::string Tdm::GetUserAgent() const {
 std::string Tdm::LogTimestamp(std::chrono::system_clock::time_point when) {
     const std::tm local = platform::ToLocalTime(when);
     std::string text = platform::ShortDateText(local);
-    if (local.tm_hour != 0 || local.tm_min != 0 || local.tm_sec != 0)
-        text += " " + platform::LongTimeText(local);
+    if (local.tm_hour != 0 || local.tm_min != 0 || local.tm_sec != 0) {
+        text += ' ';
+        text += platform::LongTimeText(local);
+    }
     return text;
 }
 
