@@ -1,0 +1,167 @@
+#pragma once
+
+// The real program started as a process in a folder of its own: a copy of the executable
+// beside a prepared Settings.ini, a temporary home, configuration and runtime folder, and
+// Qt's offscreen platform, so no test touches the user's files or display.
+
+#include <fcntl.h>
+#include <signal.h>
+#include <spawn.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <functional>
+#include <optional>
+#include <sstream>
+#include <stdexcept>
+#include <string>
+#include <thread>
+#include <vector>
+
+namespace zevlo::program {
+
+namespace fs = std::filesystem;
+using namespace std::chrono_literals;
+
+inline std::string ReadText(const fs::path &path) {
+    std::ifstream in(path, std::ios::binary);
+    std::ostringstream content;
+    content << in.rdbuf();
+    return content.str();
+}
+
+inline void WriteText(const fs::path &path, const std::string &text) {
+    std::ofstream(path, std::ios::binary | std::ios::trunc) << text;
+}
+
+// The value of `key` in Settings.ini text (first match, names without regard to case).
+inline std::optional<std::string> IniValue(const std::string &text, const std::string &key) {
+    std::istringstream lines(text);
+    for (std::string line; std::getline(lines, line);) {
+        if (!line.empty() && line.back() == '\r')
+            line.pop_back();
+        const auto equals = line.find('=');
+        if (equals == std::string::npos || equals != key.size())
+            continue;
+        bool same = true;
+        for (std::size_t i = 0; i < key.size(); ++i)
+            same = same && std::tolower(static_cast<unsigned char>(line[i])) ==
+                               std::tolower(static_cast<unsigned char>(key[i]));
+        if (same)
+            return line.substr(equals + 1);
+    }
+    return std::nullopt;
+}
+
+// Polls `condition` until it holds or the deadline passes.
+inline bool WaitFor(const std::function<bool()> &condition, std::chrono::milliseconds deadline = 20s) {
+    const auto end = std::chrono::steady_clock::now() + deadline;
+    for (;;) {
+        if (condition())
+            return true;
+        if (std::chrono::steady_clock::now() > end)
+            return false;
+        std::this_thread::sleep_for(20ms);
+    }
+}
+
+// A temporary root holding the program's folder, a home folder and a runtime folder.
+class ProgramFolder {
+public:
+    ProgramFolder(const fs::path &executable, const fs::path &root) : root_(root) {
+        fs::create_directories(AppDir());
+        fs::create_directories(Home() / ".config");
+        fs::create_directories(RuntimeDir());
+        fs::permissions(RuntimeDir(), fs::perms::owner_all, fs::perm_options::replace);
+        fs::copy_file(executable, Executable());
+    }
+
+    fs::path AppDir() const { return root_ / "program folder"; }
+    fs::path Executable() const { return AppDir() / "zevlo"; }
+    fs::path SettingsFile() const { return AppDir() / "Settings.ini"; }
+    fs::path LogFile() const { return AppDir() / "log.txt"; }
+    fs::path Home() const { return root_ / "home"; }
+    fs::path RuntimeDir() const { return root_ / "run"; }
+    fs::path OutputFile() const { return root_ / "output.txt"; }
+
+    std::string Settings() const { return ReadText(SettingsFile()); }
+    std::string Log() const { return ReadText(LogFile()); }
+
+private:
+    fs::path root_;
+};
+
+class RunningProgram {
+public:
+    // `extraEnv`: NAME=value entries added to the program's small, fixed environment.
+    RunningProgram(const ProgramFolder &folder, const fs::path &runtimeDir, const std::vector<std::string> &extraEnv) {
+        std::vector<std::string> env = {
+            "PATH=" + std::string(std::getenv("PATH") ? std::getenv("PATH") : "/usr/bin:/bin"),
+            "HOME=" + folder.Home().string(),
+            "XDG_CONFIG_HOME=" + (folder.Home() / ".config").string(),
+            "XDG_RUNTIME_DIR=" + runtimeDir.string(),
+            "QT_QPA_PLATFORM=offscreen",
+            "LANG=C.UTF-8",
+        };
+        env.insert(env.end(), extraEnv.begin(), extraEnv.end());
+        std::vector<char *> envp;
+        for (auto &entry : env)
+            envp.push_back(entry.data());
+        envp.push_back(nullptr);
+
+        std::string exe = folder.Executable().string();
+        char *argv[] = {exe.data(), nullptr};
+
+        posix_spawn_file_actions_t actions;
+        posix_spawn_file_actions_init(&actions);
+        const std::string output = folder.OutputFile().string();
+        posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, output.c_str(), O_WRONLY | O_CREAT | O_APPEND, 0600);
+        posix_spawn_file_actions_adddup2(&actions, STDOUT_FILENO, STDERR_FILENO);
+        posix_spawn_file_actions_addopen(&actions, STDIN_FILENO, "/dev/null", O_RDONLY, 0);
+        const int error = posix_spawn(&pid_, exe.c_str(), &actions, nullptr, argv, envp.data());
+        posix_spawn_file_actions_destroy(&actions);
+        if (error != 0)
+            throw std::runtime_error("cannot start " + exe);
+    }
+
+    ~RunningProgram() {
+        if (pid_ > 0) {
+            kill(pid_, SIGKILL);
+            int status = 0;
+            waitpid(pid_, &status, 0);
+        }
+    }
+    RunningProgram(const RunningProgram &) = delete;
+    RunningProgram &operator=(const RunningProgram &) = delete;
+
+    pid_t Pid() const { return pid_; }
+    void Signal(int signal) const { kill(pid_, signal); }
+
+    // The wait status once the process ended within the deadline.
+    std::optional<int> WaitExit(std::chrono::milliseconds deadline = 20s) {
+        WaitFor([&] { return !Running(); }, deadline);
+        return exitStatus_;
+    }
+
+    bool Running() {
+        if (pid_ <= 0)
+            return false;
+        int status = 0;
+        if (waitpid(pid_, &status, WNOHANG) != pid_)
+            return true;
+        pid_ = 0;
+        exitStatus_ = status;
+        return false;
+    }
+
+private:
+    pid_t pid_ = 0;
+    std::optional<int> exitStatus_;
+};
+
+} // namespace zevlo::program

@@ -1,0 +1,217 @@
+#include "tests/program/ProgramProcess.h"
+
+#include "crypto/Password.h"
+#include "tests/e2e/TestService.h"
+
+#include <gtest/gtest.h>
+
+#include <iostream>
+#include <memory>
+#include <random>
+
+#ifndef ZEVLO_PROGRAM
+#error "ZEVLO_PROGRAM must name the built program"
+#endif
+
+namespace zevlo::program {
+namespace {
+
+constexpr const char *kUser = "alice";
+constexpr const char *kPassword = "s3cret pass";
+constexpr const char *kHost = "home.example.net";
+constexpr const char *kOldAddress = "198.51.100.1";
+constexpr const char *kNewAddress = "203.0.113.9";
+
+bool ExitedWith(const std::optional<int> &status, int code) {
+    return status && WIFEXITED(*status) && WEXITSTATUS(*status) == code;
+}
+
+bool HasLineWith(const std::string &text, const std::string &type, const std::string &part) {
+    std::istringstream lines(text);
+    for (std::string line; std::getline(lines, line);)
+        if (line.find("\t" + type) != std::string::npos && line.find(part) != std::string::npos)
+            return true;
+    return false;
+}
+
+class ProgramTest : public ::testing::Test {
+protected:
+    static void SetUpTestSuite() { service_ = std::make_unique<e2e::TestService>(); }
+    static void TearDownTestSuite() { service_.reset(); }
+
+    ProgramTest() {
+        std::random_device random;
+        root_ = fs::temp_directory_path() / ("zevlo-program-" + std::to_string(random()));
+        fs::create_directories(root_);
+        folder_ = std::make_unique<ProgramFolder>(ZEVLO_PROGRAM, root_ / "first");
+        service_->ClearRequests();
+        // A curl on PATH ahead of the real one that notes every start: shows that no
+        // request was even attempted, whatever server it was meant for.
+        fs::create_directories(root_ / "bin");
+        WriteText(root_ / "bin/curl",
+                  "#!/bin/sh\necho \"$@\" >> '" + (root_ / "curl-starts").string() + "'\nexec /usr/bin/curl \"$@\"\n");
+        fs::permissions(root_ / "bin/curl", fs::perms::owner_all);
+    }
+
+    ~ProgramTest() override {
+        program_.reset();
+        if (HasFailure())
+            std::cerr << "program output:\n" << ReadText(folder_->OutputFile()) << "log.txt:\n" << folder_->Log();
+        std::error_code ignored;
+        fs::remove_all(root_, ignored);
+    }
+
+    // Settings of a running program that talks to the test service over HTTPS.
+    std::string RunningSettings(const std::string &extra = "") const {
+        const std::string port = std::to_string(service_->Port("https"));
+        return "FSET_User=" + std::string(kUser) + "\r\nFSET_Pass=" + EncryptPassword(kPassword) +
+               "\r\nFSET_Hostname=" + kHost + "\r\nFSET_LAST_IP=" + kOldAddress +
+               "\r\nFSET_Interval=5\r\nFSET_StartWithWindows=FALSE\r\nFSET_FirstRun=FALSE\r\n"
+               "FSET_StateIsPaused=FALSE\r\n"
+               "FSET_UPD_Protocol=0\r\nFSET_UPD_Port=" +
+               port +
+               "\r\nFSET_UPD_Server=127.0.0.1\r\nFSET_UPD_BaseURI=/v3/update\r\nFSET_UPD_Method=0\r\n"
+               "FSET_UPD_Auth=0\r\n"
+               "FSET_CIP_Protocol=0\r\nFSET_CIP_Port=" +
+               port + "\r\nFSET_CIP_Server=127.0.0.1\r\nFSET_CIP_BaseURI=/checkip\r\nFSET_CIP_Method=0\r\n" +
+               "FSET_CIP_Auth=0\r\n" + extra;
+    }
+
+    void AnswerUpdateWith(const std::string &updateAnswer) const {
+        e2e::Answer check;
+        check.body = kNewAddress;
+        e2e::Answer update;
+        update.body = updateAnswer;
+        update.auth = "basic";
+        update.users = {{kUser, kPassword}};
+        service_->Configure({{"/checkip", check}, {"/v3/update", update}});
+    }
+
+    RunningProgram &Start(const ProgramFolder &folder) {
+        program_ = std::make_unique<RunningProgram>(
+            folder, folder_->RuntimeDir(),
+            std::vector<std::string>{"CURL_CA_BUNDLE=" + service_->CertFile(),
+                                     "PATH=" + (root_ / "bin").string() + ":/usr/bin:/bin"});
+        return *program_;
+    }
+
+    std::vector<e2e::ReceivedRequest> Requests() const {
+        try {
+            return service_->Requests();
+        } catch (const std::exception &) {
+            return {}; // a line still being written
+        }
+    }
+
+    bool UpdateReceived() const {
+        for (const auto &request : Requests())
+            if (request.path == "/v3/update" && request.passwordOk)
+                return true;
+        return false;
+    }
+
+    bool RuntimeDirHoldsTheGuard() const { return !fs::is_empty(folder_->RuntimeDir()); }
+
+    static std::unique_ptr<e2e::TestService> service_;
+    fs::path root_;
+    std::unique_ptr<ProgramFolder> folder_;
+    std::unique_ptr<RunningProgram> program_;
+};
+
+std::unique_ptr<e2e::TestService> ProgramTest::service_;
+
+TEST_F(ProgramTest, RunningStartChecksAtOnceUpdatesAndSavesAtTermination) {
+    WriteText(folder_->SettingsFile(), RunningSettings());
+    AnswerUpdateWith(std::string("good ") + kNewAddress);
+    auto &program = Start(*folder_);
+
+    ASSERT_TRUE(WaitFor([&] { return HasLineWith(folder_->Log(), "Update:", "good"); }));
+    const auto requests = service_->Requests();
+    ASSERT_GE(requests.size(), 2u);
+    EXPECT_EQ(requests.front().path, "/checkip");
+    const auto &update = requests.back();
+    EXPECT_EQ(update.path, "/v3/update");
+    EXPECT_EQ(update.scheme, "https");
+    EXPECT_TRUE(update.passwordOk);
+    EXPECT_EQ(update.Param("hostname"), kHost);
+    EXPECT_EQ(update.Param("myip"), kNewAddress);
+
+    // Whatever is on disk now, termination writes both files again from memory.
+    fs::remove(folder_->SettingsFile());
+    fs::remove(folder_->LogFile());
+    program.Signal(SIGTERM);
+    EXPECT_TRUE(ExitedWith(program.WaitExit(), 0));
+    EXPECT_EQ(IniValue(folder_->Settings(), "FSET_LAST_IP"), kNewAddress);
+    EXPECT_EQ(IniValue(folder_->Settings(), "FSET_User"), kUser);
+    EXPECT_TRUE(HasLineWith(folder_->Log(), "Update:", "good"));
+    EXPECT_EQ(service_->Requests().size(), requests.size()) << "no request at termination";
+}
+
+TEST_F(ProgramTest, SigtermEndsTheProgramWhileAWarningBoxIsOpen) {
+    WriteText(folder_->SettingsFile(), RunningSettings());
+    AnswerUpdateWith(std::string("nochg ") + kNewAddress);
+    auto &program = Start(*folder_);
+
+    // The warning is logged, then shown in a modal box that nobody answers.
+    ASSERT_TRUE(WaitFor([&] { return HasLineWith(folder_->Log(), "Update:", "nochg"); }));
+    // The box opens right after the line is written and leaves no trace outside the
+    // process; a short pause makes the signal land while it is open.
+    std::this_thread::sleep_for(200ms);
+    ASSERT_TRUE(program.Running());
+    program.Signal(SIGTERM);
+    EXPECT_TRUE(ExitedWith(program.WaitExit(), 0));
+    EXPECT_EQ(IniValue(folder_->Settings(), "FSET_LAST_IP"), kNewAddress);
+    EXPECT_TRUE(HasLineWith(folder_->Log(), "Update:", "nochg"));
+}
+
+TEST_F(ProgramTest, SigkillAfterACycleKeepsTheNewAddress) {
+    WriteText(folder_->SettingsFile(), RunningSettings());
+    AnswerUpdateWith(std::string("good ") + kNewAddress);
+    auto &program = Start(*folder_);
+
+    ASSERT_TRUE(WaitFor([&] { return UpdateReceived(); }));
+    program.Signal(SIGKILL);
+    const auto status = program.WaitExit();
+    ASSERT_TRUE(status && WIFSIGNALED(*status));
+    // Killed before any exit save: the address must already be on disk, or the next start
+    // would send it again.
+    EXPECT_EQ(IniValue(folder_->Settings(), "FSET_LAST_IP"), kNewAddress);
+}
+
+TEST_F(ProgramTest, FirstRunMakesNoRequestAndRemembersItWasTheFirst) {
+    auto &program = Start(*folder_);
+    ASSERT_TRUE(WaitFor([&] { return RuntimeDirHoldsTheGuard(); }));
+    // A start-up check would come at once; give it time to show that none comes.
+    EXPECT_FALSE(WaitFor([&] { return fs::exists(root_ / "curl-starts"); }, 1500ms));
+    ASSERT_TRUE(program.Running());
+    EXPECT_FALSE(fs::exists(folder_->SettingsFile())) << "nothing is written before the end";
+
+    program.Signal(SIGTERM);
+    EXPECT_TRUE(ExitedWith(program.WaitExit(), 0));
+    EXPECT_EQ(IniValue(folder_->Settings(), "FSET_FirstRun"), "TRUE");
+    EXPECT_FALSE(fs::exists(root_ / "curl-starts"));
+    EXPECT_TRUE(service_->Requests().empty());
+}
+
+TEST_F(ProgramTest, SecondCopyExitsAtOnceWithoutTouchingItsFolder) {
+    WriteText(folder_->SettingsFile(), RunningSettings("FSET_StateIsPaused=TRUE\r\n"));
+    auto &first = Start(*folder_);
+    ASSERT_TRUE(WaitFor([&] { return RuntimeDirHoldsTheGuard(); }));
+
+    // Another copy with settings that would check at once, under the same user session.
+    ProgramFolder other(ZEVLO_PROGRAM, root_ / "second");
+    WriteText(other.SettingsFile(), RunningSettings());
+    AnswerUpdateWith(std::string("good ") + kNewAddress);
+    RunningProgram second(other, folder_->RuntimeDir(), {"CURL_CA_BUNDLE=" + service_->CertFile()});
+    EXPECT_TRUE(ExitedWith(second.WaitExit(10s), 0));
+    EXPECT_FALSE(fs::exists(other.LogFile()));
+    EXPECT_EQ(IniValue(other.Settings(), "FSET_LAST_IP"), kOldAddress);
+    EXPECT_TRUE(service_->Requests().empty());
+    EXPECT_TRUE(first.Running());
+
+    first.Signal(SIGTERM);
+    EXPECT_TRUE(ExitedWith(first.WaitExit(), 0));
+}
+
+} // namespace
+} // namespace zevlo::program
