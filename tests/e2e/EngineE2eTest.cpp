@@ -1,0 +1,299 @@
+// The engine end to end: real curl, the real process runner, the local test service with
+// real TLS and real Basic and Digest authentication, a real Tdm in a temp folder.
+
+#include "crypto/Password.h"
+#include "data/Tdm.h"
+#include "engine/Engine.h"
+#include "tests/e2e/TestService.h"
+#include "tests/engine/EngineFakes.h"
+
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include <sys/stat.h>
+
+#include <filesystem>
+#include <fstream>
+#include <memory>
+
+namespace zevlo {
+namespace {
+
+using ::testing::ElementsAre;
+using ::testing::IsEmpty;
+using zevlo::e2e::Answer;
+using zevlo::e2e::ReceivedRequest;
+using zevlo::e2e::TestService;
+using zevlo::fakes::FakeEndpoints;
+using zevlo::fakes::RecordingNotifier;
+using zevlo::fakes::ShownMessage;
+using zevlo::fakes::TempDir;
+
+const std::string kPassword = "s3cret pass:1";
+
+std::string AgentFor(const std::string &user) {
+    return "Zevlo - Windows DDNS Client by Tarvenic [" + user + "] - v3.0";
+}
+
+class EngineE2eTest : public ::testing::Test {
+public:
+    static void SetUpTestSuite() {
+        service = std::make_unique<TestService>();
+        // The curl children inherit these: trust the test certificate, never use a proxy
+        // for loopback, read no .curlrc of the real home.
+        setenv("CURL_CA_BUNDLE", service->CertFile().c_str(), 1);
+        setenv("NO_PROXY", "127.0.0.1,localhost", 1);
+        setenv("no_proxy", "127.0.0.1,localhost", 1);
+        setenv("CURL_HOME", service->Dir().c_str(), 1);
+    }
+    static void TearDownTestSuite() { service.reset(); }
+
+    EngineE2eTest() {
+        dm.SettingsFile = (temp.Path() / "Settings.ini").string();
+        dm.LogFile = (temp.Path() / "log.txt").string();
+        dm.AppDir = temp.WithSeparator();
+        dm.FSET_User = "alice";
+        dm.FSET_Pass = EncryptPassword(kPassword);
+        dm.FSET_Hostname = "home.example.net";
+        dm.FSET_LAST_IP = "198.51.100.1";
+        UseEndpoints("HTTP", "GET", "None", 0, "Basic");
+        service->ClearRequests();
+    }
+
+    void UseEndpoints(const std::string &protocol, const std::string &method, const std::string &checkAuth,
+                      int checkIndex, const std::string &updateAuth) {
+        const std::string port = std::to_string(service->Port(protocol == "HTTPS" ? "https" : "http"));
+        endpoints.check = {protocol, port, "127.0.0.1", "/checkip", method, checkAuth, checkIndex};
+        endpoints.update = {protocol, port, "127.0.0.1", "/v3/update", method, updateAuth, -1};
+    }
+
+    static Answer CheckAnswer(const std::string &body, const std::string &auth = "none") {
+        return Answer{.body = body, .auth = auth, .users = {{"alice", kPassword}}};
+    }
+    static Answer UpdateAnswer(const std::string &body, const std::string &auth = "basic") {
+        return Answer{.body = body, .auth = auth, .users = {{"alice", kPassword}}};
+    }
+
+    std::vector<std::string> Events() const {
+        std::vector<std::string> events;
+        for (const std::string &line : dm.LogLines)
+            events.push_back(line.substr(line.find('\t') + 1));
+        return events;
+    }
+
+    static std::unique_ptr<TestService> service;
+    TempDir temp;
+    Tdm dm;
+    FakeEndpoints endpoints;
+    platform::ProcessRunner runner{std::chrono::seconds(20)};
+    RecordingNotifier notifier;
+    Engine engine{dm, endpoints, runner, notifier, temp.WithSeparator()};
+};
+
+std::unique_ptr<TestService> EngineE2eTest::service;
+
+TEST_F(EngineE2eTest, EveryProtocolMethodAndAuthenticationReachesTheServiceAsBuilt) {
+    struct AuthCase {
+        std::string checkText;
+        int checkIndex;
+        std::string checkServiceAuth;
+        std::string updateText;
+        std::string updateServiceAuth;
+        std::string updateScheme; // what curl answers with
+    };
+    const AuthCase auths[] = {
+        {"None", 0, "none", "Basic", "basic", "basic"},
+        {"Basic", 1, "basic", "Basic", "basic", "basic"},
+        {"Digest", 2, "digest", "Digest", "digest", "digest"},
+        {"None", 0, "none", "anyauth", "both", "digest"},
+    };
+    int round = 0;
+    for (const std::string protocol : {"HTTP", "HTTPS"}) {
+        for (const std::string method : {"GET", "POST"}) {
+            for (const AuthCase &auth : auths) {
+                SCOPED_TRACE(protocol + " " + method + " " + auth.checkText + "/" + auth.updateText);
+                const std::string address = "203.0.113." + std::to_string(++round);
+                service->ClearRequests();
+                service->Configure({{"/checkip", CheckAnswer(address + "\n", auth.checkServiceAuth)},
+                                    {"/v3/update", UpdateAnswer("good " + address, auth.updateServiceAuth)}});
+                UseEndpoints(protocol, method, auth.checkText, auth.checkIndex, auth.updateText);
+
+                EXPECT_TRUE(engine.CheckAndUpdate());
+                EXPECT_THAT(notifier.shown, IsEmpty());
+                EXPECT_EQ(dm.FSET_LAST_IP, address);
+
+                const std::vector<ReceivedRequest> requests = service->AnsweredRequests();
+                ASSERT_EQ(requests.size(), 2u);
+                const std::string scheme = protocol == "HTTPS" ? "https" : "http";
+                const ReceivedRequest &check = requests[0];
+                EXPECT_EQ(check.method, method);
+                EXPECT_EQ(check.path, "/checkip");
+                EXPECT_EQ(check.query, "format=text");
+                EXPECT_EQ(check.userAgent, AgentFor("alice"));
+                EXPECT_EQ(check.scheme, scheme);
+                EXPECT_EQ(check.authScheme, auth.checkServiceAuth);
+                if (auth.checkServiceAuth != "none") {
+                    EXPECT_EQ(check.user, std::optional<std::string>("alice"));
+                    EXPECT_TRUE(check.passwordOk);
+                }
+                const ReceivedRequest &update = requests[1];
+                EXPECT_EQ(update.method, method);
+                EXPECT_EQ(update.path, "/v3/update");
+                EXPECT_EQ(update.query, "hostname=home.example.net&myip=" + address);
+                EXPECT_EQ(update.userAgent, AgentFor("alice"));
+                EXPECT_EQ(update.scheme, scheme);
+                EXPECT_EQ(update.authScheme, auth.updateScheme);
+                EXPECT_EQ(update.user, std::optional<std::string>("alice"));
+                EXPECT_TRUE(update.passwordOk);
+                EXPECT_EQ(update.status, 200);
+            }
+        }
+    }
+}
+
+TEST_F(EngineE2eTest, UpdateAnswersFromTheService) {
+    struct Row {
+        const char *name;
+        Answer update;
+        std::optional<MessageKind> box;
+        std::string shown;
+        std::string storedAfter;
+    };
+    Answer refusing = UpdateAnswer("good");
+    refusing.users = {{"alice", "another password"}};
+    Answer tooMany = UpdateAnswer("<html><body><h1>429 Too Many Requests</h1></body></html>\n");
+    tooMany.status = 429;
+    Answer page = UpdateAnswer("<html>\r\n<body>\r\n<p>Internal error</p>\r\n</body>\r\n</html>\r\n");
+    page.status = 500;
+    const Row rows[] = {
+        {"good", UpdateAnswer("good 203.0.113.50"), std::nullopt, "", "203.0.113.50"},
+        {"nochg", UpdateAnswer("nochg 203.0.113.50"), MessageKind::Warning, "Update: nochg 203.0.113.50",
+         "203.0.113.50"},
+        {"wrong password", refusing, MessageKind::Error, "Update: badauth", "203.0.113.50"},
+        {"429", tooMany, MessageKind::Error, "Update: Too many requests", "203.0.113.50"},
+        {"HTML page", page, MessageKind::Error, "Update: <html> <body> <p>Internal error</p> </body> </html>",
+         "203.0.113.50"},
+        {"empty", UpdateAnswer(""), MessageKind::Error, "Update: ", "198.51.100.1"},
+    };
+    for (const Row &row : rows) {
+        SCOPED_TRACE(row.name);
+        dm.FSET_LAST_IP = "198.51.100.1";
+        dm.LogLines.clear();
+        notifier.shown.clear();
+        service->Configure({{"/checkip", CheckAnswer("203.0.113.50")}, {"/v3/update", row.update}});
+        engine.CheckAndUpdate();
+        EXPECT_EQ(dm.FSET_LAST_IP, row.storedAfter);
+        if (!row.box) {
+            EXPECT_THAT(notifier.shown, IsEmpty());
+            EXPECT_EQ(Events().size(), 1u);
+            continue;
+        }
+        EXPECT_THAT(notifier.shown, ElementsAre(ShownMessage{*row.box, row.shown}));
+        ASSERT_FALSE(Events().empty());
+        EXPECT_EQ(Events().back(), row.shown);
+    }
+}
+
+TEST_F(EngineE2eTest, HangingServiceIsEndedByTheBoundAndTheUpdateRetried) {
+    platform::ProcessRunner quickRunner{std::chrono::milliseconds(1500)};
+    Engine quick{dm, endpoints, quickRunner, notifier, temp.WithSeparator()};
+
+    Answer hanging = CheckAnswer("203.0.113.60");
+    hanging.delaySeconds = 30;
+    service->Configure({{"/checkip", hanging}});
+    quick.CheckAndUpdate();
+    EXPECT_THAT(Events(), ElementsAre("Check:  ERROR - Empty string returned"));
+    EXPECT_EQ(dm.FSET_LAST_IP, "198.51.100.1");
+
+    Answer hangingUpdate = UpdateAnswer("good");
+    hangingUpdate.delaySeconds = 30;
+    service->Configure({{"/checkip", CheckAnswer("203.0.113.60")}, {"/v3/update", hangingUpdate}});
+    quick.CheckAndUpdate();
+    EXPECT_THAT(notifier.shown, ElementsAre(ShownMessage{MessageKind::Error, "Update: "}));
+    EXPECT_EQ(dm.FSET_LAST_IP, "198.51.100.1");
+
+    service->ClearRequests();
+    service->Configure({{"/checkip", CheckAnswer("203.0.113.60")}, {"/v3/update", UpdateAnswer("good")}});
+    quick.CheckAndUpdate();
+    const auto requests = service->AnsweredRequests();
+    ASSERT_EQ(requests.size(), 2u);
+    EXPECT_EQ(requests[1].Param("myip"), std::optional<std::string>("203.0.113.60"));
+    EXPECT_EQ(dm.FSET_LAST_IP, "203.0.113.60");
+}
+
+TEST_F(EngineE2eTest, CustomScriptInAFolderWithSpacesAndQuotes) {
+    // Run unquoted, the folder name would make the interpreter create the marker in the script's folder.
+    const std::filesystem::path folder = temp.Path() / "it's my $(touch script-marker) `touch marker2` scripts";
+    const std::filesystem::path marker = folder / "script-marker";
+    std::filesystem::create_directory(folder);
+    const std::filesystem::path script = folder / "public address.sh";
+    std::ofstream(script) << "#!/bin/sh\nprintf '198.51.100.23\\n'\n";
+    chmod(script.c_str(), 0755);
+
+    endpoints.customScript = true;
+    endpoints.scriptPath = script.string();
+    endpoints.check.authIndex = 1; // the credentials check does not apply to a script
+    endpoints.userText = "";
+    service->Configure({{"/v3/update", UpdateAnswer("good 198.51.100.23")}});
+
+    EXPECT_TRUE(engine.CheckAndUpdate());
+    EXPECT_THAT(notifier.shown, IsEmpty());
+    EXPECT_EQ(dm.FSET_LAST_IP, "198.51.100.23");
+    const auto requests = service->AnsweredRequests();
+    ASSERT_EQ(requests.size(), 1u);
+    EXPECT_EQ(requests[0].path, "/v3/update");
+    EXPECT_EQ(requests[0].Param("myip"), std::optional<std::string>("198.51.100.23"));
+    EXPECT_FALSE(std::filesystem::exists(marker));
+    EXPECT_FALSE(std::filesystem::exists(folder / "marker2"));
+}
+
+TEST_F(EngineE2eTest, HostileValuesArriveVerbatimAndRunNothing) {
+    const std::filesystem::path marker = temp.Path() / "marker";
+    const std::string touch = "touch " + marker.string();
+    const std::string hostile = "\"; & | $(" + touch + ") `" + touch + "` %PATH% back\\slash";
+    const std::string user = "u" + hostile;
+    const std::string password = "p" + hostile + "\t";
+    const std::string hostname = "h" + hostile + " #=+?[]{}";
+    dm.FSET_User = user;
+    dm.FSET_Pass = EncryptPassword(password);
+    dm.FSET_Hostname = hostname;
+    endpoints.passwordText = password;
+    UseEndpoints("HTTPS", "POST", "Basic", 1, "Digest");
+    Answer check = CheckAnswer("203.0.113.70", "basic");
+    check.users = {{user, password}};
+    Answer update = UpdateAnswer("good", "digest");
+    update.users = {{user, password}};
+    service->Configure({{"/checkip", check}, {"/v3/update", update}});
+
+    EXPECT_TRUE(engine.CheckAndUpdate());
+    EXPECT_THAT(notifier.shown, IsEmpty());
+    const auto requests = service->AnsweredRequests();
+    ASSERT_EQ(requests.size(), 2u);
+    for (const ReceivedRequest &request : requests) {
+        EXPECT_EQ(request.user, std::optional<std::string>(user));
+        EXPECT_TRUE(request.passwordOk);
+        EXPECT_EQ(request.userAgent, AgentFor(user));
+    }
+    EXPECT_EQ(requests[1].Param("hostname"), std::optional<std::string>(hostname));
+    EXPECT_EQ(requests[1].Param("myip"), std::optional<std::string>("203.0.113.70"));
+    EXPECT_EQ(requests[1].params.size(), 2u);
+    EXPECT_FALSE(std::filesystem::exists(marker));
+}
+
+TEST_F(EngineE2eTest, UntrustedCertificateSendsNoRequest) {
+    const std::string bundle = service->CertFile();
+    unsetenv("CURL_CA_BUNDLE");
+    UseEndpoints("HTTPS", "GET", "Basic", 1, "Basic");
+    service->Configure({{"/checkip", CheckAnswer("203.0.113.80", "basic")}});
+    engine.CheckAndUpdate();
+    engine.ForceUpdate();
+    setenv("CURL_CA_BUNDLE", bundle.c_str(), 1);
+
+    EXPECT_THAT(service->Requests(), IsEmpty());
+    EXPECT_EQ(dm.FSET_LAST_IP, "198.51.100.1");
+    EXPECT_EQ(Events().front(), "Check:  ERROR - Empty string returned");
+    EXPECT_THAT(notifier.shown, ElementsAre(ShownMessage{MessageKind::Error, "Update: "}));
+}
+
+} // namespace
+} // namespace zevlo
