@@ -28,7 +28,9 @@ bool MakeDirs(const std::string& dir);
 
 // Where Settings.ini and log.txt live: the program's folder when a Settings.ini owned by
 // the current user is there, or when that folder is writable and no per-user Settings.ini
-// exists; otherwise the per-user folder. Both folders end in a separator; so does the result.
+// exists; otherwise the per-user folder. A Settings.ini there that is not the user's (a link
+// counts as the user's only when it and its target both are) sends it to the per-user folder,
+// so another user's file is never read. Both folders end in a separator; so does the result.
 std::string ChooseDataDir(const std::string& programDir, const std::string& perUserDir);
 
 } // namespace zevlo::platform

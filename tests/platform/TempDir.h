@@ -3,6 +3,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <optional>
 #include <stdexcept>
 #include <string>
 
@@ -47,6 +48,31 @@ inline std::string ReadFile(const std::string &path) {
     std::ifstream in(path, std::ios::binary);
     return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
 }
+
+// Sets (or with nullopt unsets) an environment variable for the life of the object.
+class ScopedEnv {
+public:
+    ScopedEnv(const char *name, const std::optional<std::string> &value) : name_(name) {
+        if (const char *old = std::getenv(name)) {
+            old_ = old;
+        }
+        Apply(value);
+    }
+    ~ScopedEnv() { Apply(old_); }
+    ScopedEnv(const ScopedEnv &) = delete;
+    ScopedEnv &operator=(const ScopedEnv &) = delete;
+
+private:
+    void Apply(const std::optional<std::string> &value) {
+        if (value) {
+            setenv(name_.c_str(), value->c_str(), 1);
+        } else {
+            unsetenv(name_.c_str());
+        }
+    }
+    std::string name_;
+    std::optional<std::string> old_;
+};
 
 // How many descriptors this process has open now.
 inline int OpenDescriptorCount() {
