@@ -1,5 +1,6 @@
 #pragma once
 
+#include <chrono>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
@@ -13,10 +14,14 @@ namespace zevlo::test {
 class TempFolder {
 public:
     TempFolder() {
+        // Some random_device implementations repeat themselves; the clock and a count make
+        // every try differ anyway.
         std::random_device random;
         const auto base = std::filesystem::temp_directory_path();
-        for (;;) {
-            path_ = base / ("zevlo-data-" + std::to_string(random()));
+        for (unsigned attempt = 0;; ++attempt) {
+            const auto ticks = std::chrono::steady_clock::now().time_since_epoch().count();
+            path_ = base / ("zevlo-data-" + std::to_string(random()) + "-" + std::to_string(ticks) + "-" +
+                            std::to_string(attempt));
             if (std::filesystem::create_directory(path_))
                 break;
         }
