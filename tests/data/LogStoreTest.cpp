@@ -177,6 +177,15 @@ TEST_F(LogStore, FailedSaveKeepsTheNewLineForTheNextSave) {
     EXPECT_EQ(ReadBytes(blocked), dm.LogLines[0] + "\r\n");
 }
 
+TEST_F(LogStore, FailedRenameRemovesTheTemporaryFile) {
+    std::filesystem::create_directory(logPath); // a folder cannot be replaced by a file
+    dm.LogLines = {"line"};
+    EXPECT_THROW(dm.SaveLog(), FileError);
+    EXPECT_TRUE(std::filesystem::is_directory(logPath));
+    EXPECT_FALSE(std::filesystem::exists(logPath + ".tmp"));
+    dm.LogFile.clear();
+}
+
 TEST(UserAgent, PutsTheUserInLiterally) {
     const struct {
         const char *user;
