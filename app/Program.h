@@ -1,0 +1,27 @@
+#pragma once
+
+#include <QObject>
+
+namespace zevlo {
+
+// Turns SIGTERM, SIGINT and SIGHUP into a Qt signal on the main thread: the handler only
+// writes a byte to a pipe, which a socket notifier reads inside the event loop.
+class TerminationSignals : public QObject {
+    Q_OBJECT
+public:
+    // Installs the handlers; call once, before the application object, so that a signal
+    // arriving during start-up waits in the pipe instead of killing the program unsaved.
+    static bool Install();
+    // True once one of the signals arrived.
+    static bool Received();
+
+    explicit TerminationSignals(QObject *parent = nullptr);
+
+signals:
+    void requested();
+};
+
+// The program: one copy per user, the main window, the event loop. Returns the exit status.
+int RunProgram(int argc, char **argv);
+
+} // namespace zevlo
