@@ -8,7 +8,9 @@
 namespace zevlo::platform {
 
 // Starts child processes and returns what they wrote to standard output and standard
-// error, through one pipe, in the order written. Blocks the calling thread.
+// error, through one pipe, in the order written: exactly the bytes written, NUL bytes and
+// line ends included. An empty `directory` means the caller's working folder. Blocks the
+// calling thread.
 class IProcessRunner {
 public:
     virtual ~IProcessRunner() = default;
