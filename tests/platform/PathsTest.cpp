@@ -215,14 +215,5 @@ TEST(Paths, ExecutablePathNamesThisTestProgram) {
     EXPECT_EQ(access(path.c_str(), X_OK), 0);
 }
 
-TEST(Paths, DirectoryOf) {
-    const std::pair<std::string, std::string> cases[] = {
-        {"/usr/bin/zevlo", "/usr/bin/"}, {"zevlo", ""}, {"/zevlo", "/"}, {"a/b/", "a/b/"}, {"C:\\dir\\x", ""}, {"", ""},
-    };
-    for (const auto &[path, expected] : cases) {
-        EXPECT_EQ(DirectoryOf(path), expected) << path;
-    }
-}
-
 } // namespace
 } // namespace zevlo::platform
