@@ -95,14 +95,6 @@ TEST_F(ScheduleTest, TrayPauseThenUnpauseWaitsForTheNextTick) {
     EXPECT_EQ(runner_.calls.size(), 2u);
 }
 
-TEST_F(ScheduleTest, TrayMenuHoldsShowTerminateAndPauseInThatOrder) {
-    Open();
-    QStringList texts;
-    for (const QAction *action : Find<QMenu>("popTray")->actions())
-        texts << action->text();
-    EXPECT_EQ(texts, (QStringList{"Show", "Terminate", "Unpause"}));
-}
-
 TEST_F(ScheduleTest, SixtyMinutesKeepsTheRunningPeriodAndIsStored) {
     WriteSettings(RunningSettings());
     TfrmMain &window = Open();
