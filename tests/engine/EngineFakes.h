@@ -93,11 +93,11 @@ public:
 // A fresh folder under the system's temp folder, removed with everything in it.
 class TempDir {
 public:
-    TempDir() {
+    explicit TempDir(const std::filesystem::path &parent = std::filesystem::temp_directory_path()) {
         std::random_device seed;
         std::mt19937_64 random(seed());
         for (int attempt = 0; attempt < 100; ++attempt) {
-            path_ = std::filesystem::temp_directory_path() / ("zevlo-engine-" + std::to_string(random()));
+            path_ = parent / ("zevlo-engine-" + std::to_string(random()));
             if (std::filesystem::create_directory(path_))
                 return;
         }
