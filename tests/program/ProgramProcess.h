@@ -98,7 +98,8 @@ private:
 
 class RunningProgram {
 public:
-    // `extraEnv`: NAME=value entries added to the program's small, fixed environment.
+    // `extraEnv`: NAME=value entries added to (or replacing those of) the program's small, fixed
+    // environment.
     RunningProgram(const ProgramFolder &folder, const fs::path &runtimeDir, const std::vector<std::string> &extraEnv) {
         std::vector<std::string> env = {
             "PATH=" + std::string(std::getenv("PATH") ? std::getenv("PATH") : "/usr/bin:/bin"),
@@ -108,7 +109,11 @@ public:
             "QT_QPA_PLATFORM=offscreen",
             "LANG=C.UTF-8",
         };
-        env.insert(env.end(), extraEnv.begin(), extraEnv.end());
+        for (const auto &extra : extraEnv) {
+            const auto name = extra.substr(0, extra.find('=') + 1);
+            std::erase_if(env, [&](const std::string &entry) { return entry.starts_with(name); });
+            env.push_back(extra);
+        }
         std::vector<char *> envp;
         for (auto &entry : env)
             envp.push_back(entry.data());
