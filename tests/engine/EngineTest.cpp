@@ -129,7 +129,16 @@ TEST_F(EngineTest, BuildsArgumentListsAndConfigInput) {
          {"curl", "-s", "-g", "-XGET", "--ntlm", "-K", "-", updateUrl, kAgent},
          "user = \"alice:secret\"\n",
          ""},
-        {"update with typed AnyAuth and Negotiate-free POST",
+        {"update with typed Negotiate",
+         RequestKind::Update,
+         {"HTTPS", "443", "SERVER", "/v3/update", "GET", "Negotiate", -1},
+         "alice",
+         "secret",
+         "HOSTNAME",
+         {"curl", "-s", "-g", "-XGET", "--negotiate", "-K", "-", updateUrl, kAgent},
+         "user = \"alice:secret\"\n",
+         ""},
+        {"update with typed AnyAuth and POST",
          RequestKind::Update,
          {"HTTPS", "443", "SERVER", "/v3/update", "POST", "AnyAuth", -1},
          "alice",
@@ -360,6 +369,32 @@ TEST_F(EngineTest, EmptyUpdateAnswerPutsThePreviousAddressBackAndTheNextCheckRet
     ASSERT_EQ(runner.calls.size(), 4u);
     EXPECT_TRUE(runner.calls[3].IsUpdate());
     EXPECT_EQ(StoredAddress(), "203.0.113.7");
+}
+
+TEST_F(EngineTest, ForceUpdateSendsTheStoredAddressWhateverTheCheckFound) {
+    struct Row {
+        const char *name;
+        std::string checkAnswer;
+        std::string expectedCheckEvent;
+    };
+    const Row rows[] = {
+        {"unchanged", "203.0.113.7", "Check:  No changed detected."},
+        {"not an address", "<html>", "Check:  ERROR - Not an IP address [<html>]"},
+        {"no answer", "", "Check:  ERROR - Empty string returned"},
+    };
+    for (const Row &row : rows) {
+        SCOPED_TRACE(row.name);
+        runner.calls.clear();
+        dm.LogLines.clear();
+        notifier.shown.clear();
+        runner.outputs = {row.checkAnswer, ""};
+        EXPECT_TRUE(engine.ForceUpdate());
+        ASSERT_EQ(runner.calls.size(), 2u);
+        EXPECT_NE(runner.calls[1].args[runner.calls[1].args.size() - 2].find("&myip=203.0.113.7"), std::string::npos);
+        EXPECT_THAT(Events(), ElementsAre(row.expectedCheckEvent, "Update: "));
+        EXPECT_THAT(notifier.shown, ElementsAre(ShownMessage{MessageKind::Error, "Update: "}));
+        EXPECT_EQ(dm.FSET_LAST_IP, "203.0.113.7");
+    }
 }
 
 TEST_F(EngineTest, RefusedUpdateIsNotRepeated) {
