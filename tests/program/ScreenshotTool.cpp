@@ -67,12 +67,13 @@ std::string SampleLog() {
     using namespace std::chrono;
     const auto start = system_clock::now() - hours(50);
     const char *events[][2] = {
-        {"Check: ", "203.0.113.5"},
-        {"Update:", "good 203.0.113.5"},
+        {"Check: ", "Detected the IP address change! Now: 203.0.113.5 Was: 198.51.100.20"},
         {"Check: ", "No changed detected."},
         {"Check: ", "No changed detected."},
-        {"Check: ", "203.0.113.7"},
-        {"Update:", "good 203.0.113.7"},
+        {"Check: ", "ERROR - Empty string returned"},
+        {"Check: ", "No changed detected."},
+        {"Check: ", "Detected the IP address change! Now: 203.0.113.7 Was: 203.0.113.5"},
+        {"Update:", "nochg 203.0.113.7"},
         {"Check: ", "ERROR - Not an IP address [<html><head><title>502 Bad Gateway</title>]"},
         {"Check: ", "No changed detected."},
     };
