@@ -159,8 +159,6 @@ TEST_F(EngineE2eTest, UpdateAnswersFromTheService) {
         std::string shown;
         std::string storedAfter;
     };
-    Answer refusing = UpdateAnswer("good");
-    refusing.users = {{"alice", "another password"}};
     Answer tooMany = UpdateAnswer("<html><body><h1>429 Too Many Requests</h1></body></html>\n");
     tooMany.status = 429;
     Answer page = UpdateAnswer("<html>\r\n<body>\r\n<p>Internal error</p>\r\n</body>\r\n</html>\r\n");
@@ -169,7 +167,6 @@ TEST_F(EngineE2eTest, UpdateAnswersFromTheService) {
         {"good", UpdateAnswer("good 203.0.113.50"), std::nullopt, "", "203.0.113.50"},
         {"nochg", UpdateAnswer("nochg 203.0.113.50"), MessageKind::Warning, "Update: nochg 203.0.113.50",
          "203.0.113.50"},
-        {"wrong password", refusing, MessageKind::Error, "Update: badauth", "203.0.113.50"},
         {"429", tooMany, MessageKind::Error, "Update: Too many requests", "203.0.113.50"},
         {"HTML page", page, MessageKind::Error, "Update: <html> <body> <p>Internal error</p> </body> </html>",
          "203.0.113.50"},
@@ -191,6 +188,41 @@ TEST_F(EngineE2eTest, UpdateAnswersFromTheService) {
         EXPECT_THAT(notifier.shown, ElementsAre(ShownMessage{*row.box, row.shown}));
         ASSERT_FALSE(Events().empty());
         EXPECT_EQ(Events().back(), row.shown);
+    }
+}
+
+TEST_F(EngineE2eTest, WrongPasswordsAreRefusedWithBothSchemes) {
+    for (const std::string scheme : {"Basic", "Digest"}) {
+        SCOPED_TRACE(scheme);
+        const std::string lowered = scheme == "Basic" ? "basic" : "digest";
+        dm.FSET_LAST_IP = "198.51.100.1";
+        dm.LogLines.clear();
+        notifier.shown.clear();
+        service->ClearRequests();
+        Answer check = CheckAnswer("203.0.113.55", lowered);
+        check.users = {{"alice", kPassword + "x"}};
+        Answer update = UpdateAnswer("good", lowered);
+        update.users = {{"alice", kPassword + "x"}};
+        UseEndpoints("HTTPS", "GET", scheme, scheme == "Basic" ? 1 : 2, scheme);
+
+        service->Configure({{"/checkip", check}});
+        engine.CheckAndUpdate();
+        EXPECT_THAT(Events(), ElementsAre("Check:  ERROR - Not an IP address [badauth]"));
+
+        service->Configure({{"/checkip", CheckAnswer("203.0.113.55")}, {"/v3/update", update}});
+        UseEndpoints("HTTPS", "GET", "None", 0, scheme);
+        engine.CheckAndUpdate();
+        EXPECT_THAT(notifier.shown, ElementsAre(ShownMessage{MessageKind::Error, "Update: badauth"}));
+        EXPECT_EQ(dm.FSET_LAST_IP, "203.0.113.55"); // refused: not sent again
+
+        const auto requests = service->AnsweredRequests();
+        ASSERT_EQ(requests.size(), 3u);
+        for (std::size_t i : {0u, 2u}) {
+            EXPECT_EQ(requests[i].authScheme, lowered);
+            EXPECT_EQ(requests[i].user, std::optional<std::string>("alice"));
+            EXPECT_FALSE(requests[i].passwordOk);
+            EXPECT_EQ(requests[i].status, 401);
+        }
     }
 }
 
