@@ -85,6 +85,17 @@ bool CountIpv6Groups(std::string_view side, bool mayEndInIpv4, int &groups) {
     return true;
 }
 
+// The first `maxBytes` bytes at most, stepping back over up to three UTF-8 continuation
+// bytes so a character is never split (harmless for 8-bit code pages: the text only gets shorter).
+std::string_view CutAt(std::string_view text, std::size_t maxBytes) {
+    if (text.size() <= maxBytes)
+        return text;
+    std::size_t cut = maxBytes;
+    for (int back = 0; back < 3 && cut > 0 && (static_cast<unsigned char>(text[cut]) & 0xC0) == 0x80; ++back)
+        --cut;
+    return text.substr(0, cut);
+}
+
 } // namespace
 
 std::string LowerAscii(std::string_view text) {
@@ -203,10 +214,7 @@ bool IsIpv6Address(std::string_view text) {
 }
 
 std::string FirstLine(std::string_view text, std::size_t maxBytes) {
-    std::string_view line = text.substr(0, text.find_first_of("\r\n"));
-    if (line.size() > maxBytes)
-        line = line.substr(0, maxBytes);
-    std::string shown(line);
+    std::string shown(CutAt(text.substr(0, text.find_first_of("\r\n")), maxBytes));
     for (char &c : shown)
         if (IsControl(static_cast<unsigned char>(c)))
             c = ' ';
@@ -226,11 +234,7 @@ std::string OneLogLine(std::string_view text, std::size_t maxBytes) {
     if (flat.size() <= maxBytes)
         return flat;
     static constexpr std::size_t kMarkBytes = 3;
-    std::size_t cut = maxBytes > kMarkBytes ? maxBytes - kMarkBytes : 0;
-    // Step back over at most three UTF-8 continuation bytes so a character is never split.
-    for (int back = 0; back < 3 && cut > 0 && (static_cast<unsigned char>(flat[cut]) & 0xC0) == 0x80; ++back)
-        --cut;
-    return flat.substr(0, cut) + "...";
+    return std::string(CutAt(flat, maxBytes > kMarkBytes ? maxBytes - kMarkBytes : 0)) + "...";
 }
 
 } // namespace zevlo::text

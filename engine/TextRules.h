@@ -31,7 +31,8 @@ inline bool IsIpAddress(std::string_view text) {
     return IsIpv4Address(text) || IsIpv6Address(text);
 }
 
-// The text before its first line end, cut at `maxBytes`, control bytes turned into blanks.
+// The text before its first line end, cut at `maxBytes` (never half of a UTF-8 sequence),
+// control bytes turned into blanks.
 std::string FirstLine(std::string_view text, std::size_t maxBytes);
 
 // One log line of at most `maxBytes`: every line end (CR LF, CR or LF) and other control

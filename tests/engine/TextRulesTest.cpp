@@ -114,6 +114,7 @@ TEST(FirstLine, StopsAtTheFirstLineEndAndTheLimit) {
     EXPECT_EQ(FirstLine("one\rtwo", 64), "one");
     EXPECT_EQ(FirstLine(std::string(100, 'x'), 64), std::string(64, 'x'));
     EXPECT_EQ(FirstLine("a\tb", 64), "a b");
+    EXPECT_EQ(FirstLine(std::string(63, 'x') + "\xc3\xa9", 64), std::string(63, 'x'));
 }
 
 TEST(OneLogLine, FlattensTrimsAndCuts) {
