@@ -9,6 +9,7 @@
 #include "platform/Text.h"
 
 #include <stdexcept>
+#include <utility>
 
 namespace zevlo {
 
