@@ -6,6 +6,7 @@
 #include <QAction>
 #include <QApplication>
 #include <QClipboard>
+#include <QFileDialog>
 #include <QFontInfo>
 #include <QMenu>
 #include <QMessageBox>
@@ -224,6 +225,35 @@ TEST_F(TfrmLogTest, ReadOnlyFixedPitchTextWithoutWrappingAboveTheButtonBar) {
     EXPECT_EQ(button("btnClose")->text(), "&Close");
     EXPECT_EQ(button("btnExportCSV")->text(), "Export to CSV");
     EXPECT_LT(button("btnClose")->x(), button("btnExportCSV")->x());
+}
+
+TEST(CsvSaveDialog, ProposesTheGivenPathAndAddsTheCsvSuffix) {
+    TempFolder folder;
+    const QString proposed = QString::fromStdString(folder.file("Zevlo_DDNS_Log.csv"));
+    QString title, suffix, proposedName, proposedDir;
+    QStringList filters;
+    QTimer::singleShot(0, [&] {
+        // The dialog is modal; look at it once it is up, then accept a name without suffix.
+        if (!QTest::qWaitFor([] { return qobject_cast<QFileDialog *>(QApplication::activeModalWidget()); }, 5000))
+            return;
+        auto *dialog = qobject_cast<QFileDialog *>(QApplication::activeModalWidget());
+        if (!dialog)
+            return;
+        title = dialog->windowTitle();
+        suffix = dialog->defaultSuffix();
+        filters = dialog->nameFilters();
+        proposedName = dialog->selectedFiles().value(0);
+        proposedDir = dialog->directory().absolutePath();
+        dialog->selectFile(QString::fromStdString(folder.file("mine")));
+        QMetaObject::invokeMethod(dialog, "accept");
+    });
+    const QString chosen = ChooseCsvPathWithDialog(nullptr, proposed);
+    EXPECT_EQ(title, "Export to CSV");
+    EXPECT_EQ(suffix, "csv");
+    EXPECT_EQ(filters, QStringList{"Comma Separated Variable(*.csv)"});
+    EXPECT_EQ(proposedName, proposed);
+    EXPECT_EQ(proposedDir, QString::fromStdString(folder.path().string()));
+    EXPECT_EQ(chosen, QString::fromStdString(folder.file("mine.csv")));
 }
 
 } // namespace
