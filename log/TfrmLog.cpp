@@ -64,8 +64,7 @@ QString ChooseCsvPathWithDialog(QWidget *parent, const QString &proposedPath) {
 TfrmLog::TfrmLog(Tdm &dm, QWidget *parent) : QDialog(parent), dm_(dm), chooseSavePath_(ChooseCsvPathWithDialog) {
     setObjectName(QStringLiteral("frmLog"));
     setWindowTitle(QStringLiteral("Log"));
-    setSizeGripEnabled(true);
-    resize(923, 517);
+    setFixedSize(923, 517); // a dialog border: not resizable
 
     Memo1 = new QPlainTextEdit(this);
     Memo1->setObjectName(QStringLiteral("Memo1"));
