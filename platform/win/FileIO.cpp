@@ -1,0 +1,111 @@
+#include "platform/FileIO.h"
+
+#include "platform/FileError.h"
+#include "platform/win/Security.h"
+#include "platform/win/WinHandle.h"
+
+#include <windows.h>
+
+#include <algorithm>
+
+namespace zevlo::platform {
+
+namespace {
+
+using win::UniqueHandle;
+
+[[noreturn]] void Throw(const char *what, const std::string &path, DWORD error) {
+    throw FileError(std::string(what) + " \"" + path + "\". " + SystemErrorText(static_cast<int>(error)));
+}
+
+} // namespace
+
+bool PathExists(const std::string &path) {
+    return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES;
+}
+
+bool FileExists(const std::string &path) {
+    const DWORD attributes = GetFileAttributesA(path.c_str());
+    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) == 0;
+}
+
+std::string ReadWholeFile(const std::string &path) {
+    UniqueHandle file(CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                  nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!file.Valid()) {
+        Throw("Cannot open file", path, GetLastError());
+    }
+    std::string bytes;
+    char buffer[65536];
+    for (;;) {
+        DWORD count = 0;
+        if (!ReadFile(file.Get(), buffer, sizeof buffer, &count, nullptr)) {
+            Throw("Cannot open file", path, GetLastError());
+        }
+        if (count == 0) {
+            return bytes;
+        }
+        bytes.append(buffer, count);
+    }
+}
+
+void ReplaceFileAtomically(const std::string &path, std::string_view bytes, bool ownerOnly) {
+    const std::string temporary = path + ".tmp";
+    win::OwnerOnlySecurity ownerOnlySecurity;
+    SECURITY_ATTRIBUTES *security = ownerOnly ? ownerOnlySecurity.Attributes() : nullptr;
+    if (ownerOnly && security == nullptr) {
+        Throw("Cannot create file", path, GetLastError());
+    }
+    DWORD error = ERROR_SUCCESS;
+    {
+        // A fresh file, so that it has our security and not that of a leftover.
+        DeleteFileA(temporary.c_str());
+        UniqueHandle file(
+            CreateFileA(temporary.c_str(), GENERIC_WRITE, 0, security, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr));
+        if (!file.Valid()) {
+            Throw("Cannot create file", path, GetLastError());
+        }
+        std::size_t written = 0;
+        while (error == ERROR_SUCCESS && written < bytes.size()) {
+            const DWORD chunk = static_cast<DWORD>(std::min<std::size_t>(bytes.size() - written, 1u << 20));
+            DWORD count = 0;
+            if (!WriteFile(file.Get(), bytes.data() + written, chunk, &count, nullptr)) {
+                error = GetLastError();
+            }
+            written += count;
+        }
+        if (error == ERROR_SUCCESS && !FlushFileBuffers(file.Get())) {
+            error = GetLastError();
+        }
+    }
+    if (error == ERROR_SUCCESS &&
+        !MoveFileExA(temporary.c_str(), path.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
+        error = GetLastError();
+    }
+    if (error != ERROR_SUCCESS) {
+        DeleteFileA(temporary.c_str());
+        Throw("Cannot create file", path, error);
+    }
+}
+
+std::string SystemErrorText(int error) {
+    char *buffer = nullptr;
+    const DWORD length =
+        FormatMessageA(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
+                       nullptr, static_cast<DWORD>(error), 0, reinterpret_cast<char *>(&buffer), 0, nullptr);
+    std::string text;
+    if (length > 0 && buffer != nullptr) {
+        text.assign(buffer, length);
+    }
+    LocalFree(buffer);
+    // The system texts end in ".\r\n"; the message puts them after "path". as a tail.
+    while (!text.empty() && (static_cast<unsigned char>(text.back()) <= ' ' || text.back() == '.')) {
+        text.pop_back();
+    }
+    if (text.empty()) {
+        text = "System error " + std::to_string(error);
+    }
+    return text;
+}
+
+} // namespace zevlo::platform

@@ -1,0 +1,222 @@
+#include "platform/ProcessRunner.h"
+
+#include "platform/win/CommandLine.h"
+#include "platform/win/WinHandle.h"
+
+#include <windows.h>
+
+#include <algorithm>
+#include <cstring>
+#include <mutex>
+#include <thread>
+
+namespace zevlo::platform {
+
+namespace {
+
+using win::UniqueHandle;
+
+// Handles meant for one child are inheritable for a moment; two runners starting
+// children at the same time would hand each other's pipe ends to the wrong child, and
+// a stray write end keeps a reader waiting for that other child to end.
+std::mutex &StartLock() {
+    static std::mutex lock;
+    return lock;
+}
+
+std::string SystemFolderFile(const char *name) {
+    char folder[MAX_PATH];
+    const UINT length = GetSystemDirectoryA(folder, MAX_PATH);
+    if (length == 0 || length >= MAX_PATH) {
+        return {};
+    }
+    std::string path(folder, length);
+    if (path.back() != '\\') {
+        path.push_back('\\');
+    }
+    return path + name;
+}
+
+// The program looked up along PATH alone: never the program's own folder nor the
+// current folder, where a planted executable could wait.
+std::string SearchAlongPath(const std::string &program) {
+    const DWORD pathLength = GetEnvironmentVariableA("PATH", nullptr, 0);
+    if (pathLength == 0) {
+        return {};
+    }
+    std::string pathValue(pathLength, '\0');
+    pathValue.resize(GetEnvironmentVariableA("PATH", pathValue.data(), pathLength));
+    std::string found(MAX_PATH, '\0');
+    for (;;) {
+        const DWORD length = SearchPathA(pathValue.c_str(), program.c_str(), ".exe", static_cast<DWORD>(found.size()),
+                                         found.data(), nullptr);
+        if (length == 0) {
+            return {};
+        }
+        if (length < found.size()) {
+            found.resize(length);
+            return found;
+        }
+        found.resize(length);
+    }
+}
+
+DWORD ToTimeout(std::chrono::milliseconds limit) {
+    const auto count = std::max<std::chrono::milliseconds::rep>(limit.count(), 0);
+    return static_cast<DWORD>(std::min<std::chrono::milliseconds::rep>(count, INFINITE - 1));
+}
+
+// Ends the whole job when the child is still running at the deadline; the reads of
+// the calling thread block, so this has to happen elsewhere.
+class Watcher {
+public:
+    Watcher(HANDLE job, HANDLE process, std::chrono::milliseconds limit)
+        : done_(CreateEventA(nullptr, TRUE, FALSE, nullptr)) {
+        const DWORD timeout = ToTimeout(limit);
+        thread_ = std::thread([this, job, process, timeout] {
+            if (WaitForSingleObject(done_.Get(), timeout) == WAIT_TIMEOUT) {
+                if (job == nullptr || !TerminateJobObject(job, 1)) {
+                    TerminateProcess(process, 1);
+                }
+            }
+        });
+    }
+    ~Watcher() {
+        SetEvent(done_.Get());
+        thread_.join();
+    }
+    Watcher(const Watcher &) = delete;
+    Watcher &operator=(const Watcher &) = delete;
+
+private:
+    UniqueHandle done_;
+    std::thread thread_;
+};
+
+UniqueHandle MakeKillOnCloseJob() {
+    UniqueHandle job(CreateJobObjectA(nullptr, nullptr));
+    if (!job.Valid()) {
+        return {};
+    }
+    JOBOBJECT_EXTENDED_LIMIT_INFORMATION limits{};
+    limits.BasicLimitInformation.LimitFlags = JOB_OBJECT_LIMIT_KILL_ON_JOB_CLOSE;
+    if (!SetInformationJobObject(job.Get(), JobObjectExtendedLimitInformation, &limits, sizeof limits)) {
+        return {};
+    }
+    return job;
+}
+
+void WriteAll(HANDLE pipe, const std::string &bytes) {
+    std::size_t written = 0;
+    while (written < bytes.size()) {
+        const DWORD chunk = static_cast<DWORD>(std::min<std::size_t>(bytes.size() - written, 1u << 20));
+        DWORD count = 0;
+        // A child that ended without reading its input breaks the pipe: not our failure.
+        if (!WriteFile(pipe, bytes.data() + written, chunk, &count, nullptr) || count == 0) {
+            return;
+        }
+        written += count;
+    }
+}
+
+std::string RunChild(const std::string &applicationName, std::string commandLine, const std::string &directory,
+                     const std::optional<std::string> &input, std::chrono::milliseconds limit) {
+    std::string output;
+    if (applicationName.empty()) {
+        return output;
+    }
+
+    UniqueHandle readEnd;
+    UniqueHandle inputWriteEnd;
+    UniqueHandle job = MakeKillOnCloseJob();
+    PROCESS_INFORMATION process{};
+    BOOL started = FALSE;
+    {
+        std::lock_guard<std::mutex> startLock(StartLock());
+        SECURITY_ATTRIBUTES inheritable{};
+        inheritable.nLength = sizeof inheritable;
+        inheritable.lpSecurityDescriptor = nullptr;
+        inheritable.bInheritHandle = TRUE;
+
+        UniqueHandle writeEnd;
+        if (!CreatePipe(readEnd.Receive(), writeEnd.Receive(), &inheritable, 0)) {
+            return output;
+        }
+        SetHandleInformation(readEnd.Get(), HANDLE_FLAG_INHERIT, 0);
+
+        UniqueHandle childInput;
+        if (input) {
+            // Room for the whole input, so that writing it never waits for the child.
+            const DWORD size = static_cast<DWORD>(std::min<std::size_t>(input->size() + 1, 1u << 20));
+            if (!CreatePipe(childInput.Receive(), inputWriteEnd.Receive(), &inheritable, size)) {
+                return output;
+            }
+            SetHandleInformation(inputWriteEnd.Get(), HANDLE_FLAG_INHERIT, 0);
+        } else {
+            childInput = UniqueHandle(CreateFileA("NUL", GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, &inheritable,
+                                                  OPEN_EXISTING, 0, nullptr));
+        }
+
+        STARTUPINFOA startup{};
+        startup.cb = sizeof startup;
+        startup.dwFlags = STARTF_USESTDHANDLES | STARTF_USESHOWWINDOW;
+        startup.wShowWindow = SW_HIDE;
+        startup.hStdInput = childInput.Get();
+        startup.hStdOutput = writeEnd.Get();
+        startup.hStdError = writeEnd.Get();
+
+        // Suspended until it is in the job, so that nothing it starts escapes the job.
+        started = CreateProcessA(applicationName.c_str(), commandLine.data(), nullptr, nullptr, TRUE, CREATE_SUSPENDED,
+                                 nullptr, directory.empty() ? nullptr : directory.c_str(), &startup, &process);
+        // Our copy of the write end goes at once: the reads end when the child's copies close.
+        writeEnd.Close();
+    }
+    if (!started) {
+        return output;
+    }
+    UniqueHandle thread(process.hThread);
+    UniqueHandle child(process.hProcess);
+    if (job.Valid() && !AssignProcessToJobObject(job.Get(), child.Get())) {
+        job.Close();
+    }
+    ResumeThread(thread.Get());
+    {
+        Watcher watcher(job.Get(), child.Get(), limit);
+        if (inputWriteEnd.Valid()) {
+            WriteAll(inputWriteEnd.Get(), *input);
+            inputWriteEnd.Close();
+        }
+        char buffer[256];
+        DWORD count = 0;
+        while (ReadFile(readEnd.Get(), buffer, sizeof buffer - 1, &count, nullptr) && count > 0) {
+            buffer[count] = '\0';
+            output.append(buffer, std::strlen(buffer));
+        }
+        WaitForSingleObject(child.Get(), INFINITE);
+    }
+    thread.Close();
+    child.Close();
+    readEnd.Close();
+    return output;
+}
+
+} // namespace
+
+std::string ProcessRunner::RunCommand(const std::string &command, const std::string &directory) {
+    // /S: the outer quotes go and the rest stands as typed, whatever quotes it holds.
+    return RunChild(SystemFolderFile("cmd.exe"), "cmd.exe /S /C \"" + command + "\"", directory, std::nullopt, limit_);
+}
+
+std::string ProcessRunner::RunProgram(const std::vector<std::string> &args, const std::string &directory,
+                                      const std::optional<std::string> &input) {
+    if (args.empty() || args[0].empty()) {
+        return {};
+    }
+    return RunChild(SearchAlongPath(args[0]), win::BuildWindowsCommandLine(args), directory, input, limit_);
+}
+
+std::string QuoteForInterpreter(const std::string &path) {
+    return "\"" + path + "\"";
+}
+
+} // namespace zevlo::platform
