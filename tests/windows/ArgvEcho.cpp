@@ -1,0 +1,98 @@
+// Child for the runner tests. Prints each argument as the C runtime split it ("crt:")
+// and as CommandLineToArgvW split it ("w:"), in hex so that every byte is visible;
+// options instead: --stdin (what arrived on standard input), --print N (N bytes),
+// --stderr TEXT, --sleep MS, --spawn-sleeper MS (starts a copy of itself that sleeps,
+// prints its process id, then sleeps as long itself).
+#include <windows.h>
+
+#include <shellapi.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+
+namespace {
+
+std::string Hex(const std::string &bytes) {
+    static const char digits[] = "0123456789abcdef";
+    std::string text;
+    for (unsigned char c : bytes) {
+        text.push_back(digits[c >> 4]);
+        text.push_back(digits[c & 15]);
+    }
+    return text;
+}
+
+std::string Narrow(const wchar_t *wide) {
+    const int size = WideCharToMultiByte(CP_ACP, 0, wide, -1, nullptr, 0, nullptr, nullptr);
+    std::string text(static_cast<std::size_t>(size > 0 ? size : 1), '\0');
+    WideCharToMultiByte(CP_ACP, 0, wide, -1, text.data(), size, nullptr, nullptr);
+    text.resize(std::strlen(text.c_str()));
+    return text;
+}
+
+int SpawnSleeper(const char *milliseconds) {
+    char self[MAX_PATH];
+    GetModuleFileNameA(nullptr, self, MAX_PATH);
+    std::string line = std::string("\"") + self + "\" --sleep " + milliseconds;
+    STARTUPINFOA startup{};
+    startup.cb = sizeof startup;
+    PROCESS_INFORMATION process{};
+    // Inherits our standard handles, the runner's pipe among them.
+    if (!CreateProcessA(self, line.data(), nullptr, nullptr, TRUE, 0, nullptr, nullptr, &startup, &process)) {
+        std::printf("spawn failed %lu\n", GetLastError());
+        return 1;
+    }
+    std::printf("sleeper %lu\n", process.dwProcessId);
+    std::fflush(stdout);
+    CloseHandle(process.hThread);
+    CloseHandle(process.hProcess);
+    Sleep(static_cast<DWORD>(std::atoi(milliseconds)));
+    return 0;
+}
+
+} // namespace
+
+int main(int argc, char **argv) {
+    if (argc == 3 && std::strcmp(argv[1], "--sleep") == 0) {
+        std::printf("sleeping\n");
+        std::fflush(stdout);
+        Sleep(static_cast<DWORD>(std::atoi(argv[2])));
+        return 0;
+    }
+    if (argc == 3 && std::strcmp(argv[1], "--spawn-sleeper") == 0) {
+        return SpawnSleeper(argv[2]);
+    }
+    if (argc == 3 && std::strcmp(argv[1], "--print") == 0) {
+        const int count = std::atoi(argv[2]);
+        for (int i = 0; i < count; ++i) {
+            std::putchar('a' + i % 26);
+        }
+        return 0;
+    }
+    if (argc == 3 && std::strcmp(argv[1], "--stderr") == 0) {
+        std::fprintf(stderr, "%s", argv[2]);
+        return 0;
+    }
+    if (argc == 2 && std::strcmp(argv[1], "--stdin") == 0) {
+        std::string input;
+        char buffer[4096];
+        DWORD count = 0;
+        while (ReadFile(GetStdHandle(STD_INPUT_HANDLE), buffer, sizeof buffer, &count, nullptr) && count > 0) {
+            input.append(buffer, count);
+        }
+        std::printf("stdin:%s\n", Hex(input).c_str());
+        return 0;
+    }
+    for (int i = 1; i < argc; ++i) {
+        std::printf("crt:%s\n", Hex(argv[i]).c_str());
+    }
+    int count = 0;
+    wchar_t **wide = CommandLineToArgvW(GetCommandLineW(), &count);
+    for (int i = 1; wide != nullptr && i < count; ++i) {
+        std::printf("w:%s\n", Hex(Narrow(wide[i])).c_str());
+    }
+    LocalFree(wide);
+    return 0;
+}

@@ -1,0 +1,196 @@
+#include "platform/ProcessRunner.h"
+#include "platform/win/CommandLine.h"
+#include "tests/windows/WindowsTestSupport.h"
+
+#include <gtest/gtest.h>
+
+#include <windows.h>
+
+namespace zevlo::platform {
+namespace {
+
+using testing::HelperPath;
+using testing::HexLines;
+using testing::TempFolder;
+
+std::string SystemFolder() {
+    char folder[MAX_PATH];
+    GetSystemDirectoryA(folder, MAX_PATH);
+    return folder;
+}
+
+TEST(WindowsRunCommand, CapturesStandardOutputAndErrorInOrder) {
+    ProcessRunner runner;
+    const std::string output = runner.RunCommand("echo first& echo second 1>&2& echo third", "");
+    EXPECT_EQ(output, "first\r\nsecond \r\nthird\r\n");
+}
+
+TEST(WindowsRunCommand, ReturnsLongOutputWholeAndInOrder) {
+    ProcessRunner runner;
+    const std::string output = runner.RunCommand("for /L %i in (1,1,300) do @echo line %i", "");
+    std::string expected;
+    for (int i = 1; i <= 300; ++i) {
+        expected += "line " + std::to_string(i) + "\r\n";
+    }
+    EXPECT_GT(expected.size(), 255u * 10);
+    EXPECT_EQ(output, expected);
+}
+
+TEST(WindowsRunCommand, EmptyWhenNothingIsPrinted) {
+    ProcessRunner runner;
+    EXPECT_EQ(runner.RunCommand("rem nothing", ""), "");
+}
+
+TEST(WindowsRunCommand, RunsInTheGivenFolder) {
+    TempFolder folder;
+    const std::string inner = folder.Path() + "with space\\";
+    ASSERT_TRUE(CreateDirectoryA(inner.c_str(), nullptr));
+    ProcessRunner runner;
+    const std::string output = runner.RunCommand("cd", inner);
+    EXPECT_EQ(output, inner.substr(0, inner.size() - 1) + "\r\n");
+}
+
+TEST(WindowsRunCommand, FailedStartInAMissingFolderGivesNothing) {
+    TempFolder folder;
+    ProcessRunner runner;
+    EXPECT_EQ(runner.RunCommand("echo should not run", folder.Path() + "missing\\"), "");
+}
+
+TEST(WindowsRunCommand, QuotedPathRunsAsOneWord) {
+    TempFolder folder;
+    const std::string script = folder.Path() + "two words.bat";
+    testing::WriteFileBytes(script, "@echo ran %1\r\n");
+    ProcessRunner runner;
+    EXPECT_EQ(runner.RunCommand(QuoteForInterpreter(script) + " arg", folder.Path()), "ran arg\r\n");
+}
+
+TEST(WindowsRunProgram, ArgumentsSurviveTheCommandLine) {
+    const std::vector<std::string> arguments = {
+        "plain",
+        "two words",
+        "",
+        "tab\there",
+        "say \"hi\"",
+        "\"",
+        "back\\slash",
+        "trailing\\",
+        "trailing with space\\",
+        "\\\\server\\share\\",
+        "slash before quote\\\"",
+        "two slashes before quote\\\\\"x",
+        "C:\\Program Files (x86)\\A & B\\",
+        "%PATH%",
+        "^&|<>",
+        "user = \"name:pa ss\"",
+    };
+    std::vector<std::string> args = {HelperPath("zevlo_argv_echo")};
+    args.insert(args.end(), arguments.begin(), arguments.end());
+
+    ProcessRunner runner;
+    const std::string output = runner.RunProgram(args, "", std::nullopt);
+    EXPECT_EQ(HexLines(output, "crt:"), arguments) << output;
+    EXPECT_EQ(HexLines(output, "w:"), arguments) << output;
+}
+
+TEST(WindowsRunProgram, QuotesOnlyWhereNeeded) {
+    // The exact text matters where the command line is shown or logged.
+    const struct {
+        std::string argument;
+        std::string quoted;
+    } cases[] = {
+        {"plain", "plain"},     {"", "\"\""},
+        {"a b", "\"a b\""},     {"a\\b", "a\\b"},
+        {"a\\", "a\\"},         {"a b\\", "\"a b\\\\\""},
+        {"a\"b", "\"a\\\"b\""}, {"a\\\"b", "\"a\\\\\\\"b\""},
+    };
+    for (const auto &c : cases) {
+        EXPECT_EQ(win::QuoteWindowsArgument(c.argument), c.quoted) << c.argument;
+    }
+}
+
+TEST(WindowsRunProgram, InputArrivesOnStandardInput) {
+    ProcessRunner runner;
+    const std::string input = "user = \"alice:s3cr\\\"et\"\n";
+    const std::string output = runner.RunProgram({HelperPath("zevlo_argv_echo"), "--stdin"}, "", input);
+    EXPECT_EQ(HexLines(output, "stdin:"), std::vector<std::string>{input}) << output;
+}
+
+TEST(WindowsRunProgram, StandardInputIsTheNullDeviceWithoutInput) {
+    ProcessRunner runner;
+    const std::string output = runner.RunProgram({HelperPath("zevlo_argv_echo"), "--stdin"}, "", std::nullopt);
+    EXPECT_EQ(HexLines(output, "stdin:"), std::vector<std::string>{""}) << output;
+}
+
+TEST(WindowsRunProgram, ChildThatIgnoresItsInputDoesNotHurt) {
+    ProcessRunner runner;
+    const std::string output =
+        runner.RunProgram({HelperPath("zevlo_argv_echo"), "--print", "10"}, "", std::string(200000, 'x'));
+    EXPECT_EQ(output, "abcdefghij");
+}
+
+TEST(WindowsRunProgram, CapturesStandardError) {
+    ProcessRunner runner;
+    EXPECT_EQ(runner.RunProgram({HelperPath("zevlo_argv_echo"), "--stderr", "curl: (6) failed"}, "", std::nullopt),
+              "curl: (6) failed");
+}
+
+TEST(WindowsRunProgram, LooksAlongPathOnlyAndAddsExe) {
+    // The helper stands beside the test (the program's folder) and in the current
+    // folder; neither may be searched.
+    TempFolder elsewhere;
+    const std::string name = "zevlo_argv_echo";
+    const std::string copy = elsewhere.Path() + "zevlo-path-probe.exe";
+    ASSERT_TRUE(CopyFileA(HelperPath(name).c_str(), copy.c_str(), FALSE));
+    char current[MAX_PATH];
+    GetCurrentDirectoryA(MAX_PATH, current);
+    SetCurrentDirectoryA(DirectoryOf(HelperPath(name)).c_str());
+
+    ProcessRunner runner;
+    {
+        testing::ScopedEnvironment path("PATH", SystemFolder());
+        EXPECT_EQ(runner.RunProgram({name, "found"}, "", std::nullopt), "");
+        EXPECT_EQ(runner.RunProgram({"zevlo-path-probe", "found"}, "", std::nullopt), "");
+    }
+    {
+        testing::ScopedEnvironment path("PATH", SystemFolder() + ";" + elsewhere.Path());
+        const std::string output = runner.RunProgram({"zevlo-path-probe", "found"}, "", std::nullopt);
+        EXPECT_EQ(HexLines(output, "crt:"), std::vector<std::string>{"found"}) << output;
+    }
+    {
+        testing::ScopedEnvironment path("PATH", std::nullopt);
+        EXPECT_EQ(runner.RunProgram({"zevlo-path-probe", "found"}, "", std::nullopt), "");
+    }
+    SetCurrentDirectoryA(current);
+}
+
+TEST(WindowsRunProgram, MissingProgramGivesNothing) {
+    ProcessRunner runner;
+    EXPECT_EQ(runner.RunProgram({"zevlo-no-such-program"}, "", std::nullopt), "");
+    EXPECT_EQ(runner.RunProgram({}, "", std::nullopt), "");
+}
+
+TEST(WindowsRunProgram, BoundedWaitEndsTheChildAndWhatItStarted) {
+    ProcessRunner runner(std::chrono::milliseconds(1500));
+    const std::string output =
+        runner.RunProgram({HelperPath("zevlo_argv_echo"), "--spawn-sleeper", "60000"}, "", std::nullopt);
+    // The sleeper holds the pipe too: the call returns only because it was ended as well.
+    const auto idAt = output.find("sleeper ");
+    ASSERT_NE(idAt, std::string::npos) << output;
+    EXPECT_NE(output.find("sleeping"), std::string::npos) << output;
+    const DWORD sleeperId = static_cast<DWORD>(std::stoul(output.substr(idAt + 8)));
+    HANDLE sleeper = OpenProcess(SYNCHRONIZE, FALSE, sleeperId);
+    if (sleeper != nullptr) {
+        EXPECT_EQ(WaitForSingleObject(sleeper, 5000), WAIT_OBJECT_0);
+        CloseHandle(sleeper);
+    }
+}
+
+TEST(WindowsRunCommand, BoundedWaitEndsTheInterpreterTree) {
+    ProcessRunner runner(std::chrono::milliseconds(1500));
+    const std::string output =
+        runner.RunCommand(QuoteForInterpreter(HelperPath("zevlo_argv_echo")) + " --sleep 60000", "");
+    EXPECT_EQ(output, "sleeping\r\n");
+}
+
+} // namespace
+} // namespace zevlo::platform
