@@ -6,7 +6,6 @@
 #include <windows.h>
 
 #include <algorithm>
-#include <cstring>
 #include <mutex>
 #include <thread>
 
@@ -186,11 +185,11 @@ std::string RunChild(const std::string &applicationName, std::string commandLine
             WriteAll(inputWriteEnd.Get(), *input);
             inputWriteEnd.Close();
         }
+        // Every byte is kept, zero bytes too: cutting a chunk at one would lose what follows.
         char buffer[256];
         DWORD count = 0;
         while (ReadFile(readEnd.Get(), buffer, sizeof buffer - 1, &count, nullptr) && count > 0) {
-            buffer[count] = '\0';
-            output.append(buffer, std::strlen(buffer));
+            output.append(buffer, count);
         }
         WaitForSingleObject(child.Get(), INFINITE);
     }

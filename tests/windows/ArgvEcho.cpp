@@ -1,8 +1,8 @@
 // Child for the runner tests. Prints each argument as the C runtime split it ("crt:")
 // and as CommandLineToArgvW split it ("w:"), in hex so that every byte is visible;
 // options instead: --stdin (what arrived on standard input), --print N (N bytes),
-// --stderr TEXT, --sleep MS, --spawn-sleeper MS (starts a copy of itself that sleeps,
-// prints its process id, then sleeps as long itself).
+// --stderr TEXT, --bytes HEX (those bytes, untranslated), --sleep MS, --spawn-sleeper MS (starts a copy of itself that
+// sleeps, prints its process id, then sleeps as long itself).
 #include <windows.h>
 
 #include <shellapi.h>
@@ -69,6 +69,16 @@ int main(int argc, char **argv) {
         for (int i = 0; i < count; ++i) {
             std::putchar('a' + i % 26);
         }
+        return 0;
+    }
+    if (argc == 3 && std::strcmp(argv[1], "--bytes") == 0) {
+        const std::string hex = argv[2];
+        std::string bytes;
+        for (std::size_t i = 0; i + 1 < hex.size(); i += 2) {
+            bytes.push_back(static_cast<char>(std::strtol(hex.substr(i, 2).c_str(), nullptr, 16)));
+        }
+        DWORD written = 0;
+        WriteFile(GetStdHandle(STD_OUTPUT_HANDLE), bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr);
         return 0;
     }
     if (argc == 3 && std::strcmp(argv[1], "--stderr") == 0) {

@@ -11,6 +11,26 @@ TEST(WindowsFileVersion, ReadsTheFourPartsInOrder) {
     EXPECT_EQ(GetFileVersionText(testing::HelperPath("zevlo_version_probe")), "3.0.1.7");
 }
 
+TEST(WindowsFileVersion, ResourceCarriesTheIconAndTheTexts) {
+    HMODULE probe = LoadLibraryExA(testing::HelperPath("zevlo_version_probe").c_str(), nullptr,
+                                   LOAD_LIBRARY_AS_DATAFILE | LOAD_LIBRARY_AS_IMAGE_RESOURCE);
+    ASSERT_NE(probe, nullptr);
+    EXPECT_NE(FindResourceA(probe, MAKEINTRESOURCEA(1), MAKEINTRESOURCEA(14)), nullptr) << "RT_GROUP_ICON 1";
+    FreeLibrary(probe);
+
+    const std::string path = testing::HelperPath("zevlo_version_probe");
+    DWORD ignored = 0;
+    std::string block(GetFileVersionInfoSizeA(path.c_str(), &ignored), '\0');
+    ASSERT_FALSE(block.empty());
+    ASSERT_TRUE(GetFileVersionInfoA(path.c_str(), 0, static_cast<DWORD>(block.size()), block.data()));
+    void *text = nullptr;
+    UINT length = 0;
+    ASSERT_TRUE(VerQueryValueA(block.data(), "\\StringFileInfo\\040904B0\\FileVersion", &text, &length));
+    EXPECT_STREQ(static_cast<const char *>(text), "3.0.1.7");
+    ASSERT_TRUE(VerQueryValueA(block.data(), "\\StringFileInfo\\040904B0\\ProductName", &text, &length));
+    EXPECT_STREQ(static_cast<const char *>(text), "Zevlo");
+}
+
 TEST(WindowsFileVersion, TestProgramCarriesTheProjectVersion) {
     EXPECT_EQ(GetFileVersionText(ExecutablePath()), ZEVLO_VERSION_TEXT);
 }

@@ -128,6 +128,19 @@ TEST(WindowsRunProgram, ChildThatIgnoresItsInputDoesNotHurt) {
     EXPECT_EQ(output, "abcdefghij");
 }
 
+TEST(WindowsRunProgram, KeepsEveryByteOfLongOutput) {
+    ProcessRunner runner;
+    const std::string output =
+        runner.RunProgram({HelperPath("zevlo_argv_echo"), "--print", "100000"}, "", std::nullopt);
+    ASSERT_EQ(output.size(), 100000u);
+    for (std::size_t i = 0; i < output.size(); i += 997) {
+        ASSERT_EQ(output[i], static_cast<char>('a' + i % 26)) << "at " << i;
+    }
+    // Zero bytes and line ends arrive untouched.
+    EXPECT_EQ(runner.RunProgram({HelperPath("zevlo_argv_echo"), "--bytes", "6100620d0a0063ff0a"}, "", std::nullopt),
+              std::string("a\0b\r\n\0c\xff\n", 9));
+}
+
 TEST(WindowsRunProgram, CapturesStandardError) {
     ProcessRunner runner;
     EXPECT_EQ(runner.RunProgram({HelperPath("zevlo_argv_echo"), "--stderr", "curl: (6) failed"}, "", std::nullopt),
