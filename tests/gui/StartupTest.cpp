@@ -102,6 +102,25 @@ TEST_F(StartupTest, UnreadableSettingsOpenPausedAndAreNeverWrittenOver) {
     EXPECT_EQ(ReadFile(LogPath()), longLog);
 }
 
+TEST_F(StartupTest, UnreadableLogIsReportedAndTheProgramGoesOn) {
+    WriteSettings(RunningSettings());
+    const std::filesystem::path target = std::filesystem::path(dataDir_) / "elsewhere";
+    std::filesystem::create_directory(target);
+    std::filesystem::create_directory_symlink(target, LogPath());
+
+    ModalAnswerer answerer;
+    Open();
+    Settle();
+
+    ASSERT_EQ(answerer.boxes.size(), 1u);
+    EXPECT_EQ(answerer.boxes[0].caption, "Windows DDNS Client");
+    EXPECT_TRUE(answerer.boxes[0].text.startsWith("Cannot open file \"")) << answerer.boxes[0].text.toStdString();
+    EXPECT_EQ(runner_.Checks(), 1) << "the first check follows the box";
+    Close();
+    EXPECT_TRUE(std::filesystem::is_symlink(LogPath()));
+    EXPECT_TRUE(std::filesystem::is_empty(target));
+}
+
 struct IntervalCase {
     const char *stored;
     int timerMs;
