@@ -4,9 +4,17 @@
 
 #include <gtest/gtest.h>
 
+#include <ostream>
 #include <random>
 #include <stdexcept>
 #include <string>
+
+namespace zevlo::testing {
+// Keeps test names short: ctest lists the printed parameter with every name.
+void PrintTo(const StoredPassword &p, std::ostream *out) {
+    *out << p.clear.size() << " bytes";
+}
+} // namespace zevlo::testing
 
 namespace zevlo {
 namespace {

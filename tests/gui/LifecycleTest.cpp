@@ -35,6 +35,10 @@ struct CloseCase {
     bool minimised;
 };
 
+void PrintTo(const CloseCase &c, std::ostream *out) {
+    *out << (c.tray ? "with" : "without") << " tray";
+}
+
 class CloseTest : public MainWindowTest, public ::testing::WithParamInterface<CloseCase> {};
 
 TEST_P(CloseTest, ClosingNeverEndsTheProgramAndReadsTheControlsBack) {

@@ -25,6 +25,10 @@ struct UnpauseCase {
     const char *message; // null: resumes
 };
 
+void PrintTo(const UnpauseCase &c, std::ostream *out) {
+    *out << "user '" << c.user << "' password '" << c.password << "' host '" << c.hostname << "'";
+}
+
 class UnpauseTest : public MainWindowTest, public ::testing::WithParamInterface<UnpauseCase> {};
 
 TEST_P(UnpauseTest, ValidatesTheAccountThenTheHostname) {

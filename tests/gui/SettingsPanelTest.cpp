@@ -67,6 +67,10 @@ struct ProtocolCase {
     bool update;
 };
 
+void PrintTo(const ProtocolCase &c, std::ostream *out) {
+    *out << c.list;
+}
+
 class ProtocolChangeTest : public MainWindowTest, public ::testing::WithParamInterface<ProtocolCase> {};
 
 TEST_P(ProtocolChangeTest, OverwritesATypedPortAndStoresTheEntry) {

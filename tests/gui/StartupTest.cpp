@@ -128,6 +128,10 @@ struct IntervalCase {
     const char *saved;
 };
 
+void PrintTo(const IntervalCase &c, std::ostream *out) {
+    *out << "FSET_Interval=" << c.stored;
+}
+
 class StoredIntervalTest : public MainWindowTest, public ::testing::WithParamInterface<IntervalCase> {};
 
 TEST_P(StoredIntervalTest, BoundsTheTimerAndStoresTheBoundedValue) {
@@ -155,6 +159,10 @@ struct PositionCase {
     const char *y;
     bool centred;
 };
+
+void PrintTo(const PositionCase &c, std::ostream *out) {
+    *out << c.x << "," << c.y;
+}
 
 class StoredPositionTest : public MainWindowTest, public ::testing::WithParamInterface<PositionCase> {};
 

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <ostream>
 #include <string>
 
 namespace zevlo {
@@ -14,6 +15,11 @@ struct RowCase {
     std::string logLine;
     std::string row; // the expected CSV row without its CR LF
 };
+
+// Keeps test names short: ctest lists the printed parameter with every name.
+void PrintTo(const RowCase &c, std::ostream *out) {
+    *out << c.name;
+}
 
 class LogCsvRow : public ::testing::TestWithParam<RowCase> {};
 
