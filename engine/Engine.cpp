@@ -184,18 +184,24 @@ bool Engine::CheckPublicIP() {
 }
 
 void Engine::UpdateIP() {
-    if (abandoned_)
+    if (abandoned_) {
+        PutBackUnsentAddress();
         return;
+    }
     try {
         const CurlCommand command = BuildCurlCommand(RequestKind::Update);
         if (!command.error.empty()) {
             Log(kUpdateType, command.error);
+            PutBackUnsentAddress();
             Show(MessageKind::Error, std::string(kUpdateType) + " " + command.error);
             return;
         }
         const std::string answer = RunCommand(command);
-        if (abandoned_)
+        if (abandoned_) {
+            if (text::TrimBlanks(answer).empty())
+                PutBackUnsentAddress();
             return;
+        }
 
         const std::string lowered = platform::LowerCaseLocale(answer);
         if (StartsWith(lowered, "good") || StartsWith(lowered, "success:"))
@@ -208,14 +214,20 @@ void Engine::UpdateIP() {
             kind = MessageKind::Error;
         }
         Log(kUpdateType, shown);
-        // Nothing came back: the service never saw the address, so the next check must send it again.
-        if (text::TrimBlanks(answer).empty() && addressBeforeCheck_ && *addressBeforeCheck_ != dm_.FSET_LAST_IP) {
-            dm_.FSET_LAST_IP = *addressBeforeCheck_;
-            SaveSettingsNow();
-        }
+        if (text::TrimBlanks(answer).empty())
+            PutBackUnsentAddress();
         Show(kind, std::string(kUpdateType) + " " + shown);
     } catch (...) {
         // Only exhausted memory gets here; the cycle ends quietly.
+    }
+}
+
+void Engine::PutBackUnsentAddress() {
+    // The service never saw the new address (no request, or nothing came back): the next
+    // check must find the change again and send it.
+    if (addressBeforeCheck_ && *addressBeforeCheck_ != dm_.FSET_LAST_IP) {
+        dm_.FSET_LAST_IP = *addressBeforeCheck_;
+        SaveSettingsNow();
     }
 }
 

@@ -52,6 +52,7 @@ private:
     void Log(const std::string &type, const std::string &data);
     void Show(MessageKind kind, const std::string &text);
     void SaveSettingsNow();
+    void PutBackUnsentAddress();
     void ReportFileError(FileKind kind, const std::string &message);
     void FileWorked(FileKind kind);
 
@@ -65,7 +66,8 @@ private:
     // One box per failing file until a write of that file works again.
     bool logErrorShown_ = false;
     bool settingsErrorShown_ = false;
-    // FSET_LAST_IP before this cycle's check: an update that got no answer puts it back.
+    // FSET_LAST_IP before this cycle's check: an update that was not sent or got no answer
+    // puts it back.
     std::optional<std::string> addressBeforeCheck_;
 };
 

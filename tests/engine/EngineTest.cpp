@@ -390,6 +390,38 @@ TEST_F(EngineTest, UnsupportedUpdateAuthenticationIsAnError) {
                                     MessageKind::Error, "Update: ERROR - Unsupported authentication type [Kerberos]"}));
 }
 
+TEST_F(EngineTest, UpdateThatCannotBeBuiltIsRetriedOnceTheSettingIsFixed) {
+    dm.FSET_LAST_IP = "198.51.100.1";
+    endpoints.update.authText = "Kerberos";
+    endpoints.update.authIndex = -1;
+    runner.outputs = {"203.0.113.7"};
+    engine.CheckAndUpdate();
+    ASSERT_EQ(runner.calls.size(), 1u); // the check only: no update went out
+    EXPECT_EQ(dm.FSET_LAST_IP, "198.51.100.1");
+    EXPECT_EQ(StoredAddress(), "198.51.100.1");
+    EXPECT_THAT(notifier.shown, ElementsAre(ShownMessage{
+                                    MessageKind::Error, "Update: ERROR - Unsupported authentication type [Kerberos]"}));
+
+    endpoints.update.authText = "Basic";
+    endpoints.update.authIndex = 0;
+    runner.outputs = {"203.0.113.7", "good 203.0.113.7"};
+    engine.CheckAndUpdate();
+    ASSERT_EQ(runner.calls.size(), 3u);
+    EXPECT_TRUE(runner.calls[2].IsUpdate());
+    EXPECT_EQ(StoredAddress(), "203.0.113.7");
+}
+
+TEST_F(EngineTest, UpdateAbandonedBeforeItWentOutIsSentByTheNextRun) {
+    dm.FSET_LAST_IP = "198.51.100.1";
+    dm.LogFile = (temp.Path() / "missing" / "log.txt").string(); // the log's save fails: a box opens
+    runner.outputs = {"203.0.113.7"};
+    notifier.whileOpen = [&] { engine.Abandon(); }; // terminated while the box is open
+    engine.CheckAndUpdate();
+    EXPECT_EQ(runner.calls.size(), 1u);
+    EXPECT_EQ(dm.FSET_LAST_IP, "198.51.100.1");
+    EXPECT_EQ(StoredAddress(), "198.51.100.1");
+}
+
 TEST_F(EngineTest, CustomScriptRunsThroughTheInterpreterInItsFolderWithoutCredentialCheck) {
     const std::filesystem::path folder = temp.Path() / "my scripts";
     std::filesystem::create_directory(folder);
