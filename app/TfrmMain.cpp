@@ -591,8 +591,10 @@ bool TfrmMain::edtPortKeyPress(QChar key) const {
 bool TfrmMain::eventFilter(QObject *watched, QEvent *event) {
     if ((watched == edtPort || watched == edtCPort) && event->type() == QEvent::KeyPress) {
         const auto *press = static_cast<QKeyEvent *>(event);
-        // Shortcuts (paste, select all) type nothing and stay usable.
-        if (press->modifiers() & (Qt::ControlModifier | Qt::AltModifier | Qt::MetaModifier))
+        // Ctrl and Ctrl+Shift chords are shortcuts (paste, select all) that type nothing; with
+        // Alt, AltGr (Ctrl+Alt on Windows) or Meta held a key still types its character.
+        const Qt::KeyboardModifiers chord = press->modifiers() & ~Qt::KeypadModifier;
+        if (chord == Qt::ControlModifier || chord == (Qt::ControlModifier | Qt::ShiftModifier))
             return QWidget::eventFilter(watched, event);
         for (const QChar key : press->text()) {
             if (!edtPortKeyPress(key))

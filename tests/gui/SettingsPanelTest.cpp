@@ -108,6 +108,11 @@ TEST_P(PortFieldTest, RefusesTypedLettersButTakesDigitsBackspaceAndPaste) {
     EXPECT_EQ(port->text(), "44312");
     QTest::keyClick(port, Qt::Key_Backspace);
     EXPECT_EQ(port->text(), "4431");
+    // Characters typed with Alt, AltGr (Ctrl+Alt on Windows) or Meta held are typed text too.
+    QTest::keyClick(port, Qt::Key_Q, Qt::AltModifier);
+    QTest::keyClick(port, Qt::Key_Q, Qt::ControlModifier | Qt::AltModifier);
+    QTest::keyClick(port, Qt::Key_Q, Qt::MetaModifier);
+    EXPECT_EQ(port->text(), "4431");
 
     QGuiApplication::clipboard()->setText("9z");
     QTest::keyClick(port, Qt::Key_V, Qt::ControlModifier);
