@@ -342,10 +342,11 @@ void TfrmMain::FormCreate() {
 
     frmLog_ = std::make_unique<TfrmLog>(*dm_, this);
 
-    if (!settingsUnreadable && !platform::PathExists(dm_->SettingsFile)) {
-        dm_->FSET_FirstRun = true;
-        // Nothing is stored yet: the check-IP list keeps its own default entry, "Basic".
+    if (settingsUnreadable || !platform::PathExists(dm_->SettingsFile)) {
+        // Nothing stored is known: the check-IP list keeps its own default entry, "Basic".
         dm_->FSET_CIP_Auth = 1;
+        // An unreadable file is no first run.
+        dm_->FSET_FirstRun = !settingsUnreadable;
     }
 
     setWindowTitle(windowTitle() + QStringLiteral(" v") + Q8(services_.versionText()));

@@ -94,6 +94,8 @@ TEST_F(StartupTest, UnreadableSettingsOpenPausedAndAreNeverWrittenOver) {
     EXPECT_TRUE(runner_.calls.empty());
     EXPECT_TRUE(autostart_.writes.empty()) << "the login entry is left alone";
     EXPECT_EQ(autostart_.removes, 0);
+    // Nothing is known of the stored choice: the list keeps its own default entry.
+    EXPECT_EQ(Find<QComboBox>("cmbCAuthType")->currentText(), "Basic");
 
     Close();
     EXPECT_TRUE(std::filesystem::is_symlink(SettingsPath()));
