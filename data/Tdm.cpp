@@ -175,7 +175,11 @@ bool Tdm::SaveSettings(bool overwriteUnreadable) {
     return true;
 }
 
-void Tdm::SetStr(const std::string &name, const std::string &value) {
+void Tdm::SetStr(const std::string &name, const std::string &rawValue) {
+    // A line break (or NUL) inside a value would split its line in the file, and the
+    // second half could shadow another key at the next load.
+    std::string value = rawValue;
+    std::erase_if(value, [](char c) { return c == '\r' || c == '\n' || c == '\0'; });
     if (value.empty()) {
         // Every line of the name goes: removing only the first would let a duplicate
         // further down take its place at the next load.

@@ -217,6 +217,20 @@ TEST_F(SettingsStore, SetReplacesTheFirstMatchingLineWithTheCallersName) {
     EXPECT_EQ(dm.SettingsList, (TextList{"x", "flag=FALSE", "Number=-2147483648"}));
 }
 
+TEST_F(SettingsStore, LineBreaksInATextValueCannotSplitItsLine) {
+    auto dm = LoadedFrom("FSET_Interval=10\r\n");
+    dm->FSET_User = "alice\r\nFSET_Interval=2";
+    dm->FSET_Hostname = std::string("home\n\0.example.net", 19);
+    ASSERT_TRUE(dm->SaveSettings());
+
+    Tdm reloaded;
+    reloaded.SettingsFile = settingsPath;
+    reloaded.LoadSettings();
+    EXPECT_EQ(reloaded.FSET_User, "aliceFSET_Interval=2");
+    EXPECT_EQ(reloaded.FSET_Hostname, "home.example.net");
+    EXPECT_EQ(reloaded.FSET_Interval, 10);
+}
+
 TEST_F(SettingsStore, FlagsReadAnythingButFalseAsTrue) {
     struct Case {
         const char *line;
