@@ -5,6 +5,7 @@
 #include "log/TfrmLog.h"
 #include "platform/FileError.h"
 #include "platform/FileIO.h"
+#include "platform/Paths.h"
 
 #include <QAction>
 #include <QApplication>
@@ -624,12 +625,7 @@ void TfrmMain::chkCustomIPClick() {
 }
 
 void TfrmMain::spdCOpenDirClick() {
-#ifdef _WIN32
-    const QString filter = QStringLiteral("All files(*.*)");
-#else
-    // "*.*" would hide the usual extensionless scripts here.
-    const QString filter = QStringLiteral("All files(*)");
-#endif
+    const QString filter = QStringLiteral("All files(%1)").arg(QString::fromLatin1(platform::AllFilesPattern()));
     const QString path = QFileDialog::getOpenFileName(this, QString(), edtCustomChkIP->text(), filter);
     if (!path.isEmpty())
         edtCustomChkIP->setText(QDir::toNativeSeparators(path));

@@ -15,6 +15,10 @@ const char *PathSeparator() {
     return "/";
 }
 
+const char *AllFilesPattern() {
+    return "*";
+}
+
 std::string HomeDir() {
     if (const char *home = std::getenv("HOME"); home && *home) {
         return home;

@@ -40,6 +40,10 @@ const char *PathSeparator() {
     return "\\";
 }
 
+const char *AllFilesPattern() {
+    return "*.*";
+}
+
 std::string ExecutablePath() {
     std::string path(MAX_PATH, '\0');
     for (;;) {

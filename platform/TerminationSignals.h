@@ -1,0 +1,19 @@
+#pragma once
+
+namespace zevlo::platform {
+
+// Routes the system's requests to end the program (SIGTERM, SIGINT, SIGHUP) to a descriptor
+// that an event loop can watch: the handler only writes a byte to it. Installed once,
+// before the event loop exists, so that a request arriving during start-up waits there
+// instead of killing the program unsaved. Also makes a child that exits before reading its
+// input harmless (SIGPIPE ignored). Returns the descriptor to watch, or -1 where the system
+// has no such signals (Windows ends a session through the window system) or on failure.
+int InstallTerminationSignals();
+
+// Empties the descriptor after it became readable.
+void DrainTerminationSignals(int descriptor);
+
+// True once a request arrived.
+bool TerminationSignalReceived();
+
+} // namespace zevlo::platform
