@@ -36,8 +36,19 @@ std::string SystemFolderFile(const char *name) {
     return path + name;
 }
 
+// A folder of PATH that names one place whatever the current folder: "X:\..." or "\\server\...".
+bool IsAbsoluteFolder(const std::string &folder) {
+    const auto separator = [](char c) { return c == '\\' || c == '/'; };
+    if (folder.size() >= 3 && folder[1] == ':' && separator(folder[2])) {
+        return true;
+    }
+    return folder.size() >= 2 && separator(folder[0]) && separator(folder[1]);
+}
+
 // The program looked up along PATH alone: never the program's own folder nor the
-// current folder, where a planted executable could wait.
+// current folder, where a planted executable could wait. An empty or relative entry
+// (";;", ".") would name the current folder, so only absolute entries are searched,
+// one at a time, in their order.
 std::string SearchAlongPath(const std::string &program) {
     const DWORD pathLength = GetEnvironmentVariableA("PATH", nullptr, 0);
     if (pathLength == 0) {
@@ -45,19 +56,36 @@ std::string SearchAlongPath(const std::string &program) {
     }
     std::string pathValue(pathLength, '\0');
     pathValue.resize(GetEnvironmentVariableA("PATH", pathValue.data(), pathLength));
-    std::string found(MAX_PATH, '\0');
-    for (;;) {
-        const DWORD length = SearchPathA(pathValue.c_str(), program.c_str(), ".exe", static_cast<DWORD>(found.size()),
-                                         found.data(), nullptr);
-        if (length == 0) {
-            return {};
+    std::size_t start = 0;
+    while (start <= pathValue.size()) {
+        std::size_t end = pathValue.find(';', start);
+        if (end == std::string::npos) {
+            end = pathValue.size();
         }
-        if (length < found.size()) {
+        std::string folder = pathValue.substr(start, end - start);
+        start = end + 1;
+        // An entry may stand in quotes, as the command interpreter allows.
+        if (folder.size() >= 2 && folder.front() == '"' && folder.back() == '"') {
+            folder = folder.substr(1, folder.size() - 2);
+        }
+        if (!IsAbsoluteFolder(folder)) {
+            continue;
+        }
+        std::string found(MAX_PATH, '\0');
+        for (;;) {
+            const DWORD length = SearchPathA(folder.c_str(), program.c_str(), ".exe", static_cast<DWORD>(found.size()),
+                                             found.data(), nullptr);
+            if (length == 0) {
+                break;
+            }
+            if (length < found.size()) {
+                found.resize(length);
+                return found;
+            }
             found.resize(length);
-            return found;
         }
-        found.resize(length);
     }
+    return {};
 }
 
 DWORD ToTimeout(std::chrono::milliseconds limit) {

@@ -173,7 +173,33 @@ TEST(WindowsRunProgram, LooksAlongPathOnlyAndAddsExe) {
         testing::ScopedEnvironment path("PATH", std::nullopt);
         EXPECT_EQ(runner.RunProgram({"zevlo-path-probe", "found"}, "", std::nullopt), "");
     }
+    {
+        // A quoted entry is a folder like any other.
+        testing::ScopedEnvironment path("PATH", SystemFolder() + ";\"" + elsewhere.Path() + "\"");
+        const std::string output = runner.RunProgram({"zevlo-path-probe", "found"}, "", std::nullopt);
+        EXPECT_EQ(HexLines(output, "crt:"), std::vector<std::string>{"found"}) << output;
+    }
     SetCurrentDirectoryA(current);
+}
+
+TEST(WindowsRunProgram, EmptyOrRelativePathEntriesDoNotNameTheCurrentFolder) {
+    // Stray semicolons are common in PATH; the system's search takes an empty entry,
+    // like ".", as the current folder, where a planted curl.exe would get the password.
+    TempFolder current;
+    const std::string copy = current.Path() + "zevlo-planted-probe.exe";
+    ASSERT_TRUE(CopyFileA(HelperPath("zevlo_argv_echo").c_str(), copy.c_str(), FALSE));
+    char before[MAX_PATH];
+    GetCurrentDirectoryA(MAX_PATH, before);
+    ASSERT_TRUE(SetCurrentDirectoryA(current.Path().c_str()));
+
+    ProcessRunner runner;
+    for (const std::string &value :
+         {SystemFolder() + ";;", ";" + SystemFolder(), SystemFolder() + ";", std::string(";"), SystemFolder() + ";.",
+          SystemFolder() + ";.\\", SystemFolder() + ";\"\""}) {
+        testing::ScopedEnvironment path("PATH", value);
+        EXPECT_EQ(runner.RunProgram({"zevlo-planted-probe", "found"}, "", std::nullopt), "") << "PATH=" << value;
+    }
+    SetCurrentDirectoryA(before);
 }
 
 TEST(WindowsRunProgram, MissingProgramGivesNothing) {
