@@ -8,6 +8,7 @@
 #include <algorithm>
 #include <mutex>
 #include <thread>
+#include <vector>
 
 namespace zevlo::platform {
 
@@ -133,6 +134,43 @@ UniqueHandle MakeKillOnCloseJob() {
     return job;
 }
 
+// The attribute list that limits a child's inherited handles to the ones given; the
+// handles must stay open while it is used. Null when the system cannot build one.
+class InheritList {
+public:
+    InheritList(HANDLE *handles, DWORD count) {
+        SIZE_T size = 0;
+        InitializeProcThreadAttributeList(nullptr, 1, 0, &size);
+        if (size == 0) {
+            return;
+        }
+        storage_.resize(size);
+        auto *list = reinterpret_cast<LPPROC_THREAD_ATTRIBUTE_LIST>(storage_.data());
+        if (!InitializeProcThreadAttributeList(list, 1, 0, &size)) {
+            return;
+        }
+        if (!UpdateProcThreadAttribute(list, 0, PROC_THREAD_ATTRIBUTE_HANDLE_LIST, handles, count * sizeof(HANDLE),
+                                       nullptr, nullptr)) {
+            DeleteProcThreadAttributeList(list);
+            return;
+        }
+        list_ = list;
+    }
+    ~InheritList() {
+        if (list_ != nullptr) {
+            DeleteProcThreadAttributeList(list_);
+        }
+    }
+    InheritList(const InheritList &) = delete;
+    InheritList &operator=(const InheritList &) = delete;
+
+    LPPROC_THREAD_ATTRIBUTE_LIST Get() const { return list_; }
+
+private:
+    std::vector<unsigned char> storage_;
+    LPPROC_THREAD_ATTRIBUTE_LIST list_ = nullptr;
+};
+
 void WriteAll(HANDLE pipe, const std::string &bytes) {
     std::size_t written = 0;
     while (written < bytes.size()) {
@@ -184,17 +222,28 @@ std::string RunChild(const std::string &applicationName, std::string commandLine
                                                   OPEN_EXISTING, 0, nullptr));
         }
 
-        STARTUPINFOA startup{};
-        startup.cb = sizeof startup;
-        startup.dwFlags = STARTF_USESTDHANDLES | STARTF_USESHOWWINDOW;
-        startup.wShowWindow = SW_HIDE;
-        startup.hStdInput = childInput.Get();
-        startup.hStdOutput = writeEnd.Get();
-        startup.hStdError = writeEnd.Get();
+        STARTUPINFOEXA startup{};
+        startup.StartupInfo.cb = sizeof startup;
+        startup.StartupInfo.dwFlags = STARTF_USESTDHANDLES | STARTF_USESHOWWINDOW;
+        startup.StartupInfo.wShowWindow = SW_HIDE;
+        startup.StartupInfo.hStdInput = childInput.Get();
+        startup.StartupInfo.hStdOutput = writeEnd.Get();
+        startup.StartupInfo.hStdError = writeEnd.Get();
+
+        // The child inherits these handles and no other: whatever else of this process
+        // is inheritable (another library's pipe, a file) stays here.
+        HANDLE inherited[2] = {writeEnd.Get(), childInput.Get()};
+        const DWORD inheritedCount = childInput.Valid() ? 2 : 1;
+        InheritList inheritList(inherited, inheritedCount);
+        DWORD flags = CREATE_SUSPENDED;
+        if (inheritList.Get() != nullptr) {
+            startup.lpAttributeList = inheritList.Get();
+            flags |= EXTENDED_STARTUPINFO_PRESENT;
+        }
 
         // Suspended until it is in the job, so that nothing it starts escapes the job.
-        started = CreateProcessA(applicationName.c_str(), commandLine.data(), nullptr, nullptr, TRUE, CREATE_SUSPENDED,
-                                 nullptr, directory.empty() ? nullptr : directory.c_str(), &startup, &process);
+        started = CreateProcessA(applicationName.c_str(), commandLine.data(), nullptr, nullptr, TRUE, flags, nullptr,
+                                 directory.empty() ? nullptr : directory.c_str(), &startup.StartupInfo, &process);
         // Our copy of the write end goes at once: the reads end when the child's copies close.
         writeEnd.Close();
     }

@@ -1,12 +1,14 @@
 // Child for the runner tests. Prints each argument as the C runtime split it ("crt:")
 // and as CommandLineToArgvW split it ("w:"), in hex so that every byte is visible;
 // options instead: --stdin (what arrived on standard input), --print N (N bytes),
-// --stderr TEXT, --bytes HEX (those bytes, untranslated), --sleep MS, --spawn-sleeper MS (starts a copy of itself that
-// sleeps, prints its process id, then sleeps as long itself).
+// --stderr TEXT, --set-event HEX (signals the event of that handle value, if it was inherited), --bytes HEX (those
+// bytes, untranslated), --sleep MS, --spawn-sleeper MS (starts a copy of itself that sleeps, prints its process id,
+// then sleeps as long itself).
 #include <windows.h>
 
 #include <shellapi.h>
 
+#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -79,6 +81,12 @@ int main(int argc, char **argv) {
         }
         DWORD written = 0;
         WriteFile(GetStdHandle(STD_OUTPUT_HANDLE), bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr);
+        return 0;
+    }
+    if (argc == 3 && std::strcmp(argv[1], "--set-event") == 0) {
+        // Signals the event whose handle value the parent passed, if this process has it.
+        const auto value = static_cast<std::uintptr_t>(std::strtoull(argv[2], nullptr, 16));
+        std::printf("%s", SetEvent(reinterpret_cast<HANDLE>(value)) ? "set" : "absent");
         return 0;
     }
     if (argc == 3 && std::strcmp(argv[1], "--stderr") == 0) {

@@ -6,6 +6,9 @@
 
 #include <windows.h>
 
+#include <cstdint>
+#include <cstdio>
+
 namespace zevlo::platform {
 namespace {
 
@@ -139,6 +142,25 @@ TEST(WindowsRunProgram, KeepsEveryByteOfLongOutput) {
     // Zero bytes and line ends arrive untouched.
     EXPECT_EQ(runner.RunProgram({HelperPath("zevlo_argv_echo"), "--bytes", "6100620d0a0063ff0a"}, "", std::nullopt),
               std::string("a\0b\r\n\0c\xff\n", 9));
+}
+
+TEST(WindowsRunProgram, ChildInheritsOnlyItsOwnHandles) {
+    // Another part of the program holds an inheritable handle; no child of the runner
+    // may get it.
+    SECURITY_ATTRIBUTES inheritable{sizeof inheritable, nullptr, TRUE};
+    HANDLE event = CreateEventA(&inheritable, TRUE, FALSE, nullptr);
+    ASSERT_NE(event, nullptr);
+    char value[32];
+    std::snprintf(value, sizeof value, "%llx",
+                  static_cast<unsigned long long>(reinterpret_cast<std::uintptr_t>(event)));
+    ProcessRunner runner;
+    EXPECT_EQ(runner.RunProgram({HelperPath("zevlo_argv_echo"), "--set-event", value}, "", std::nullopt), "absent");
+    EXPECT_EQ(runner.RunProgram({HelperPath("zevlo_argv_echo"), "--set-event", value}, "", std::string("input")),
+              "absent");
+    EXPECT_EQ(runner.RunCommand(QuoteForInterpreter(HelperPath("zevlo_argv_echo")) + " --set-event " + value, ""),
+              "absent");
+    EXPECT_EQ(WaitForSingleObject(event, 0), static_cast<DWORD>(WAIT_TIMEOUT));
+    CloseHandle(event);
 }
 
 TEST(WindowsRunProgram, CapturesStandardError) {
