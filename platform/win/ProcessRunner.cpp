@@ -223,7 +223,7 @@ std::string RunChild(const std::string &applicationName, std::string commandLine
         }
 
         STARTUPINFOEXA startup{};
-        startup.StartupInfo.cb = sizeof startup;
+        startup.StartupInfo.cb = sizeof startup.StartupInfo;
         startup.StartupInfo.dwFlags = STARTF_USESTDHANDLES | STARTF_USESHOWWINDOW;
         startup.StartupInfo.wShowWindow = SW_HIDE;
         startup.StartupInfo.hStdInput = childInput.Get();
@@ -237,6 +237,7 @@ std::string RunChild(const std::string &applicationName, std::string commandLine
         InheritList inheritList(inherited, inheritedCount);
         DWORD flags = CREATE_SUSPENDED;
         if (inheritList.Get() != nullptr) {
+            startup.StartupInfo.cb = sizeof startup;
             startup.lpAttributeList = inheritList.Get();
             flags |= EXTENDED_STARTUPINFO_PRESENT;
         }
