@@ -37,6 +37,22 @@ TerminationSignals::TerminationSignals(QObject *parent) : QObject(parent) {
     });
 }
 
+SessionEnd::SessionEnd(TfrmMain &window) : window_(window) {
+    QCoreApplication::instance()->installEventFilter(this);
+}
+
+void SessionEnd::CommitData() {
+    window_.SaveForSession();
+}
+
+bool SessionEnd::eventFilter(QObject *watched, QEvent *event) {
+    if (watched == QCoreApplication::instance() && event->type() == QEvent::Quit) {
+        window_.Terminate();
+        return true;
+    }
+    return QObject::eventFilter(watched, event);
+}
+
 int RunProgram(int argc, char **argv) {
     // Before anything else: a second copy leaves at once, without a window or a tray icon.
     platform::SingleInstance instance("Zevlo_Mutex");
@@ -71,8 +87,9 @@ int RunProgram(int argc, char **argv) {
     TerminationSignals terminationSignals;
     TfrmMain window(std::move(services));
     QObject::connect(&terminationSignals, &TerminationSignals::requested, &window, &TfrmMain::Terminate);
-    QObject::connect(&app, &QGuiApplication::commitDataRequest, &window,
-                     [&window](QSessionManager &) { window.Terminate(); });
+    SessionEnd sessionEnd(window);
+    QObject::connect(&app, &QGuiApplication::commitDataRequest, &sessionEnd,
+                     [&sessionEnd](QSessionManager &) { sessionEnd.CommitData(); });
 
     QApplication::exec();
     // The window's destruction writes Settings.ini and log.txt; errors go to standard error.

@@ -21,6 +21,25 @@ signals:
     void requested();
 };
 
+class TfrmMain;
+
+// The desktop session's requests: a session save, which need not be a logout, saves the
+// files and nothing more; the session manager's quit (an X11 "die") goes into the one
+// termination routine, so no close handler can read back or refuse it.
+class SessionEnd : public QObject {
+    Q_OBJECT
+public:
+    // Watches the application object for its quit event.
+    explicit SessionEnd(TfrmMain &window);
+    void CommitData();
+
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override;
+
+private:
+    TfrmMain &window_;
+};
+
 // The program: one copy per user, the main window, the event loop. Returns the exit status.
 int RunProgram(int argc, char **argv);
 

@@ -34,6 +34,7 @@
 #include <QVBoxLayout>
 
 #include <array>
+#include <iostream>
 #include <utility>
 
 namespace zevlo {
@@ -653,7 +654,9 @@ void TfrmMain::btnViewLogClick() {
     try {
         dm_->SaveLog();
     } catch (const FileError &error) {
+        // The viewer would show a file that does not match the log.
         ShowBox(MessageKind::FileError, Q8(error.what()));
+        return;
     }
     if (!terminating_)
         frmLog_->exec();
@@ -670,8 +673,17 @@ void TfrmMain::Timer1Timer() {
 }
 
 void TfrmMain::btnForceUpdateClick() {
-    if (!terminating_)
-        engine_->ForceUpdate();
+    if (terminating_)
+        return;
+    // What the fields show is what goes out; the save after the update keeps it.
+    TakeAccountFromFields();
+    engine_->ForceUpdate();
+}
+
+void TfrmMain::TakeAccountFromFields() {
+    dm_->FSET_User = L8(edtUser->text());
+    dm_->FSET_Pass = EncryptPassword(L8(edtPass->text()));
+    dm_->FSET_Hostname = L8(edtHostname->text());
 }
 
 void TfrmMain::btnUnpauseClick() {
@@ -684,8 +696,7 @@ void TfrmMain::btnUnpauseClick() {
         return;
     }
     ShowPausedMarker(false);
-    dm_->FSET_User = L8(edtUser->text());
-    dm_->FSET_Pass = EncryptPassword(L8(edtPass->text()));
+    TakeAccountFromFields();
     Timer1->start();
     dm_->FSET_StateIsPaused = false;
     dm_->FSET_FirstRun = false;
@@ -735,6 +746,19 @@ void TfrmMain::btnTerminateClick() {
 
 void TfrmMain::mnuTerminateClick() {
     Terminate();
+}
+
+void TfrmMain::SaveForSession() {
+    try {
+        dm_->SaveSettings();
+    } catch (const FileError &error) {
+        std::cerr << error.what() << '\n';
+    }
+    try {
+        dm_->SaveLog();
+    } catch (const FileError &error) {
+        std::cerr << error.what() << '\n';
+    }
 }
 
 void TfrmMain::Terminate() {

@@ -76,6 +76,10 @@ public:
     void ReadSettingsFromForm();
     void UpdateCheckIPControls();
 
+    // Writes Settings.ini and log.txt as they stand, for a session save; errors go to
+    // standard error (a box would hold up the logout).
+    void SaveForSession();
+
     // The one way out for every path: marks the window closable, stops the running cycle and
     // ends every event loop, open message boxes included. Destruction saves the files.
     void Terminate();
@@ -114,6 +118,7 @@ private:
     void FormHide();
     void StartUp();
     void ShowPausedMarker(bool shown);
+    void TakeAccountFromFields();
     void HideToTray();
     void CentreOnScreen();
     bool edtPortKeyPress(QChar key) const;

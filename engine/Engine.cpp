@@ -166,8 +166,9 @@ bool Engine::CheckPublicIP() {
             return false;
         }
         const std::string previous = dm_.FSET_LAST_IP;
+        // Kept in memory only: saved now, a kill before the update went out would leave the
+        // service without the address for good. The update's answer saves it.
         dm_.FSET_LAST_IP = answer;
-        SaveSettingsNow();
         Log(kCheckType, "Detected the IP address change! Now: " + answer + " Was: " + previous);
         return true;
     } catch (const CheckFailure &failure) {
@@ -193,6 +194,7 @@ void Engine::UpdateIP() {
         if (!command.error.empty()) {
             Log(kUpdateType, command.error);
             PutBackUnsentAddress();
+            SaveSettingsNow();
             Show(MessageKind::Error, std::string(kUpdateType) + " " + command.error);
             return;
         }
@@ -204,8 +206,10 @@ void Engine::UpdateIP() {
         }
 
         const std::string lowered = platform::LowerCaseLocale(answer);
-        if (StartsWith(lowered, "good") || StartsWith(lowered, "success:"))
+        if (StartsWith(lowered, "good") || StartsWith(lowered, "success:")) {
+            SaveSettingsNow();
             return;
+        }
         MessageKind kind =
             StartsWith(lowered, "nochg") || StartsWith(lowered, "warning:") ? MessageKind::Warning : MessageKind::Error;
         std::string shown = text::OneLogLine(answer);
@@ -216,6 +220,8 @@ void Engine::UpdateIP() {
         Log(kUpdateType, shown);
         if (text::TrimBlanks(answer).empty())
             PutBackUnsentAddress();
+        // Before the box: the user may leave it open for hours.
+        SaveSettingsNow();
         Show(kind, std::string(kUpdateType) + " " + shown);
     } catch (...) {
         // Only exhausted memory gets here; the cycle ends quietly.
@@ -225,10 +231,8 @@ void Engine::UpdateIP() {
 void Engine::PutBackUnsentAddress() {
     // The service never saw the new address (no request, or nothing came back): the next
     // check must find the change again and send it.
-    if (addressBeforeCheck_ && *addressBeforeCheck_ != dm_.FSET_LAST_IP) {
+    if (addressBeforeCheck_)
         dm_.FSET_LAST_IP = *addressBeforeCheck_;
-        SaveSettingsNow();
-    }
 }
 
 bool Engine::CheckAndUpdate() {

@@ -48,6 +48,8 @@ public:
     std::deque<std::string> outputs;
     std::vector<RunnerCall> calls;
     bool throwOnCall = false;
+    // Runs while the child would run, after the call was recorded.
+    std::function<void()> duringRun;
 
     std::string RunCommand(const std::string &command, const std::string &directory) override {
         calls.push_back(RunnerCall{true, command, {}, directory, std::nullopt});
@@ -61,6 +63,8 @@ public:
 
 private:
     std::string Next() {
+        if (duringRun)
+            duringRun();
         if (throwOnCall)
             throw std::runtime_error("scripted failure");
         if (outputs.empty())

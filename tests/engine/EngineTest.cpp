@@ -218,15 +218,29 @@ TEST_F(EngineTest, CheckRules) {
     EXPECT_THAT(notifier.shown, IsEmpty());
 }
 
-TEST_F(EngineTest, NewAddressIsInTheSettingsFileWhenTheCycleReturns) {
+TEST_F(EngineTest, NewAddressReachesTheSettingsFileOnceItsUpdateWasAnswered) {
     dm.FSET_LAST_IP = "198.51.100.1";
+    ASSERT_TRUE(dm.SaveSettings());
+    // A kill while a request runs must leave the old address on disk, so the next start sends it.
+    std::vector<std::string> storedWhileRunning;
+    runner.duringRun = [&] { storedWhileRunning.push_back(StoredAddress()); };
+    std::string storedWhileBoxOpen;
+    notifier.whileOpen = [&] { storedWhileBoxOpen = StoredAddress(); };
+
     runner.outputs = {"203.0.113.7", "good 203.0.113.7"};
     EXPECT_TRUE(engine.CheckAndUpdate());
+    EXPECT_THAT(storedWhileRunning, ElementsAre("198.51.100.1", "198.51.100.1"));
     EXPECT_EQ(StoredAddress(), "203.0.113.7");
     ASSERT_EQ(runner.calls.size(), 2u);
     EXPECT_TRUE(runner.calls[1].IsUpdate());
     EXPECT_NE(runner.calls[1].args[runner.calls[1].args.size() - 2].find("&myip=203.0.113.7"), std::string::npos);
     EXPECT_THAT(notifier.shown, IsEmpty());
+
+    // An answer with a box is saved before the box opens, not when the user closes it.
+    runner.outputs = {"192.0.2.4", "nochg 192.0.2.4"};
+    EXPECT_TRUE(engine.CheckAndUpdate());
+    EXPECT_EQ(storedWhileRunning.back(), "203.0.113.7");
+    EXPECT_EQ(storedWhileBoxOpen, "192.0.2.4");
 }
 
 struct AnswerRow {
@@ -413,6 +427,7 @@ TEST_F(EngineTest, UpdateThatCannotBeBuiltIsRetriedOnceTheSettingIsFixed) {
 
 TEST_F(EngineTest, UpdateAbandonedBeforeItWentOutIsSentByTheNextRun) {
     dm.FSET_LAST_IP = "198.51.100.1";
+    ASSERT_TRUE(dm.SaveSettings());
     dm.LogFile = (temp.Path() / "missing" / "log.txt").string(); // the log's save fails: a box opens
     runner.outputs = {"203.0.113.7"};
     notifier.whileOpen = [&] { engine.Abandon(); }; // terminated while the box is open

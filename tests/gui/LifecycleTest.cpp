@@ -179,6 +179,28 @@ TEST_F(LifecycleTest, TerminationEndsAnOpenMessageBoxAndTheCycle) {
     EXPECT_TRUE(FileHasLine(SettingsPath(), "FSET_LAST_IP=203.0.113.9"));
 }
 
+TEST_F(LifecycleTest, SessionSaveOnlySavesAndTheSessionManagersQuitTerminates) {
+    WriteSettings(RunningSettings());
+    TfrmMain &window = Open();
+    Settle();
+    SessionEnd sessionEnd(window);
+    window.cmbUpdIntervalChange(5); // 60 min, in memory only
+    window.dm().LogLines.push_back("unsaved line");
+    Find<QLineEdit>("edtHostname")->setText("other.example.org");
+
+    sessionEnd.CommitData();
+    EXPECT_TRUE(FileHasLine(SettingsPath(), "FSET_Interval=60"));
+    EXPECT_TRUE(FileHasLine(LogPath(), "unsaved line"));
+    EXPECT_FALSE(window.AllowClose()) << "a session save is no logout";
+    EXPECT_TRUE(Find<QTimer>("Timer1")->isActive());
+
+    const int status = RunMainLoop([] { QCoreApplication::postEvent(qApp, new QEvent(QEvent::Quit)); });
+    EXPECT_EQ(status, 0);
+    EXPECT_TRUE(window.AllowClose());
+    Close();
+    EXPECT_TRUE(FileHasLine(SettingsPath(), "FSET_Hostname=home.example.org")) << "nothing is read back";
+}
+
 TEST_F(LifecycleTest, TerminationSignalEndsTheProgramWhileTheStartUpBoxIsOpen) {
     ASSERT_TRUE(TerminationSignals::Install());
     TerminationSignals signalSource;

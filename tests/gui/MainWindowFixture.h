@@ -64,6 +64,15 @@ protected:
         return *window_;
     }
 
+    // The URL of the last update request.
+    std::string UpdateUrl() const {
+        std::string url;
+        for (const ScriptedRunner::Call &call : runner_.calls)
+            for (const std::string &arg : call.args)
+                url = arg.find("myip=") != std::string::npos ? arg : url;
+        return url;
+    }
+
     // Destroys the window as the program's end does: the store writes its files.
     void Close() { window_.reset(); }
 

@@ -61,6 +61,9 @@ TEST_P(UnpauseTest, ValidatesTheAccountThenTheHostname) {
         EXPECT_FALSE(window.dm().FSET_FirstRun);
         EXPECT_EQ(window.dm().FSET_User, c.user);
         EXPECT_EQ(runner_.Checks(), 1) << "a validated resume checks at once";
+        // The first address is new: its update names the host the user typed.
+        ASSERT_EQ(runner_.Updates(), 1);
+        EXPECT_NE(UpdateUrl().find(std::string("?hostname=") + c.hostname + "&"), std::string::npos) << UpdateUrl();
     }
 }
 
@@ -69,7 +72,8 @@ INSTANTIATE_TEST_SUITE_P(Cases, UnpauseTest,
                                            UnpauseCase{"alice", "", "", kCredentialsMessage},
                                            UnpauseCase{"", "secret", "home.example.org", kCredentialsMessage},
                                            UnpauseCase{"alice", "secret", "", kHostnameMessage},
-                                           UnpauseCase{"alice", "secret", "-", nullptr}));
+                                           UnpauseCase{"alice", "secret", "-", nullptr},
+                                           UnpauseCase{"alice", "secret", "home.example.org", nullptr}));
 
 TEST_F(ScheduleTest, TrayPauseThenUnpauseWaitsForTheNextTick) {
     WriteSettings(RunningSettings());
@@ -122,15 +126,13 @@ TEST_F(ScheduleTest, ForceUpdateSendsTheUpdateWithoutAChange) {
     Settle();
     ASSERT_EQ(runner_.Checks(), 1);
     ASSERT_EQ(runner_.Updates(), 0) << "the stored address did not change";
+    // An edited host name goes out with the update, saved or not.
+    Find<QLineEdit>("edtHostname")->setText("office.example.org");
 
     QTest::mouseClick(Find<QPushButton>("btnForceUpdate"), Qt::LeftButton);
     EXPECT_EQ(runner_.Checks(), 2);
     ASSERT_EQ(runner_.Updates(), 1);
-    std::string url;
-    for (const std::string &arg : runner_.calls.back().args)
-        url = arg.find("myip=") != std::string::npos ? arg : url;
-    EXPECT_NE(url.find("hostname=home.example.org"), std::string::npos) << url;
-    EXPECT_NE(url.find("myip=198.51.100.7"), std::string::npos) << url;
+    EXPECT_NE(UpdateUrl().find("hostname=office.example.org&myip=198.51.100.7"), std::string::npos) << UpdateUrl();
 }
 
 TEST_F(ScheduleTest, NoCheckStartsWhileOneOfTheEnginesBoxesIsOpen) {

@@ -211,7 +211,7 @@ TEST_F(SettingsPanelTest, SaveConfigStoresTheControlsAndTheEncryptedPassword) {
     EXPECT_EQ(ReadFile(SettingsPath()).find("hunter2"), std::string::npos);
 }
 
-TEST_F(SettingsPanelTest, SaveConfigShowsAFileErrorAndKeepsRunning) {
+TEST_F(SettingsPanelTest, FailedSavesShowAFileErrorAndKeepRunning) {
     WriteSettings(PausedSettings());
     TfrmMain &window = Open();
     Settle();
@@ -223,6 +223,12 @@ TEST_F(SettingsPanelTest, SaveConfigShowsAFileErrorAndKeepsRunning) {
     EXPECT_EQ(answerer.boxes[0].caption, "Windows DDNS Client");
     EXPECT_TRUE(answerer.boxes[0].text.startsWith("Cannot create file \"")) << answerer.boxes[0].text.toStdString();
     EXPECT_TRUE(window.isVisible());
+
+    // The viewer would show a file that is not the log: it stays closed.
+    QTest::mouseClick(Find<QPushButton>("btnViewLog"), Qt::LeftButton);
+    ASSERT_EQ(answerer.boxes.size(), 2u);
+    EXPECT_TRUE(answerer.boxes[1].text.startsWith("Cannot create file \"")) << answerer.boxes[1].text.toStdString();
+    EXPECT_TRUE(answerer.dialogs.isEmpty());
 }
 
 TEST_F(SettingsPanelTest, ViewLogWritesTheLogBeforeOpeningTheViewer) {
