@@ -2,10 +2,11 @@
 //   zevlo_screenshots <output folder>
 // The window is built through its seams in a temporary folder with sample settings and a
 // sample log; no request is made (the sample is paused and the runner answers nothing).
-#include "app/TfrmMain.h"
 #include "crypto/Password.h"
 #include "data/Tdm.h"
-#include "log/TfrmLog.h"
+#include "form/TfrmMain.h"
+#include "shell/qt/LogWindow.h"
+#include "shell/qt/MainWindow.h"
 
 #include <QApplication>
 #include <QDir>
@@ -34,13 +35,6 @@ public:
     bool IsPresent() override { return true; }
     bool Write(const std::string &) override { return true; }
     bool Remove() override { return true; }
-};
-
-class QuietNotifier : public zevlo::INotifier {
-public:
-    void ShowMessage(zevlo::MessageKind, const std::string &text) override {
-        std::fprintf(stderr, "zevlo_screenshots: message: %s\n", text.c_str());
-    }
 };
 
 void WriteFile(const QString &path, const std::string &bytes) {
@@ -116,19 +110,19 @@ int main(int argc, char **argv) {
 
     SilentRunner runner;
     NoAutostart autostart;
-    QuietNotifier notifier;
-    zevlo::MainServices services;
+    zevlo::form::MainServices services;
     services.programDir = folder;
     services.dataDir = folder;
     services.executablePath = folder + "zevlo";
     services.runner = &runner;
     services.autostart = &autostart;
-    services.notifier = &notifier;
     services.versionText = [] { return std::string(ZEVLO_VERSION_TEXT); };
-    services.trayAvailable = [] { return true; };
 
-    zevlo::TfrmMain main(services);
-    main.show();
+    zevlo::qt::LogWindow viewer;
+    zevlo::qt::MainWindow main(viewer, [] { return true; });
+    zevlo::form::TfrmMain form(main, viewer, services);
+    main.Bind(form);
+    viewer.Bind(form.frmLog());
     auto *tabs = main.findChild<QTabWidget *>();
     if (!tabs)
         return 1;
@@ -140,10 +134,9 @@ int main(int argc, char **argv) {
     }
     tabs->setCurrentIndex(0);
 
-    zevlo::TfrmLog viewer(main.dm());
     viewer.show();
     ok = Save(viewer, outDir + "/screenshot-log.png") && ok;
     viewer.hide();
-    main.Terminate();
+    form.Terminate();
     return ok ? 0 : 1;
 }

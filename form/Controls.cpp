@@ -1,0 +1,82 @@
+#include "form/Controls.h"
+
+namespace zevlo::form {
+
+namespace {
+
+constexpr std::array<const char *, kControlCount> kNames{
+    "cmbUpdInterval", "chkStartWithWin", "chkRememberPause", "lblUser",      "edtUser",        "lblPass",
+    "edtPass",        "edtHostname",     "spnMaxLog",        "btnViewLog",   "cmbProtocol",    "edtPort",
+    "edtServer",      "edtBaseURI",      "cmbMethod",        "cmbAuthType",  "btnForceUpdate", "lblCProtocol",
+    "cmbCProtocol",   "lblCPort",        "edtCPort",         "lblCServer",   "edtCServer",     "lblCBaseURI",
+    "edtCBaseURI",    "lblCMethod",      "cmbCMethod",       "lblCAuthType", "cmbCAuthType",   "chkCustomIP",
+    "edtCustomChkIP", "spdCOpenDir",     "lblPaused",        "btnUnpause",   "btnSaveConfig",  "btnTerminate",
+    "mnuShow",        "mnuTerminate",    "mnuPause",
+};
+
+std::array<Control, kControlCount> MakeAll() {
+    std::array<Control, kControlCount> all{};
+    for (std::size_t i = 0; i < kControlCount; ++i)
+        all[i] = static_cast<Control>(i);
+    return all;
+}
+
+} // namespace
+
+const std::array<Control, kControlCount> &AllControls() {
+    static const std::array<Control, kControlCount> all = MakeAll();
+    return all;
+}
+
+const char *ControlName(Control control) {
+    return kNames[static_cast<std::size_t>(control)];
+}
+
+ControlKind KindOf(Control control) {
+    const std::string name = ControlName(control);
+    const std::string prefix = name.substr(0, 3);
+    if (prefix == "cmb")
+        return ControlKind::List;
+    if (prefix == "chk")
+        return ControlKind::CheckBox;
+    if (prefix == "edt")
+        return ControlKind::Edit;
+    if (prefix == "spn")
+        return ControlKind::SpinEdit;
+    if (prefix == "lbl")
+        return ControlKind::Label;
+    if (prefix == "mnu")
+        return ControlKind::MenuItem;
+    return ControlKind::Button; // btn, spd
+}
+
+const std::vector<std::string> &ListEntries(Control control) {
+    static const std::vector<std::string> intervals{"5 min", "10 min", "15 min", "20 min", "30 min", "60 min"};
+    static const std::vector<std::string> protocols{"HTTPS", "HTTP"};
+    static const std::vector<std::string> methods{"GET", "POST"};
+    static const std::vector<std::string> updateAuth{"Basic", "Digest"};
+    static const std::vector<std::string> checkAuth{"None", "Basic", "Digest"};
+    static const std::vector<std::string> none;
+    switch (control) {
+    case Control::cmbUpdInterval:
+        return intervals;
+    case Control::cmbProtocol:
+    case Control::cmbCProtocol:
+        return protocols;
+    case Control::cmbMethod:
+    case Control::cmbCMethod:
+        return methods;
+    case Control::cmbAuthType:
+        return updateAuth;
+    case Control::cmbCAuthType:
+        return checkAuth;
+    default:
+        return none;
+    }
+}
+
+bool IsEditableList(Control control) {
+    return control == Control::cmbAuthType;
+}
+
+} // namespace zevlo::form

@@ -1,0 +1,139 @@
+#pragma once
+
+#include "data/Tdm.h"
+#include "engine/Endpoints.h"
+#include "engine/Engine.h"
+#include "form/LogView.h"
+#include "form/MainView.h"
+#include "form/TfrmLog.h"
+#include "platform/Autostart.h"
+#include "platform/ProcessRunner.h"
+
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace zevlo::form {
+
+// What the main window needs from the outside world; tests hand in temporary folders,
+// a scripted runner, a recording login entry and their own clock.
+struct MainServices {
+    std::string programDir; // the executable's folder, with a trailing separator; curl runs here
+    std::string dataDir;    // where Settings.ini and log.txt live, with a trailing separator
+    std::string executablePath;
+    platform::IProcessRunner *runner = nullptr;
+    platform::IAutostart *autostart = nullptr;
+    std::function<std::string()> versionText;
+    Clock clock = std::chrono::system_clock::now;
+};
+
+// The main window's behaviour: the settings panel on three tabs, the pause marker, the
+// check timer and the tray icon, over a view that a shell implements. Owns the settings
+// store, the engine and the log viewer's logic; the engine reads the panel through it and
+// shows its messages through it.
+class TfrmMain final : public IEndpointSource, public INotifier {
+public:
+    // Runs FormCreate; the views must be ready to use. The shell calls StartUp() once its
+    // event loop runs.
+    TfrmMain(IMainView &view, ILogView &logView, MainServices services);
+    // FormDestroy: the icon goes, then the viewer, then the store, which writes the files.
+    ~TfrmMain() override;
+    TfrmMain(const TfrmMain &) = delete;
+    TfrmMain &operator=(const TfrmMain &) = delete;
+
+    Tdm &dm() { return *dm_; }
+    Engine &engine() { return *engine_; }
+    TfrmLog &frmLog() { return *frmLog_; }
+    bool AllowClose() const { return FAllowClose; }
+    bool Terminating() const { return terminating_; }
+
+    // The first check and the file errors of the start, from the event loop, so that a
+    // termination request arriving while one of their boxes is open ends the program.
+    void StartUp();
+
+    // IEndpointSource over the live controls.
+    EndpointValues Endpoint(RequestKind kind) const override;
+    bool CustomScriptChecked() const override;
+    std::string CustomScriptPath() const override;
+    std::string UserText() const override;
+    std::string PasswordText() const override;
+
+    // INotifier as message boxes; none while terminating.
+    void ShowMessage(MessageKind kind, const std::string &text) override;
+
+    void ApplySettingsToForm();
+    void ReadSettingsFromForm();
+    void UpdateCheckIPControls();
+
+    // The user closes the window (title-bar button, Alt+F4): true only while terminating;
+    // otherwise the controls are read back and the window goes to the tray.
+    bool FormCloseQuery();
+
+    // Handlers: the shell calls them when the user acts, after the control took its new
+    // value. A port field asks edtPortKeyPress before it takes a typed character.
+    bool edtPortKeyPress(char32_t key) const;
+    void cmbProtocolChange();
+    void cmbCProtocolChange();
+    void cmbCAuthTypeChange();
+    void chkCustomIPClick();
+    void spdCOpenDirClick();
+    void chkStartWithWinClick();
+    void btnSaveConfigClick();
+    void btnViewLogClick();
+    void cmbUpdIntervalChange();
+    void Timer1Timer();
+    void btnForceUpdateClick();
+    void btnUnpauseClick();
+    void mnuPauseClick();
+    void mnuShowClick();
+    void chkRememberPauseClick();
+    void btnTerminateClick();
+    void mnuTerminateClick();
+    void popTrayPopup();
+
+    // Runs the handler of the control the user acted on (clicked, chose an entry of, picked
+    // from the tray menu); nothing for controls without one.
+    void UserActed(Control control);
+
+    // Writes Settings.ini and log.txt as they stand, for a session save; errors go to
+    // standard error (a box would hold up the logout).
+    void SaveForSession();
+
+    // The one way out for every path: marks the window closable, stops the running cycle and
+    // ends every event loop, open message boxes included. Destruction saves the files.
+    void Terminate();
+
+private:
+    void FormCreate();
+    void FormShow();
+    void FormHide();
+    void ShowMainWindow();
+    void HideToTray();
+    void ShowPausedMarker(bool shown);
+    void TakeAccountFromFields();
+    // Sets a check box and, when its state changed, runs its click handling.
+    void SetCheckedWithClick(Control box, bool checked);
+    void SelectEntry(Control list, int index);
+    // The entry a list shows; for the editable list the entry its typed text matches.
+    int ShownEntry(Control list) const;
+    BoxAnswer ShowBox(MessageKind kind, const std::string &text);
+
+    class BusyRunner;
+
+    IMainView &view_;
+    ILogView &logView_;
+    MainServices services_;
+    std::unique_ptr<BusyRunner> busyRunner_;
+    std::unique_ptr<Tdm> dm_;
+    std::unique_ptr<Engine> engine_;
+    std::unique_ptr<TfrmLog> frmLog_;
+
+    bool FAllowClose = false;
+    bool terminating_ = false;
+    bool startRunning_ = false;
+    int timerPeriodMs_ = 0;
+    std::vector<std::string> startUpErrors_;
+};
+
+} // namespace zevlo::form

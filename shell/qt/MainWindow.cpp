@@ -1,0 +1,447 @@
+#include "shell/qt/MainWindow.h"
+
+#include "form/FormRules.h"
+#include "form/TfrmMain.h"
+#include "shell/qt/AppIcon.h"
+#include "shell/qt/LogWindow.h"
+#include "shell/qt/QtText.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QCheckBox>
+#include <QCloseEvent>
+#include <QComboBox>
+#include <QDir>
+#include <QFileDialog>
+#include <QFormLayout>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMenu>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QScreen>
+#include <QSpinBox>
+#include <QSystemTrayIcon>
+#include <QTabWidget>
+#include <QTimer>
+#include <QToolButton>
+#include <QVBoxLayout>
+
+namespace zevlo::qt {
+
+namespace {
+
+using form::Control;
+
+constexpr int kClientWidth = 296;
+constexpr int kClientHeight = 377;
+
+QPalette AlertPalette(const QWidget *widget) {
+    QPalette palette = widget->palette();
+    palette.setColor(QPalette::WindowText, Qt::red);
+    return palette;
+}
+
+QComboBox *ListBox(Control control) {
+    auto *box = new QComboBox;
+    for (const std::string &entry : form::ListEntries(control))
+        box->addItem(FromLocal8(entry));
+    box->setCurrentIndex(0);
+    return box;
+}
+
+} // namespace
+
+template <typename T> T *MainWindow::As(Control control) const {
+    return qobject_cast<T *>(controls_[Index(control)]);
+}
+
+MainWindow::MainWindow(LogWindow &logWindow, std::function<bool()> trayAvailable)
+    : QWidget(nullptr, Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowCloseButtonHint),
+      logWindow_(logWindow), trayAvailable_(std::move(trayAvailable)) {
+    if (!trayAvailable_)
+        trayAvailable_ = [] { return QSystemTrayIcon::isSystemTrayAvailable(); };
+    BuildForm();
+    BuildTray();
+    for (const Control control : form::AllControls())
+        controls_[Index(control)]->setObjectName(QString::fromLatin1(form::ControlName(control)));
+    Connect();
+    // Centred until a stored position says otherwise.
+    if (const QScreen *screen = QGuiApplication::primaryScreen())
+        move(screen->availableGeometry().center() - QPoint(width() / 2, height() / 2));
+}
+
+MainWindow::~MainWindow() {
+    SetBusy(false);
+}
+
+void MainWindow::Bind(form::TfrmMain &form) {
+    form_ = &form;
+}
+
+void MainWindow::BuildForm() {
+    setObjectName(QStringLiteral("frmMain"));
+    setWindowIcon(ApplicationIcon());
+    setFixedSize(kClientWidth, kClientHeight);
+    auto keep = [this](Control control, auto *widget) {
+        controls_[Index(control)] = widget;
+        return widget;
+    };
+
+    // General
+    auto *general = new QWidget;
+    auto *generalForm = new QFormLayout(general);
+    generalForm->addRow(tr("Update interval"), keep(Control::cmbUpdInterval, ListBox(Control::cmbUpdInterval)));
+    auto *startWithWin = new QCheckBox(tr("Start with Windows"));
+    startWithWin->setChecked(true);
+    generalForm->addRow(keep(Control::chkStartWithWin, startWithWin));
+    generalForm->addRow(keep(Control::chkRememberPause, new QCheckBox(tr("Remember paused state"))));
+    auto *user = new QLineEdit;
+    generalForm->addRow(keep(Control::lblUser, new QLabel(tr("Username *"))), keep(Control::edtUser, user));
+    auto *password = new QLineEdit;
+    password->setEchoMode(QLineEdit::Password);
+    generalForm->addRow(keep(Control::lblPass, new QLabel(tr("Password *"))), keep(Control::edtPass, password));
+    generalForm->addRow(tr("Hostname *"), keep(Control::edtHostname, new QLineEdit(QStringLiteral("-"))));
+    auto *maxLog = new QSpinBox;
+    maxLog->setRange(form::kMaxLogMin, form::kMaxLogMax);
+    maxLog->setSingleStep(form::kMaxLogStep);
+    maxLog->setValue(form::kMaxLogMin);
+    generalForm->addRow(tr("Log Max Lines"), keep(Control::spnMaxLog, maxLog));
+    generalForm->addRow(keep(Control::btnViewLog, new QPushButton(tr("View Log"))));
+
+    // Update Request
+    auto *update = new QWidget;
+    auto *updateForm = new QFormLayout(update);
+    updateForm->addRow(tr("Protocol"), keep(Control::cmbProtocol, ListBox(Control::cmbProtocol)));
+    updateForm->addRow(tr("Port"), keep(Control::edtPort, new QLineEdit(QStringLiteral("443"))));
+    updateForm->addRow(tr("Server"),
+                       keep(Control::edtServer, new QLineEdit(QString::fromLatin1(form::kDefaultServiceHost))));
+    updateForm->addRow(tr("Base URI"), keep(Control::edtBaseURI, new QLineEdit(QStringLiteral("/v3/update"))));
+    updateForm->addRow(tr("Method"), keep(Control::cmbMethod, ListBox(Control::cmbMethod)));
+    QComboBox *authType = ListBox(Control::cmbAuthType);
+    authType->setEditable(true);
+    authType->setInsertPolicy(QComboBox::NoInsert);
+    updateForm->addRow(tr("Authentication Type"), keep(Control::cmbAuthType, authType));
+    updateForm->addRow(keep(Control::btnForceUpdate, new QPushButton(tr("Force Update"))));
+
+    // Check IP
+    auto *check = new QWidget;
+    auto *checkForm = new QFormLayout(check);
+    checkForm->addRow(new QLabel(tr("These are Check IP settings")));
+    auto row = [&](Control label, const QString &caption, Control field, QWidget *widget) {
+        checkForm->addRow(keep(label, new QLabel(caption)), keep(field, widget));
+    };
+    row(Control::lblCProtocol, tr("Protocol"), Control::cmbCProtocol, ListBox(Control::cmbCProtocol));
+    row(Control::lblCPort, tr("Port"), Control::edtCPort, new QLineEdit(QStringLiteral("443")));
+    row(Control::lblCServer, tr("Server"), Control::edtCServer,
+        new QLineEdit(QString::fromLatin1(form::kDefaultServiceHost)));
+    row(Control::lblCBaseURI, tr("Base URI"), Control::edtCBaseURI, new QLineEdit(QStringLiteral("/checkip")));
+    row(Control::lblCMethod, tr("Method"), Control::cmbCMethod, ListBox(Control::cmbCMethod));
+    QComboBox *checkAuth = ListBox(Control::cmbCAuthType);
+    checkAuth->setCurrentIndex(1);
+    row(Control::lblCAuthType, tr("Authentication Type"), Control::cmbCAuthType, checkAuth);
+    auto *customGroup = new QGroupBox(tr("Custom Check IP Script"));
+    auto *customLayout = new QVBoxLayout(customGroup);
+    customLayout->addWidget(keep(Control::chkCustomIP, new QCheckBox(tr("Use custom script (full path)"))));
+    auto *pathRow = new QHBoxLayout;
+    auto *openDir = new QToolButton;
+    openDir->setText(QStringLiteral("..."));
+    pathRow->addWidget(keep(Control::edtCustomChkIP, new QLineEdit));
+    pathRow->addWidget(keep(Control::spdCOpenDir, openDir));
+    customLayout->addLayout(pathRow);
+    checkForm->addRow(customGroup);
+
+    auto *tabs = new QTabWidget;
+    tabs->setObjectName(QStringLiteral("pgcMain"));
+    tabs->addTab(general, tr("General"));
+    tabs->addTab(update, tr("Update Request"));
+    tabs->addTab(check, tr("Check IP"));
+    general->setObjectName(QStringLiteral("tabGeneral"));
+    update->setObjectName(QStringLiteral("tabUpdateRequest"));
+    check->setObjectName(QStringLiteral("tabCheckIP"));
+
+    // Bottom bar
+    auto *paused = new QLabel(tr("Application paused"));
+    paused->setPalette(AlertPalette(paused));
+    QFont pausedFont = paused->font();
+    pausedFont.setBold(true);
+    paused->setFont(pausedFont);
+    paused->hide();
+    auto *unpause = new QPushButton(tr("Unpause"));
+    unpause->hide();
+    keep(Control::lblPaused, paused);
+    keep(Control::btnUnpause, unpause);
+    auto *markerRow = new QHBoxLayout;
+    markerRow->addWidget(paused);
+    markerRow->addStretch();
+    markerRow->addWidget(unpause);
+    auto *buttonRow = new QHBoxLayout;
+    buttonRow->addWidget(keep(Control::btnSaveConfig, new QPushButton(tr("Save Config"))));
+    buttonRow->addStretch();
+    buttonRow->addWidget(keep(Control::btnTerminate, new QPushButton(tr("Terminate"))));
+    auto *root = new QVBoxLayout(this);
+    root->setContentsMargins(6, 6, 6, 6);
+    root->addWidget(tabs, 1);
+    root->addLayout(markerRow);
+    root->addLayout(buttonRow);
+
+    Timer1_ = new QTimer(this);
+    Timer1_->setObjectName(QStringLiteral("Timer1"));
+}
+
+void MainWindow::BuildTray() {
+    popTray_ = new QMenu(this);
+    popTray_->setObjectName(QStringLiteral("popTray"));
+    controls_[Index(Control::mnuShow)] = popTray_->addAction(tr("Show"));
+    controls_[Index(Control::mnuTerminate)] = popTray_->addAction(tr("Terminate"));
+    controls_[Index(Control::mnuPause)] = popTray_->addAction(tr("Pause"));
+
+    trayIcon_ = new QSystemTrayIcon(ApplicationIcon(), this);
+    trayIcon_->setObjectName(QStringLiteral("trayIcon"));
+    trayIcon_->setContextMenu(popTray_);
+}
+
+void MainWindow::Connect() {
+    // Handlers run on the user's acts only: lists on activation, check boxes on clicks.
+    auto acted = [this](Control control) {
+        return [this, control] {
+            if (form_ != nullptr)
+                form_->UserActed(control);
+        };
+    };
+    for (const Control control : form::AllControls()) {
+        QObject *widget = Widget(control);
+        if (auto *list = qobject_cast<QComboBox *>(widget))
+            connect(list, &QComboBox::activated, this, acted(control));
+        else if (auto *button = qobject_cast<QAbstractButton *>(widget))
+            connect(button, &QAbstractButton::clicked, this, acted(control));
+        else if (auto *action = qobject_cast<QAction *>(widget))
+            connect(action, &QAction::triggered, this, acted(control));
+    }
+    connect(popTray_, &QMenu::aboutToShow, this, [this] {
+        if (form_ != nullptr)
+            form_->popTrayPopup();
+    });
+    connect(Timer1_, &QTimer::timeout, this, [this] {
+        if (form_ != nullptr)
+            form_->Timer1Timer();
+    });
+    connect(trayIcon_, &QSystemTrayIcon::activated, this, [this](QSystemTrayIcon::ActivationReason reason) {
+        if (reason == QSystemTrayIcon::Trigger && form_ != nullptr)
+            form_->mnuShowClick();
+    });
+    As<QLineEdit>(Control::edtPort)->installEventFilter(this);
+    As<QLineEdit>(Control::edtCPort)->installEventFilter(this);
+}
+
+std::string MainWindow::Text(Control control) const {
+    const QObject *widget = controls_[Index(control)];
+    if (const auto *edit = qobject_cast<const QLineEdit *>(widget))
+        return ToLocal8(edit->text());
+    if (const auto *list = qobject_cast<const QComboBox *>(widget))
+        return ToLocal8(list->currentText());
+    if (const auto *spin = qobject_cast<const QSpinBox *>(widget))
+        return std::to_string(spin->value());
+    if (const auto *label = qobject_cast<const QLabel *>(widget))
+        return ToLocal8(label->text());
+    if (const auto *button = qobject_cast<const QAbstractButton *>(widget))
+        return ToLocal8(button->text());
+    if (const auto *action = qobject_cast<const QAction *>(widget))
+        return ToLocal8(action->text());
+    return {};
+}
+
+void MainWindow::SetText(Control control, const std::string &text) {
+    QObject *widget = controls_[Index(control)];
+    if (auto *edit = qobject_cast<QLineEdit *>(widget))
+        edit->setText(FromLocal8(text));
+    else if (auto *list = qobject_cast<QComboBox *>(widget); list != nullptr && list->isEditable())
+        list->setEditText(FromLocal8(text));
+    else if (auto *spin = qobject_cast<QSpinBox *>(widget))
+        spin->setValue(form::MaxLogFromText(text, spin->value()));
+    else if (auto *label = qobject_cast<QLabel *>(widget))
+        label->setText(FromLocal8(text));
+    else if (auto *button = qobject_cast<QAbstractButton *>(widget))
+        button->setText(FromLocal8(text));
+    else if (auto *action = qobject_cast<QAction *>(widget))
+        action->setText(FromLocal8(text));
+}
+
+int MainWindow::Entry(Control control) const {
+    const auto *list = As<QComboBox>(control);
+    return list != nullptr ? list->currentIndex() : -1;
+}
+
+void MainWindow::SetEntry(Control control, int entry) {
+    if (auto *list = As<QComboBox>(control))
+        list->setCurrentIndex(entry);
+}
+
+bool MainWindow::Checked(Control control) const {
+    const auto *box = As<QCheckBox>(control);
+    return box != nullptr && box->isChecked();
+}
+
+void MainWindow::SetChecked(Control control, bool checked) {
+    if (auto *box = As<QCheckBox>(control))
+        box->setChecked(checked);
+}
+
+void MainWindow::SetEnabled(Control control, bool enabled) {
+    QObject *widget = controls_[Index(control)];
+    if (auto *plain = qobject_cast<QWidget *>(widget))
+        plain->setEnabled(enabled);
+    else if (auto *action = qobject_cast<QAction *>(widget))
+        action->setEnabled(enabled);
+}
+
+void MainWindow::SetVisible(Control control, bool visible) {
+    QObject *widget = controls_[Index(control)];
+    if (auto *plain = qobject_cast<QWidget *>(widget))
+        plain->setVisible(visible);
+    else if (auto *action = qobject_cast<QAction *>(widget))
+        action->setVisible(visible);
+}
+
+void MainWindow::SetAlert(Control control, bool alert) {
+    if (auto *label = As<QLabel>(control))
+        label->setPalette(alert ? AlertPalette(label) : QPalette());
+}
+
+QWidget *MainWindow::BoxParent() {
+    return isVisible() && !isMinimized() ? this : nullptr;
+}
+
+form::BoxAnswer MainWindow::ShowBox(form::BoxKind kind, const std::string &caption, const std::string &text) {
+    const bool question = kind == form::BoxKind::Confirmation;
+    const QMessageBox::Icon icon = question                         ? QMessageBox::Question
+                                   : kind == form::BoxKind::Warning ? QMessageBox::Warning
+                                                                    : QMessageBox::Critical;
+    QMessageBox box(icon, FromLocal8(caption), FromLocal8(text),
+                    question ? QMessageBox::Yes | QMessageBox::No : QMessageBox::Ok, BoxParent());
+    // Answers of a server are shown as they are, never as markup.
+    box.setTextFormat(Qt::PlainText);
+    const int answer = box.exec();
+    if (!question)
+        return form::BoxAnswer::Ok;
+    return answer == QMessageBox::Yes ? form::BoxAnswer::Yes : form::BoxAnswer::No;
+}
+
+bool MainWindow::TrayAvailable() {
+    return trayAvailable_();
+}
+
+void MainWindow::SetTrayIcon(bool shown) {
+    trayIcon_->setVisible(shown);
+}
+
+void MainWindow::SetTrayTip(const std::string &tip) {
+    trayIcon_->setToolTip(FromLocal8(tip));
+}
+
+void MainWindow::StartTimer(int milliseconds) {
+    Timer1_->start(milliseconds);
+}
+
+void MainWindow::StopTimer() {
+    Timer1_->stop();
+}
+
+void MainWindow::SetCaption(const std::string &caption) {
+    setWindowTitle(FromLocal8(caption));
+}
+
+bool MainWindow::IsVisible() const {
+    return isVisible();
+}
+
+bool MainWindow::IsMinimised() const {
+    return isMinimized();
+}
+
+void MainWindow::ShowWindow() {
+    if (isMinimized())
+        showNormal();
+    else
+        show();
+    raise();
+    activateWindow();
+}
+
+void MainWindow::ShowMinimised() {
+    showMinimized();
+}
+
+void MainWindow::HideWindow() {
+    hide();
+}
+
+form::Point MainWindow::Position() const {
+    return {x(), y()};
+}
+
+void MainWindow::MoveTo(form::Point topLeft) {
+    move(topLeft.x, topLeft.y);
+}
+
+std::vector<form::Rect> MainWindow::ScreenAreas() const {
+    std::vector<form::Rect> areas;
+    for (const QScreen *screen : QGuiApplication::screens()) {
+        const QRect area = screen->availableGeometry();
+        areas.push_back({area.x(), area.y(), area.width(), area.height()});
+    }
+    return areas;
+}
+
+void MainWindow::SetBusy(bool busy) {
+    if (busy == busy_)
+        return;
+    busy_ = busy;
+    if (busy)
+        QApplication::setOverrideCursor(QCursor(Qt::WaitCursor));
+    else
+        QApplication::restoreOverrideCursor();
+}
+
+std::string MainWindow::ChooseFileToOpen(const std::string &current, const form::FileFilter &filter) {
+    const QString path = QFileDialog::getOpenFileName(this, QString(), FromLocal8(current), FromLocal8(filter.name));
+    return path.isEmpty() ? std::string() : ToLocal8(QDir::toNativeSeparators(path));
+}
+
+void MainWindow::ShowLogViewer() {
+    logWindow_.exec();
+}
+
+void MainWindow::EndEventLoops() {
+    // Ends the main loop and every nested one, so an open message box cannot hold the exit.
+    QCoreApplication::exit(0);
+}
+
+void MainWindow::closeEvent(QCloseEvent *event) {
+    if (form_ == nullptr || form_->FormCloseQuery())
+        event->accept();
+    else
+        event->ignore();
+}
+
+bool MainWindow::eventFilter(QObject *watched, QEvent *event) {
+    const bool portField = watched == Widget(Control::edtPort) || watched == Widget(Control::edtCPort);
+    if (portField && form_ != nullptr && event->type() == QEvent::KeyPress) {
+        const auto *press = static_cast<QKeyEvent *>(event);
+        // Ctrl and Ctrl+Shift chords are shortcuts (paste, select all) that type nothing; with
+        // Alt, AltGr (Ctrl+Alt on Windows) or Meta held a key still types its character.
+        const Qt::KeyboardModifiers chord = press->modifiers() & ~Qt::KeypadModifier;
+        if (chord == Qt::ControlModifier || chord == (Qt::ControlModifier | Qt::ShiftModifier))
+            return QWidget::eventFilter(watched, event);
+        for (const QChar key : press->text()) {
+            if (!form_->edtPortKeyPress(key.unicode()))
+                return true;
+        }
+    }
+    return QWidget::eventFilter(watched, event);
+}
+
+} // namespace zevlo::qt

@@ -1,0 +1,5 @@
+#include "shell/qt/Program.h"
+
+int main(int argc, char **argv) {
+    return zevlo::qt::RunProgram(argc, argv);
+}

@@ -1,0 +1,107 @@
+#include "tests/form/FormFakes.h"
+
+#include "form/FormRules.h"
+
+namespace zevlo::test {
+
+FakeMainView::FakeMainView() {
+    for (const Control list : form::AllControls()) {
+        if (!form::ListEntries(list).empty())
+            SetEntry(list, 0);
+    }
+    SetEntry(Control::cmbCAuthType, 1);
+    (*this)[Control::chkStartWithWin].checked = true;
+    (*this)[Control::edtHostname].text = "-";
+    (*this)[Control::spnMaxLog].text = "100";
+    (*this)[Control::edtPort].text = (*this)[Control::edtCPort].text = "443";
+    (*this)[Control::edtServer].text = (*this)[Control::edtCServer].text = form::kDefaultServiceHost;
+    (*this)[Control::edtBaseURI].text = "/v3/update";
+    (*this)[Control::edtCBaseURI].text = "/checkip";
+    (*this)[Control::lblPaused].visible = (*this)[Control::btnUnpause].visible = false;
+    (*this)[Control::mnuPause].text = "Pause";
+}
+
+void FakeMainView::Choose(Control list, int entry) {
+    SetEntry(list, entry);
+    form->UserActed(list);
+}
+
+void FakeMainView::Click(Control control) {
+    if (form::KindOf(control) == form::ControlKind::CheckBox)
+        (*this)[control].checked = !(*this)[control].checked;
+    form->UserActed(control);
+}
+
+std::string FakeMainView::Text(Control control) const {
+    const std::vector<std::string> &entries = form::ListEntries(control);
+    if (entries.empty() || form::IsEditableList(control))
+        return (*this)[control].text;
+    const int entry = (*this)[control].entry;
+    return entry >= 0 ? entries[static_cast<std::size_t>(entry)] : std::string();
+}
+
+void FakeMainView::SetEntry(Control control, int entry) {
+    State &state = (*this)[control];
+    state.entry = entry;
+    const std::vector<std::string> &entries = form::ListEntries(control);
+    state.text = entry >= 0 && entry < static_cast<int>(entries.size()) ? entries[static_cast<std::size_t>(entry)] : "";
+}
+
+BoxAnswer FakeMainView::ShowBox(BoxKind kind, const std::string &boxCaption, const std::string &text) {
+    boxes.push_back({kind, boxCaption, text});
+    if (whileBoxOpen)
+        whileBoxOpen(boxes.back());
+    if (kind != BoxKind::Confirmation)
+        return BoxAnswer::Ok;
+    if (answers.empty())
+        return BoxAnswer::No;
+    const BoxAnswer answer = answers.front();
+    answers.pop_front();
+    return answer;
+}
+
+std::string FakeMainView::ChooseFileToOpen(const std::string &, const form::FileFilter &filter) {
+    openDialogFilters.push_back(filter.name);
+    return fileToOpen;
+}
+
+void FakeMainView::ShowLogViewer() {
+    ++logViewerShowings;
+    if (whileLogViewerOpen)
+        whileLogViewerOpen();
+}
+
+std::string ScriptedRunner::RunCommand(const std::string &command, const std::string &) {
+    calls.push_back({{}, command, false, view_.busy});
+    if (duringRun)
+        duringRun();
+    return checkAnswer;
+}
+
+std::string ScriptedRunner::RunProgram(const std::vector<std::string> &args, const std::string &,
+                                       const std::optional<std::string> &) {
+    bool update = false;
+    for (const std::string &arg : args)
+        update = update || arg.find("myip=") != std::string::npos;
+    calls.push_back({args, {}, update, view_.busy});
+    if (duringRun)
+        duringRun();
+    return update ? updateAnswer : checkAnswer;
+}
+
+int ScriptedRunner::Updates() const {
+    int count = 0;
+    for (const Call &call : calls)
+        count += call.update ? 1 : 0;
+    return count;
+}
+
+std::string ScriptedRunner::UpdateUrl() const {
+    std::string url;
+    for (const Call &call : calls)
+        for (const std::string &arg : call.args)
+            url = arg.find("myip=") != std::string::npos ? arg : url;
+    return url;
+}
+
+} // namespace zevlo::test

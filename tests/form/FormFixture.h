@@ -1,0 +1,89 @@
+#pragma once
+
+#include "crypto/Password.h"
+#include "tests/data/TestFiles.h"
+#include "tests/form/FormFakes.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <filesystem>
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace zevlo::test {
+
+// The form logic over a temporary program folder and data folder, fake views, a scripted
+// curl and a recorded login entry.
+class FormTest : public ::testing::Test {
+protected:
+    FormTest() {
+        std::filesystem::create_directory(folder_.path() / "program");
+        std::filesystem::create_directory(folder_.path() / "data");
+    }
+    ~FormTest() override { form_.reset(); }
+
+    std::string ProgramDir() const { return (folder_.path() / "program" / "").string(); }
+    std::string DataDir() const { return (folder_.path() / "data" / "").string(); }
+    std::string SettingsPath() const { return DataDir() + "Settings.ini"; }
+    std::string LogPath() const { return DataDir() + "log.txt"; }
+    std::string ExePath() const { return ProgramDir() + "zevlo"; }
+
+    void WriteSettings(const std::vector<std::string> &lines) {
+        std::string text;
+        for (const std::string &line : lines)
+            text += line + "\r\n";
+        WriteBytes(SettingsPath(), text);
+    }
+    // True when the file holds the line exactly.
+    static bool FileHasLine(const std::string &path, const std::string &line) {
+        const std::string text = ReadBytes(path);
+        return text.rfind(line + "\r\n", 0) == 0 || text.find("\n" + line + "\r\n") != std::string::npos;
+    }
+
+    // A stored running state: the program starts hidden and checks at once.
+    static std::vector<std::string> RunningSettings() {
+        return {"FSET_StateIsPaused=FALSE",
+                "FSET_StartWithWindows=FALSE",
+                "FSET_User=alice",
+                "FSET_Pass=" + EncryptPassword("secret"),
+                "FSET_Hostname=home.example.org",
+                "FSET_LAST_IP=198.51.100.7",
+                "FSET_CIP_Auth=0"};
+    }
+    static std::vector<std::string> PausedSettings() {
+        std::vector<std::string> lines = RunningSettings();
+        lines[0] = "FSET_StateIsPaused=TRUE";
+        return lines;
+    }
+
+    // Creates the form as a shell does, then (unless told not to) lets the event loop's
+    // first turn run.
+    form::TfrmMain &Open(bool startUp = true) {
+        form::MainServices services;
+        services.programDir = ProgramDir();
+        services.dataDir = DataDir();
+        services.executablePath = ExePath();
+        services.runner = &runner_;
+        services.autostart = &autostart_;
+        services.versionText = [] { return std::string("3.0.0.0"); };
+        form_ = std::make_unique<form::TfrmMain>(view_, logView_, std::move(services));
+        view_.form = form_.get();
+        logView_.form = &form_->frmLog();
+        if (startUp)
+            form_->StartUp();
+        return *form_;
+    }
+    // Destroys the form as the program's end does: the store writes its files.
+    void Close() { form_.reset(); }
+
+    TempFolder folder_;
+    FakeMainView view_;
+    FakeLogView logView_;
+    ScriptedRunner runner_{view_};
+    RecordingAutostart autostart_;
+    std::unique_ptr<form::TfrmMain> form_;
+};
+
+} // namespace zevlo::test

@@ -1,0 +1,138 @@
+#include "tests/form/FormFixture.h"
+
+namespace zevlo::test {
+namespace {
+
+using LifecycleTest = FormTest;
+
+class CloseTest : public FormTest, public ::testing::WithParamInterface<bool> {};
+
+TEST_P(CloseTest, ClosingNeverEndsTheProgramAndReadsTheControlsBack) {
+    view_.trayAvailable = GetParam();
+    WriteSettings(PausedSettings());
+    const std::string before = ReadBytes(SettingsPath());
+    form::TfrmMain &form = Open();
+    view_.Type(Control::edtHostname, "other.example.org");
+    view_.position = {70, 80};
+
+    EXPECT_FALSE(form.FormCloseQuery());
+    EXPECT_EQ(view_.visible, !view_.trayAvailable) << "without a notification area it stays reachable";
+    EXPECT_EQ(view_.minimised, !view_.trayAvailable);
+    EXPECT_EQ(form.dm().FSET_Hostname, "other.example.org");
+    EXPECT_EQ(form.dm().FSET_FrmX, 70);
+    EXPECT_EQ(form.dm().FSET_FrmY, 80);
+    EXPECT_EQ(ReadBytes(SettingsPath()), before) << "closing writes nothing";
+}
+
+INSTANTIATE_TEST_SUITE_P(NotificationArea, CloseTest, ::testing::Bool());
+
+TEST_F(LifecycleTest, TheNotificationAreaIsAskedAgainAtEveryClose) {
+    WriteSettings(PausedSettings());
+    view_.trayAvailable = false;
+    form::TfrmMain &form = Open();
+    form.FormCloseQuery();
+    ASSERT_TRUE(view_.minimised);
+
+    view_.trayAvailable = true; // the panel came up after the program
+    view_.Click(Control::mnuShow);
+    form.FormCloseQuery();
+    EXPECT_FALSE(view_.visible);
+}
+
+TEST_F(LifecycleTest, ShowFromTheTrayShowsTheWindowAndRunsItsShowing) {
+    std::vector<std::string> lines = RunningSettings();
+    lines[1] = "FSET_StartWithWindows=TRUE";
+    WriteSettings(lines);
+    Open();
+    ASSERT_FALSE(view_.visible);
+    ASSERT_EQ(autostart_.writes.size(), 0u) << "nothing shown yet";
+
+    view_.Click(Control::mnuShow);
+    EXPECT_TRUE(view_.visible);
+    EXPECT_EQ(autostart_.writes.size(), 1u);
+}
+
+TEST_F(LifecycleTest, TerminateAnsweredNoKeepsRunningAndSavesNothing) {
+    WriteSettings(RunningSettings());
+    form::TfrmMain &form = Open();
+    const std::string before = ReadBytes(SettingsPath());
+    view_.Type(Control::edtHostname, "other.example.org");
+
+    view_.answers = {BoxAnswer::No};
+    view_.Click(Control::btnTerminate);
+    ASSERT_EQ(view_.boxes.size(), 1u);
+    EXPECT_EQ(view_.boxes[0].kind, BoxKind::Confirmation);
+    EXPECT_EQ(view_.boxes[0].caption, "Confirm");
+    EXPECT_EQ(view_.boxes[0].text, "Terminate application");
+    EXPECT_FALSE(form.AllowClose());
+    EXPECT_FALSE(view_.eventLoopsEnded);
+    EXPECT_TRUE(view_.timerActive);
+    EXPECT_EQ(form.dm().FSET_Hostname, "home.example.org");
+    EXPECT_EQ(ReadBytes(SettingsPath()), before);
+    form.Timer1Timer();
+    EXPECT_EQ(runner_.Checks(), 2) << "still checking";
+}
+
+TEST_F(LifecycleTest, TerminateAnsweredYesReadsTheControlsBackAndSavesAtTheEnd) {
+    WriteSettings(PausedSettings());
+    form::TfrmMain &form = Open();
+    view_.Type(Control::edtHostname, "other.example.org");
+
+    view_.answers = {BoxAnswer::Yes};
+    view_.Click(Control::btnTerminate);
+    EXPECT_TRUE(view_.eventLoopsEnded);
+    EXPECT_TRUE(form.AllowClose());
+    EXPECT_TRUE(form.FormCloseQuery()) << "the close is no longer refused";
+    Close();
+    EXPECT_TRUE(FileHasLine(SettingsPath(), "FSET_Hostname=other.example.org"));
+}
+
+TEST_F(LifecycleTest, TrayTerminateAsksNothingAndReadsNothingBack) {
+    WriteSettings(PausedSettings());
+    Open();
+    view_.Type(Control::edtHostname, "other.example.org");
+
+    view_.Click(Control::mnuTerminate);
+    EXPECT_TRUE(view_.eventLoopsEnded);
+    EXPECT_TRUE(view_.boxes.empty());
+    Close();
+    EXPECT_TRUE(FileHasLine(SettingsPath(), "FSET_Hostname=home.example.org"));
+    EXPECT_TRUE(FileHasLine(SettingsPath(), "FSET_StateIsPaused=TRUE"));
+}
+
+TEST_F(LifecycleTest, TerminationWhileABoxIsOpenEndsTheCycleAndShowsNoMore) {
+    WriteSettings(RunningSettings());
+    runner_.checkAnswer = "203.0.113.9";
+    runner_.updateAnswer = "nochg 203.0.113.9";
+    view_.whileBoxOpen = [&](const SeenBox &) { form_->mnuTerminateClick(); };
+    form::TfrmMain &form = Open();
+
+    ASSERT_EQ(view_.boxes.size(), 1u);
+    EXPECT_EQ(view_.boxes[0].kind, BoxKind::Warning);
+    EXPECT_TRUE(view_.eventLoopsEnded);
+    EXPECT_FALSE(view_.timerActive);
+    form.Timer1Timer();
+    form.btnForceUpdateClick();
+    EXPECT_EQ(runner_.calls.size(), 2u) << "nothing is sent once terminating";
+    Close();
+    EXPECT_TRUE(FileHasLine(SettingsPath(), "FSET_LAST_IP=203.0.113.9"));
+}
+
+TEST_F(LifecycleTest, SessionSaveOnlySaves) {
+    WriteSettings(RunningSettings());
+    form::TfrmMain &form = Open();
+    view_.Choose(Control::cmbUpdInterval, 5); // 60 min, in memory only
+    form.dm().LogLines.push_back("unsaved line");
+    view_.Type(Control::edtHostname, "other.example.org");
+
+    form.SaveForSession();
+    EXPECT_TRUE(FileHasLine(SettingsPath(), "FSET_Interval=60"));
+    EXPECT_TRUE(FileHasLine(LogPath(), "unsaved line"));
+    EXPECT_TRUE(FileHasLine(SettingsPath(), "FSET_Hostname=home.example.org")) << "nothing is read back";
+    EXPECT_FALSE(form.AllowClose()) << "a session save is no logout";
+    EXPECT_FALSE(view_.eventLoopsEnded);
+    EXPECT_TRUE(view_.timerActive);
+}
+
+} // namespace
+} // namespace zevlo::test

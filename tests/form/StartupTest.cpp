@@ -1,0 +1,199 @@
+#include "tests/form/FormFixture.h"
+
+namespace zevlo::test {
+namespace {
+
+using StartupTest = FormTest;
+
+TEST_F(StartupTest, FirstRunOpensPausedWithoutRequestAndRemembersItWasOne) {
+    Open();
+    EXPECT_TRUE(view_.visible);
+    EXPECT_EQ(view_.caption, "Windows DDNS Client v3.0.0.0");
+    EXPECT_TRUE(view_[Control::lblPaused].visible);
+    EXPECT_TRUE(view_[Control::btnUnpause].visible);
+    EXPECT_EQ(view_[Control::mnuPause].text, "Unpause");
+    EXPECT_FALSE(view_.timerActive);
+    EXPECT_TRUE(view_.trayIconShown);
+    EXPECT_EQ(view_.trayTip, "Windows DDNS Client");
+    EXPECT_TRUE(runner_.calls.empty());
+
+    Close();
+    EXPECT_FALSE(view_.trayIconShown);
+    EXPECT_TRUE(FileHasLine(SettingsPath(), "FSET_FirstRun=TRUE"));
+    EXPECT_TRUE(FileHasLine(SettingsPath(), "FSET_StateIsPaused=TRUE"));
+}
+
+TEST_F(StartupTest, StoredPausedStateOpensPausedAndIsNoFirstRun) {
+    WriteSettings(PausedSettings());
+    form::TfrmMain &form = Open();
+    EXPECT_TRUE(view_.visible);
+    EXPECT_TRUE(view_[Control::lblPaused].visible);
+    EXPECT_FALSE(view_.timerActive);
+    EXPECT_FALSE(form.dm().FSET_FirstRun);
+    EXPECT_TRUE(runner_.calls.empty());
+}
+
+TEST_F(StartupTest, RunningStartStaysHiddenAndChecksOnceFromTheEventLoop) {
+    WriteSettings(RunningSettings());
+    form::TfrmMain &form = Open(false);
+    EXPECT_FALSE(view_.visible);
+    EXPECT_TRUE(runner_.calls.empty()) << "the first check waits for the event loop";
+    EXPECT_TRUE(view_.timerActive);
+    EXPECT_EQ(view_.timerMs, 5 * 60000);
+
+    form.StartUp();
+    EXPECT_EQ(runner_.Checks(), 1);
+    EXPECT_EQ(runner_.Updates(), 0);
+    EXPECT_FALSE(view_.visible);
+}
+
+TEST_F(StartupTest, RunningStartWithoutNotificationAreaIsMinimisedNotHidden) {
+    view_.trayAvailable = false;
+    WriteSettings(RunningSettings());
+    Open();
+    EXPECT_TRUE(view_.visible);
+    EXPECT_TRUE(view_.minimised);
+    EXPECT_EQ(runner_.Checks(), 1);
+}
+
+struct UnreadableCase {
+    const char *name;
+    bool appends; // a check adds a line to the log
+};
+
+void PrintTo(const UnreadableCase &c, std::ostream *out) {
+    *out << c.name;
+}
+
+class UnreadableSettingsTest : public FormTest, public ::testing::WithParamInterface<UnreadableCase> {};
+
+TEST_P(UnreadableSettingsTest, OpenPausedAndAreNeverWrittenOver) {
+    // A folder in its place cannot be read as a file, even by root or under Wine.
+    std::filesystem::create_directory(SettingsPath());
+    std::string longLog;
+    for (int i = 0; i < 600; ++i)
+        longLog += "1/2/26 10:00:00\tCheck:  line " + std::to_string(i) + "\r\n";
+    WriteBytes(LogPath(), longLog);
+
+    form::TfrmMain &form = Open();
+    ASSERT_EQ(view_.boxes.size(), 1u);
+    EXPECT_EQ(view_.boxes[0].kind, BoxKind::FileError);
+    EXPECT_EQ(view_.boxes[0].caption, "Windows DDNS Client");
+    EXPECT_EQ(view_.boxes[0].text.rfind("Cannot open file \"", 0), 0u) << view_.boxes[0].text;
+    EXPECT_TRUE(view_.visible);
+    EXPECT_TRUE(view_[Control::lblPaused].visible);
+    EXPECT_FALSE(form.dm().FSET_FirstRun);
+    EXPECT_TRUE(runner_.calls.empty());
+    EXPECT_TRUE(autostart_.writes.empty()) << "the login entry is left alone";
+    EXPECT_EQ(autostart_.removes, 0);
+    // Nothing is known of the stored choice: the list keeps its own default entry.
+    EXPECT_EQ(view_.Text(Control::cmbCAuthType), "Basic");
+    if (GetParam().appends) {
+        view_.Type(Control::edtUser, "alice");
+        view_.Type(Control::edtPass, "secret");
+        view_.Click(Control::btnForceUpdate);
+        longLog = ReadBytes(LogPath());
+    }
+
+    Close();
+    EXPECT_TRUE(std::filesystem::is_directory(SettingsPath()));
+    EXPECT_TRUE(std::filesystem::is_empty(SettingsPath()));
+    // Not trimmed to the default bound of a settings file that was never read.
+    EXPECT_EQ(ReadBytes(LogPath()), longLog);
+    EXPECT_EQ(std::count(longLog.begin(), longLog.end(), '\n'), GetParam().appends ? 601 : 600);
+}
+
+INSTANTIATE_TEST_SUITE_P(Log, UnreadableSettingsTest,
+                         ::testing::Values(UnreadableCase{"AsLoaded", false}, UnreadableCase{"Appended", true}));
+
+TEST_F(StartupTest, UnreadableLogIsReportedAndTheProgramGoesOn) {
+    WriteSettings(RunningSettings());
+    std::filesystem::create_directory(LogPath());
+    Open();
+    ASSERT_EQ(view_.boxes.size(), 1u);
+    EXPECT_EQ(view_.boxes[0].caption, "Windows DDNS Client");
+    EXPECT_EQ(view_.boxes[0].text.rfind("Cannot open file \"", 0), 0u) << view_.boxes[0].text;
+    EXPECT_EQ(runner_.Checks(), 1) << "the first check follows the box";
+    Close();
+    EXPECT_TRUE(std::filesystem::is_directory(LogPath()));
+    EXPECT_TRUE(std::filesystem::is_empty(LogPath()));
+}
+
+struct IntervalCase {
+    const char *stored;
+    int timerMs;
+    int entry; // selected interval entry after showing
+    const char *saved;
+};
+
+void PrintTo(const IntervalCase &c, std::ostream *out) {
+    *out << "FSET_Interval=" << c.stored;
+}
+
+class StoredIntervalTest : public FormTest, public ::testing::WithParamInterface<IntervalCase> {};
+
+TEST_P(StoredIntervalTest, BoundsTheTimerAndStoresTheBoundedValue) {
+    const IntervalCase &c = GetParam();
+    std::vector<std::string> lines = PausedSettings();
+    lines.push_back(std::string("FSET_Interval=") + c.stored);
+    WriteSettings(lines);
+    Open();
+    view_.Click(Control::mnuPause); // running: the timer starts
+    EXPECT_EQ(view_.timerMs, c.timerMs);
+    EXPECT_EQ(view_[Control::cmbUpdInterval].entry, c.entry);
+    Close();
+    EXPECT_TRUE(FileHasLine(SettingsPath(), std::string("FSET_Interval=") + c.saved));
+}
+
+INSTANTIATE_TEST_SUITE_P(Intervals, StoredIntervalTest,
+                         ::testing::Values(IntervalCase{"2", 300000, 0, "5"}, IntervalCase{"15", 900000, 2, "15"},
+                                           IntervalCase{"45", 2700000, 0, "45"}, IntervalCase{"60", 3600000, 5, "60"},
+                                           IntervalCase{"90", 3600000, 5, "60"},
+                                           IntervalCase{"100000", 3600000, 5, "60"}));
+
+struct PositionCase {
+    const char *x;
+    const char *y;
+    form::Point shown;
+};
+
+void PrintTo(const PositionCase &c, std::ostream *out) {
+    *out << c.x << "," << c.y;
+}
+
+class StoredPositionTest : public FormTest, public ::testing::WithParamInterface<PositionCase> {};
+
+TEST_P(StoredPositionTest, IsUsedOnlyWhenPositiveAndOnAScreen) {
+    const PositionCase &c = GetParam();
+    std::vector<std::string> lines = PausedSettings();
+    lines.push_back(std::string("FSET_FrmX=") + c.x);
+    lines.push_back(std::string("FSET_FrmY=") + c.y);
+    WriteSettings(lines);
+    Open();
+    EXPECT_EQ(view_.position, c.shown);
+}
+
+// The view starts centred at 200,150.
+INSTANTIATE_TEST_SUITE_P(Positions, StoredPositionTest,
+                         ::testing::Values(PositionCase{"40", "30", {40, 30}}, PositionCase{"40", "0", {40, 150}},
+                                           PositionCase{"-1", "-1", {200, 150}}, PositionCase{"0", "0", {200, 150}},
+                                           PositionCase{"40000", "30000", {200, 150}}));
+
+TEST_F(StartupTest, ShowingWritesAMissingLoginEntryWhileTheSettingIsOn) {
+    std::vector<std::string> lines = PausedSettings();
+    lines[1] = "FSET_StartWithWindows=TRUE";
+    WriteSettings(lines);
+    Open();
+    ASSERT_EQ(autostart_.writes.size(), 1u);
+    EXPECT_EQ(autostart_.writes[0], ExePath());
+}
+
+TEST_F(StartupTest, ShowingSelectsTheStoredCheckIPAuthentication) {
+    // "None" stays "None" instead of falling back to the list's default entry.
+    WriteSettings(PausedSettings());
+    Open();
+    EXPECT_EQ(view_.Text(Control::cmbCAuthType), "None");
+}
+
+} // namespace
+} // namespace zevlo::test

@@ -1,0 +1,219 @@
+#include "form/FormRules.h"
+#include "shell/qt/Program.h"
+#include "tests/qt/QtFixture.h"
+
+#include <QAction>
+#include <QCheckBox>
+#include <QClipboard>
+#include <QComboBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMenu>
+#include <QPushButton>
+#include <QSpinBox>
+#include <QSystemTrayIcon>
+#include <QTest>
+#include <QToolButton>
+
+#include <csignal>
+
+namespace zevlo::test {
+namespace {
+
+using MainWindowTest = QtWindowTest;
+
+// Each control stands under its name, and the view reads and writes that widget.
+TEST_F(MainWindowTest, EveryControlIsBoundToItsWidget) {
+    Open();
+    Settle();
+    for (const Control control : form::AllControls()) {
+        const char *name = form::ControlName(control);
+        SCOPED_TRACE(name);
+        QObject *widget = window_->Widget(control);
+        ASSERT_NE(widget, nullptr);
+        EXPECT_EQ(widget->objectName(), name);
+        switch (form::KindOf(control)) {
+        case form::ControlKind::List: {
+            auto *list = qobject_cast<QComboBox *>(widget);
+            ASSERT_NE(list, nullptr);
+            ASSERT_EQ(static_cast<std::size_t>(list->count()), form::ListEntries(control).size());
+            window_->SetEntry(control, list->count() - 1);
+            EXPECT_EQ(list->currentIndex(), list->count() - 1);
+            EXPECT_EQ(window_->Text(control), form::ListEntries(control).back());
+            break;
+        }
+        case form::ControlKind::CheckBox:
+            ASSERT_NE(qobject_cast<QCheckBox *>(widget), nullptr);
+            window_->SetChecked(control, !window_->Checked(control));
+            EXPECT_EQ(qobject_cast<QCheckBox *>(widget)->isChecked(), window_->Checked(control));
+            break;
+        case form::ControlKind::Edit:
+            ASSERT_NE(qobject_cast<QLineEdit *>(widget), nullptr);
+            window_->SetText(control, "t\xc3\xa9xt");
+            EXPECT_EQ(qobject_cast<QLineEdit *>(widget)->text(), QString::fromUtf8("t\xc3\xa9xt"));
+            EXPECT_EQ(window_->Text(control), "t\xc3\xa9xt");
+            break;
+        case form::ControlKind::SpinEdit:
+            ASSERT_NE(qobject_cast<QSpinBox *>(widget), nullptr);
+            window_->SetText(control, "2500");
+            EXPECT_EQ(qobject_cast<QSpinBox *>(widget)->value(), 2500);
+            EXPECT_EQ(qobject_cast<QSpinBox *>(widget)->singleStep(), form::kMaxLogStep);
+            break;
+        case form::ControlKind::Label:
+            ASSERT_NE(qobject_cast<QLabel *>(widget), nullptr);
+            EXPECT_FALSE(window_->Text(control).empty());
+            break;
+        case form::ControlKind::Button:
+            EXPECT_NE(qobject_cast<QAbstractButton *>(widget), nullptr);
+            break;
+        case form::ControlKind::MenuItem:
+            ASSERT_NE(qobject_cast<QAction *>(widget), nullptr);
+            window_->SetText(control, "Item");
+            EXPECT_EQ(qobject_cast<QAction *>(widget)->text(), "Item");
+            break;
+        }
+    }
+}
+
+TEST_F(MainWindowTest, UserActsReachTheFormLogicAndItsValuesTheWidgets) {
+    form::TfrmMain &form = Open();
+    Settle();
+    EXPECT_EQ(window_->windowTitle(), "Windows DDNS Client v3.0.0.0");
+    EXPECT_EQ(window_->size(), QSize(296, 377));
+    EXPECT_EQ(Find<QLabel>("lblUser")->palette().color(QPalette::WindowText), QColor(Qt::red));
+
+    QTest::keyClick(Find<QComboBox>("cmbProtocol"), Qt::Key_Down);
+    EXPECT_EQ(Find<QLineEdit>("edtPort")->text(), "8245");
+    EXPECT_EQ(form.dm().FSET_UPD_Protocol, 1);
+    Find<QCheckBox>("chkCustomIP")->click(); // on a tab not shown: no mouse there
+    EXPECT_TRUE(Find<QLineEdit>("edtCustomChkIP")->isEnabled());
+    EXPECT_FALSE(Find<QLineEdit>("edtCServer")->isEnabled());
+
+    Find<QLineEdit>("edtUser")->setText("bob");
+    QTest::mouseClick(Find<QPushButton>("btnSaveConfig"), Qt::LeftButton);
+    EXPECT_NE(ReadBytes(DataDir() + "Settings.ini").find("FSET_User=bob\r\n"), std::string::npos);
+}
+
+class PortFieldTest : public QtWindowTest, public ::testing::WithParamInterface<const char *> {};
+
+TEST_P(PortFieldTest, RefusesTypedLettersButTakesDigitsBackspaceAndPaste) {
+    Open();
+    Settle();
+    auto *port = Find<QLineEdit>(GetParam());
+    port->setFocus();
+
+    QTest::keyClicks(port, "a1-b2 x");
+    EXPECT_EQ(port->text(), "44312");
+    QTest::keyClick(port, Qt::Key_Backspace);
+    EXPECT_EQ(port->text(), "4431");
+    // Characters typed with Alt, AltGr (Ctrl+Alt on Windows) or Meta held are typed text too.
+    QTest::keyClick(port, Qt::Key_Q, Qt::AltModifier);
+    QTest::keyClick(port, Qt::Key_Q, Qt::ControlModifier | Qt::AltModifier);
+    QTest::keyClick(port, Qt::Key_Q, Qt::MetaModifier);
+    EXPECT_EQ(port->text(), "4431");
+
+    QGuiApplication::clipboard()->setText("9z");
+    QTest::keyClick(port, Qt::Key_V, Qt::ControlModifier);
+    EXPECT_EQ(port->text(), "44319z");
+}
+
+INSTANTIATE_TEST_SUITE_P(BothPorts, PortFieldTest, ::testing::Values("edtPort", "edtCPort"));
+
+TEST_F(MainWindowTest, TrayIconAndMenu) {
+    WriteRunningSettings();
+    form::TfrmMain &form = Open();
+    Settle();
+    QSystemTrayIcon *tray = window_->TrayIcon();
+    EXPECT_EQ(tray->toolTip(), "Windows DDNS Client");
+    EXPECT_FALSE(tray->icon().isNull());
+    QMenu *menu = window_->TrayMenu();
+    ASSERT_EQ(menu->actions().size(), 3);
+    EXPECT_EQ(menu->actions()[0]->text(), "Show");
+    EXPECT_EQ(menu->actions()[1]->text(), "Terminate");
+    EXPECT_EQ(menu->actions()[2]->text(), "Pause");
+
+    form.dm().FSET_StateIsPaused = true;
+    emit menu->aboutToShow();
+    EXPECT_EQ(menu->actions()[2]->text(), "Unpause");
+    form.dm().FSET_StateIsPaused = false;
+
+    emit tray->activated(QSystemTrayIcon::Context);
+    EXPECT_FALSE(window_->isVisible());
+    emit tray->activated(QSystemTrayIcon::Trigger);
+    EXPECT_TRUE(window_->isVisible());
+    EXPECT_FALSE(window_->close()) << "closing hides";
+    EXPECT_TRUE(window_->isHidden());
+}
+
+TEST_F(MainWindowTest, BoxesAreRealMessageBoxesWithPlainText) {
+    WriteRunningSettings();
+    runner_.checkAnswer = "203.0.113.9";
+    runner_.updateAnswer = "nochg <b>203.0.113.9</b>";
+    ModalAnswerer answerer({QMessageBox::Ok, QMessageBox::No});
+    Open();
+    Settle();
+    ASSERT_EQ(answerer.boxes.size(), 1u);
+    EXPECT_EQ(answerer.boxes[0].caption, "Warning");
+    EXPECT_EQ(answerer.boxes[0].icon, QMessageBox::Warning);
+    EXPECT_EQ(answerer.boxes[0].text, "Update: nochg <b>203.0.113.9</b>");
+    EXPECT_EQ(answerer.boxes[0].format, Qt::PlainText);
+
+    window_->show();
+    QTest::mouseClick(Find<QPushButton>("btnTerminate"), Qt::LeftButton);
+    ASSERT_EQ(answerer.boxes.size(), 2u);
+    EXPECT_EQ(answerer.boxes[1].caption, "Confirm");
+    EXPECT_EQ(answerer.boxes[1].icon, QMessageBox::Question);
+    EXPECT_FALSE(form_->AllowClose()) << "answered No";
+}
+
+TEST_F(MainWindowTest, TerminationEndsAnOpenMessageBoxAndTheEventLoop) {
+    WriteRunningSettings();
+    runner_.checkAnswer = "203.0.113.9";
+    runner_.updateAnswer = "badauth";
+    Open();
+    ModalAnswerer answerer;
+    answerer.onModal = [&](QWidget *) {
+        qobject_cast<QAction *>(window_->Widget(Control::mnuTerminate))->trigger();
+        return true; // the box is left open
+    };
+    EXPECT_EQ(RunMainLoop([] {}), 0);
+    ASSERT_EQ(answerer.boxes.size(), 1u);
+    EXPECT_EQ(QApplication::activeModalWidget(), nullptr);
+    EXPECT_TRUE(form_->AllowClose());
+}
+
+TEST_F(MainWindowTest, TerminationSignalEndsTheProgramWhileTheStartUpBoxIsOpen) {
+    ASSERT_TRUE(qt::TerminationSignals::Install());
+    qt::TerminationSignals signalSource;
+    WriteRunningSettings();
+    runner_.checkAnswer = "203.0.113.9";
+    runner_.updateAnswer = "badauth";
+    form::TfrmMain &form = Open();
+    QObject::connect(&signalSource, &qt::TerminationSignals::requested, [&form] { form.Terminate(); });
+
+    ModalAnswerer answerer;
+    answerer.onModal = [](QWidget *) {
+        std::raise(SIGTERM);
+        return true;
+    };
+    EXPECT_EQ(RunMainLoop([] {}), 0);
+    EXPECT_TRUE(qt::TerminationSignals::Received());
+    EXPECT_TRUE(form.AllowClose());
+    ASSERT_EQ(answerer.boxes.size(), 1u);
+    EXPECT_EQ(answerer.boxes[0].text, "Update: badauth");
+}
+
+TEST_F(MainWindowTest, TheSessionManagersQuitTerminates) {
+    WriteRunningSettings();
+    form::TfrmMain &form = Open();
+    Settle();
+    qt::SessionEnd sessionEnd(form);
+    Find<QLineEdit>("edtHostname")->setText("other.example.org");
+
+    EXPECT_EQ(RunMainLoop([] { QCoreApplication::postEvent(qApp, new QEvent(QEvent::Quit)); }), 0);
+    EXPECT_TRUE(form.AllowClose());
+    EXPECT_EQ(form.dm().FSET_Hostname, "home.example.org") << "nothing is read back";
+}
+
+} // namespace
+} // namespace zevlo::test

@@ -1,0 +1,133 @@
+#pragma once
+
+#include "crypto/Password.h"
+#include "form/TfrmMain.h"
+#include "shell/qt/LogWindow.h"
+#include "shell/qt/MainWindow.h"
+#include "tests/data/TestFiles.h"
+
+#include <QApplication>
+#include <QMessageBox>
+#include <QPointer>
+#include <QTimer>
+
+#include <gtest/gtest.h>
+
+#include <deque>
+#include <filesystem>
+#include <functional>
+#include <memory>
+
+namespace zevlo::test {
+
+using form::Control;
+
+// Answers curl's part from two fixed texts and counts the requests.
+class FixedRunner final : public platform::IProcessRunner {
+public:
+    std::string checkAnswer = "198.51.100.7";
+    std::string updateAnswer = "good 198.51.100.7";
+    int calls = 0;
+
+    std::string RunCommand(const std::string &, const std::string &) override { return ++calls, checkAnswer; }
+    std::string RunProgram(const std::vector<std::string> &args, const std::string &,
+                           const std::optional<std::string> &) override {
+        ++calls;
+        for (const std::string &arg : args)
+            if (arg.find("myip=") != std::string::npos)
+                return updateAnswer;
+        return checkAnswer;
+    }
+};
+
+class NoAutostart final : public platform::IAutostart {
+public:
+    bool IsPresent() override { return true; }
+    bool Write(const std::string &) override { return true; }
+    bool Remove() override { return true; }
+};
+
+struct SeenQtBox {
+    QString caption;
+    QString text;
+    QMessageBox::Icon icon;
+    Qt::TextFormat format;
+};
+
+// Answers every modal window that opens while it lives: message boxes with the next answer
+// (OK when none is left), other dialogs by closing them. `onModal` may act instead; it
+// returns true when it took care of the window.
+class ModalAnswerer : public QObject {
+public:
+    explicit ModalAnswerer(std::deque<QMessageBox::StandardButton> answers = {});
+
+    std::vector<SeenQtBox> boxes;
+    QStringList dialogs;
+    std::function<bool(QWidget *)> onModal;
+
+private:
+    void Poll();
+
+    std::deque<QMessageBox::StandardButton> answers_;
+    QPointer<QWidget> last_;
+    QTimer timer_;
+};
+
+// Lets queued calls and posted events run.
+void Settle();
+
+// Runs the application's main loop as the program does, starting with `first`; a watchdog
+// ends it with status 99 if nothing else does.
+int RunMainLoop(const std::function<void()> &first);
+
+// The Linux program's windows over the form logic, in temporary folders, as the program
+// assembles them.
+class QtWindowTest : public ::testing::Test {
+protected:
+    QtWindowTest() { std::filesystem::create_directory(DataDir()); }
+    ~QtWindowTest() override { Close(); }
+
+    std::string DataDir() const { return (folder_.path() / "data" / "").string(); }
+    void WriteRunningSettings() {
+        WriteBytes(DataDir() + "Settings.ini",
+                   "FSET_StateIsPaused=FALSE\r\nFSET_User=alice\r\nFSET_Pass=" + EncryptPassword("secret") +
+                       "\r\nFSET_Hostname=home.example.org\r\n"
+                       "FSET_LAST_IP=198.51.100.7\r\nFSET_CIP_Auth=0\r\n");
+    }
+
+    form::TfrmMain &Open() {
+        form::MainServices services;
+        services.programDir = (folder_.path() / "").string();
+        services.dataDir = DataDir();
+        services.executablePath = services.programDir + "zevlo";
+        services.runner = &runner_;
+        services.autostart = &autostart_;
+        services.versionText = [] { return std::string("3.0.0.0"); };
+        logWindow_ = std::make_unique<qt::LogWindow>();
+        window_ = std::make_unique<qt::MainWindow>(*logWindow_, [] { return true; });
+        form_ = std::make_unique<form::TfrmMain>(*window_, *logWindow_, std::move(services));
+        window_->Bind(*form_);
+        logWindow_->Bind(form_->frmLog());
+        QTimer::singleShot(0, window_.get(), [this] { form_->StartUp(); });
+        return *form_;
+    }
+    void Close() {
+        form_.reset();
+        window_.reset();
+        logWindow_.reset();
+    }
+    template <typename T> T *Find(const char *name) {
+        T *widget = window_->findChild<T *>(QString::fromLatin1(name));
+        EXPECT_NE(widget, nullptr) << name;
+        return widget;
+    }
+
+    TempFolder folder_;
+    FixedRunner runner_;
+    NoAutostart autostart_;
+    std::unique_ptr<qt::LogWindow> logWindow_;
+    std::unique_ptr<qt::MainWindow> window_;
+    std::unique_ptr<form::TfrmMain> form_;
+};
+
+} // namespace zevlo::test
