@@ -143,8 +143,9 @@ void TfrmLog::FormShow() {
     }
     QStringList lines;
     lines.reserve(static_cast<qsizetype>(shownLines_.size()));
+    // A zero byte would show as nothing: a visible sign stands in (the export keeps the byte).
     for (const auto &line : shownLines_)
-        lines.append(QString::fromLocal8Bit(line));
+        lines.append(QString::fromLocal8Bit(line).replace(QChar(u'\0'), QChar(0x2400)));
     Memo1->setPlainText(lines.join(QLatin1Char('\n')));
 }
 

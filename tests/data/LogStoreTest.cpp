@@ -123,10 +123,13 @@ TEST_F(LogStore, LoadTrimsToTheBoundUnlessAskedNotTo) {
     EXPECT_EQ(dm.LogLines, (TextList{"line 8", "line 9", "line 10"}));
     EXPECT_EQ(ReadBytes(logPath), zevlo::JoinLines(Numbered(10))); // loading writes nothing
 
-    WriteBytes(logPath, "a\rb\nc\r\nd");
+    // Only line ends split the file; a zero byte stays in its line and is written back.
+    WriteBytes(logPath, std::string("a\rb\0x\nc\r\nd", 10));
     dm.FMaxLog = 500;
     dm.LoadLog();
-    EXPECT_EQ(dm.LogLines, (TextList{"a", "b", "c", "d"}));
+    EXPECT_EQ(dm.LogLines, (TextList{"a", std::string("b\0x", 3), "c", "d"}));
+    dm.AddLog("Update:", "new");
+    EXPECT_EQ(ReadBytes(logPath).rfind(std::string("a\r\nb\0x\r\nc\r\nd\r\n", 14), 0), 0u);
 }
 
 TEST_F(LogStore, MissingLogFileKeepsTheLines) {
