@@ -17,8 +17,10 @@ std::string ReadWholeFile(const std::string& path);
 // to disk and renames it over `path`, so a failed save leaves the old file whole. With
 // ownerOnly a new file is readable by its owner alone and an existing one loses any
 // access of others; otherwise an existing file keeps its permissions. A symbolic link
-// at `path` is written through: its target is replaced, the link stays. Throws FileError
-// "Cannot create file \"path\". <system text>"; the temporary file is removed.
+// at `path` is written through: its target is replaced, the link stays. An existing file
+// that its owner made read-only (no owner write bit; the read-only attribute on Windows) is
+// never written, not even by root. Throws FileError "Cannot create file \"path\". <system
+// text>"; the temporary file is removed.
 void ReplaceFileAtomically(const std::string& path, std::string_view bytes, bool ownerOnly);
 
 // The system's text for an error number (errno / GetLastError).

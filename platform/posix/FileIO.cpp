@@ -138,6 +138,9 @@ void ReplaceFileAtomically(const std::string &path, std::string_view bytes, bool
     // others when it holds secrets; a new one gets 0600 then, else what the umask allows.
     struct stat existing {};
     const bool replacing = ::stat(target.c_str(), &existing) == 0 && S_ISREG(existing.st_mode);
+    // Checked by hand: root may write any file, but a file its owner made read-only stays so.
+    if (replacing && (existing.st_mode & S_IWUSR) == 0)
+        ThrowCreateError(path, EACCES);
     const mode_t createMode = ownerOnly ? 0600 : 0666;
 
     const int flags = O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC;

@@ -50,6 +50,12 @@ std::string ReadWholeFile(const std::string &path) {
 }
 
 void ReplaceFileAtomically(const std::string &path, std::string_view bytes, bool ownerOnly) {
+    const DWORD attributes = GetFileAttributesA(path.c_str());
+    // A rename would carry the new file over the attribute: a read-only file stays as it is.
+    if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) == 0 &&
+        (attributes & FILE_ATTRIBUTE_READONLY) != 0) {
+        Throw("Cannot create file", path, ERROR_ACCESS_DENIED);
+    }
     const std::string temporary = path + ".tmp";
     win::OwnerOnlySecurity ownerOnlySecurity;
     SECURITY_ATTRIBUTES *security = ownerOnly ? ownerOnlySecurity.Attributes() : nullptr;

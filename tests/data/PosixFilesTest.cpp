@@ -110,7 +110,7 @@ TEST(PosixFiles, NewSettingsAreReadableByTheOwnerOnly) {
     EXPECT_EQ(ModeOf(dm.LogFile), 0666u);
 }
 
-TEST(PosixFiles, ExistingSettingsLoseOthersAccessAndTheLogKeepsItsMode) {
+TEST(PosixFiles, ExistingFilesKeepTheirModeAndReadOnlyOnesAreNeverWritten) {
     UmaskGuard usual(022);
     TempFolder folder;
     const struct {
@@ -118,27 +118,37 @@ TEST(PosixFiles, ExistingSettingsLoseOthersAccessAndTheLogKeepsItsMode) {
         mode_t before;
         mode_t after;
         bool settings;
+        bool refused; // no owner write bit: read-only for root too
     } cases[] = {
-        {"Settings.ini", 0644, 0600, true},
-        {"ro.ini", 0400, 0400, true},
-        {"log.txt", 0640, 0640, false},
-        {"open.txt", 0666, 0666, false},
+        {"Settings.ini", 0644, 0600, true, false}, {"ro.ini", 0400, 0400, true, true},
+        {"log.txt", 0640, 0640, false, false},     {"open.txt", 0666, 0666, false, false},
+        {"ro.txt", 0444, 0444, false, true},       {"group-writable.txt", 0464, 0464, false, true},
     };
     for (const auto &c : cases) {
         const std::string path = folder.file(c.name);
         WriteBytes(path, "old\r\n");
         ASSERT_EQ(::chmod(path.c_str(), c.before), 0);
         Tdm dm;
+        std::function<void()> save;
         if (c.settings) {
             dm.SettingsFile = path;
-            ASSERT_TRUE(dm.SaveSettings());
+            save = [&] { EXPECT_TRUE(dm.SaveSettings()); };
         } else {
             dm.LogFile = path;
             dm.LogLines = {"new"};
-            dm.SaveLog();
-            EXPECT_EQ(ReadBytes(path), "new\r\n");
+            save = [&] { dm.SaveLog(); };
+        }
+        if (c.refused) {
+            EXPECT_EQ(ErrorOf(save), "Cannot create file \"" + path + "\". Permission denied") << c.name;
+            EXPECT_EQ(ReadBytes(path), "old\r\n") << c.name;
+        } else {
+            EXPECT_EQ(ErrorOf(save), "(no error)") << c.name;
+            EXPECT_NE(ReadBytes(path), "old\r\n") << c.name;
         }
         EXPECT_EQ(ModeOf(path), c.after) << c.name;
+        EXPECT_FALSE(fs::exists(path + ".tmp")) << c.name;
+        dm.SettingsFile.clear();
+        dm.LogFile.clear();
     }
 }
 
