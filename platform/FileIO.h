@@ -13,14 +13,16 @@ bool FileExists(const std::string& path);
 // The whole file as bytes. Throws FileError "Cannot open file \"path\". <system text>".
 std::string ReadWholeFile(const std::string& path);
 
-// Writes the bytes to a temporary file in the same folder (`path` + ".tmp"), flushes it
-// to disk and renames it over `path`, so a failed save leaves the old file whole. With
-// ownerOnly a new file is readable by its owner alone and an existing one loses any
-// access of others; otherwise an existing file keeps its permissions. A symbolic link
-// at `path` is written through: its target is replaced, the link stays. An existing file
-// that its owner made read-only (no owner write bit; the read-only attribute on Windows) is
-// never written, not even by root. Throws FileError "Cannot create file \"path\". <system
-// text>"; the temporary file is removed.
+// Writes the bytes to a temporary file in the same folder (`path` + ".tmp"), flushes it to
+// disk and renames it over `path`, so a failed save leaves the old file whole. With ownerOnly
+// a new file is readable by its owner alone and an existing one loses any access of others;
+// otherwise an existing file keeps its permissions. A symbolic link at `path` is written
+// through: its target is replaced, the link stays. An existing file that its owner made
+// read-only (no owner write bit; the read-only attribute on Windows) is never written, not
+// even by root. When the folder refuses the temporary file but the existing file may be
+// written, the file is rewritten in place and flushed instead; it keeps its owner and its
+// permissions (on POSIX less those of others with ownerOnly). Throws FileError "Cannot create
+// file \"path\". <system text>"; the temporary file is removed.
 void ReplaceFileAtomically(const std::string& path, std::string_view bytes, bool ownerOnly);
 
 // The system's text for an error number (errno / GetLastError).

@@ -90,6 +90,44 @@ void SyncFolderOf(const std::string &path) {
     ::close(fd);
 }
 
+// Creates `target` + ".tmp"; -1 with errno when it cannot be created.
+int OpenTemporary(const std::string &target, mode_t mode, std::string &temporary) {
+    const int flags = O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC;
+    temporary = target + ".tmp";
+    int fd = ::open(temporary.c_str(), flags, mode);
+    if (fd < 0 && errno == EEXIST && ::unlink(temporary.c_str()) == 0) // left over from a crash
+        fd = ::open(temporary.c_str(), flags, mode);
+    return fd;
+}
+
+// The folder refuses new files, but the file itself may be writable (a portable folder where
+// only the files were handed to the user): write over it where it is. Without a temporary
+// file a failure part way can leave it damaged; that is the price of saving at all.
+void RewriteInPlace(const std::string &path, const std::string &target, std::string_view bytes, bool ownerOnly,
+                    int createError) {
+    int fd;
+    do
+        fd = ::open(target.c_str(), O_WRONLY | O_NOFOLLOW | O_CLOEXEC);
+    while (fd < 0 && errno == EINTR);
+    if (fd < 0)
+        ThrowCreateError(path, createError);
+    FileDescriptor file(fd);
+    struct stat info {};
+    if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode))
+        ThrowCreateError(path, createError);
+    // Secrets are not written into a file others may read.
+    if (ownerOnly && (info.st_mode & 077) != 0 && ::fchmod(fd, info.st_mode & 0700) != 0)
+        ThrowCreateError(path, errno);
+    if (!WriteAll(fd, bytes))
+        ThrowCreateError(path, errno);
+    if (::ftruncate(fd, static_cast<off_t>(bytes.size())) != 0)
+        ThrowCreateError(path, errno);
+    if (::fsync(fd) != 0)
+        ThrowCreateError(path, errno);
+    if (file.closeNow() != 0)
+        ThrowCreateError(path, errno);
+}
+
 } // namespace
 
 bool PathExists(const std::string &path) {
@@ -132,7 +170,6 @@ std::string ReadWholeFile(const std::string &path) {
 
 void ReplaceFileAtomically(const std::string &path, std::string_view bytes, bool ownerOnly) {
     const std::string target = ResolveTarget(path);
-    const std::string temporary = target + ".tmp";
 
     // An existing file keeps its permissions (and, where allowed, its owner), less those of
     // others when it holds secrets; a new one gets 0600 then, else what the umask allows.
@@ -143,12 +180,16 @@ void ReplaceFileAtomically(const std::string &path, std::string_view bytes, bool
         ThrowCreateError(path, EACCES);
     const mode_t createMode = ownerOnly ? 0600 : 0666;
 
-    const int flags = O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC;
-    int fd = ::open(temporary.c_str(), flags, createMode);
-    if (fd < 0 && errno == EEXIST && ::unlink(temporary.c_str()) == 0) // left over from a crash
-        fd = ::open(temporary.c_str(), flags, createMode);
-    if (fd < 0)
-        ThrowCreateError(path, errno);
+    std::string temporary;
+    const int fd = OpenTemporary(target, createMode, temporary);
+    if (fd < 0) {
+        const int error = errno;
+        if (replacing && (error == EACCES || error == EPERM)) {
+            RewriteInPlace(path, target, bytes, ownerOnly, error);
+            return;
+        }
+        ThrowCreateError(path, error);
+    }
     FileDescriptor file(fd);
 
     auto fail = [&](int error) {

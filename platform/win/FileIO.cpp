@@ -18,6 +18,49 @@ using win::UniqueHandle;
     throw FileError(std::string(what) + " \"" + path + "\". " + SystemErrorText(static_cast<int>(error)));
 }
 
+DWORD WriteAll(HANDLE file, std::string_view bytes) {
+    std::size_t written = 0;
+    while (written < bytes.size()) {
+        const DWORD chunk = static_cast<DWORD>(std::min<std::size_t>(bytes.size() - written, 1u << 20));
+        DWORD count = 0;
+        if (!WriteFile(file, bytes.data() + written, chunk, &count, nullptr)) {
+            return GetLastError();
+        }
+        written += count;
+    }
+    return ERROR_SUCCESS;
+}
+
+// A fresh `path` + ".tmp", so that it has our security and not that of a leftover; invalid
+// with the error in GetLastError when it cannot be created.
+UniqueHandle CreateTemporary(const std::string &path, SECURITY_ATTRIBUTES *security, std::string &temporary) {
+    temporary = path + ".tmp";
+    DeleteFileA(temporary.c_str()); // left over from a crash
+    return UniqueHandle(
+        CreateFileA(temporary.c_str(), GENERIC_WRITE, 0, security, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr));
+}
+
+// The folder refuses new files, but the file itself may be writable (a portable folder where
+// only the files were handed to the user): write over it where it is. Without a temporary
+// file a failure part way can leave it damaged; that is the price of saving at all.
+void RewriteInPlace(const std::string &path, std::string_view bytes, DWORD createError) {
+    UniqueHandle file(CreateFileA(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                                  FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!file.Valid()) {
+        Throw("Cannot create file", path, createError);
+    }
+    DWORD error = WriteAll(file.Get(), bytes);
+    if (error == ERROR_SUCCESS && !SetEndOfFile(file.Get())) {
+        error = GetLastError();
+    }
+    if (error == ERROR_SUCCESS && !FlushFileBuffers(file.Get())) {
+        error = GetLastError();
+    }
+    if (error != ERROR_SUCCESS) {
+        Throw("Cannot create file", path, error);
+    }
+}
+
 } // namespace
 
 bool PathExists(const std::string &path) {
@@ -51,35 +94,31 @@ std::string ReadWholeFile(const std::string &path) {
 
 void ReplaceFileAtomically(const std::string &path, std::string_view bytes, bool ownerOnly) {
     const DWORD attributes = GetFileAttributesA(path.c_str());
+    const bool replacing = attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) == 0;
     // A rename would carry the new file over the attribute: a read-only file stays as it is.
-    if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) == 0 &&
-        (attributes & FILE_ATTRIBUTE_READONLY) != 0) {
+    if (replacing && (attributes & FILE_ATTRIBUTE_READONLY) != 0) {
         Throw("Cannot create file", path, ERROR_ACCESS_DENIED);
     }
-    const std::string temporary = path + ".tmp";
     win::OwnerOnlySecurity ownerOnlySecurity;
     SECURITY_ATTRIBUTES *security = ownerOnly ? ownerOnlySecurity.Attributes() : nullptr;
     if (ownerOnly && security == nullptr) {
         Throw("Cannot create file", path, GetLastError());
     }
     DWORD error = ERROR_SUCCESS;
+    std::string temporary;
     {
-        // A fresh file, so that it has our security and not that of a leftover.
-        DeleteFileA(temporary.c_str());
-        UniqueHandle file(
-            CreateFileA(temporary.c_str(), GENERIC_WRITE, 0, security, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr));
+        UniqueHandle file = CreateTemporary(path, security, temporary);
         if (!file.Valid()) {
-            Throw("Cannot create file", path, GetLastError());
-        }
-        std::size_t written = 0;
-        while (error == ERROR_SUCCESS && written < bytes.size()) {
-            const DWORD chunk = static_cast<DWORD>(std::min<std::size_t>(bytes.size() - written, 1u << 20));
-            DWORD count = 0;
-            if (!WriteFile(file.Get(), bytes.data() + written, chunk, &count, nullptr)) {
-                error = GetLastError();
+            error = GetLastError();
+            // Denied in the folder, not blocked by something of that name: write the file itself.
+            if (replacing && error == ERROR_ACCESS_DENIED &&
+                GetFileAttributesA(temporary.c_str()) == INVALID_FILE_ATTRIBUTES) {
+                RewriteInPlace(path, bytes, error);
+                return;
             }
-            written += count;
+            Throw("Cannot create file", path, error);
         }
+        error = WriteAll(file.Get(), bytes);
         if (error == ERROR_SUCCESS && !FlushFileBuffers(file.Get())) {
             error = GetLastError();
         }
