@@ -158,7 +158,6 @@ void TfrmLog::Copy1Click() {
 }
 
 void TfrmLog::btnExportCSVClick() {
-    const std::string csv = LogToCsv(shownLines_);
     QString proposed = lastExportPath_;
     if (proposed.isEmpty())
         proposed = saveDialogDir_ + QLatin1String(kCsvFileName);
@@ -167,7 +166,7 @@ void TfrmLog::btnExportCSVClick() {
         return;
     lastExportPath_ = path;
     try {
-        platform::ReplaceFileAtomically(ToPath(path), csv, false);
+        ExportLogCsv(shownLines_, ToPath(path));
     } catch (const FileError &error) {
         ShowFileError(QString::fromLocal8Bit(error.what()));
     }

@@ -4,9 +4,11 @@
 
 #include <cerrno>
 #include <climits>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <fcntl.h>
+#include <random>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -90,14 +92,28 @@ void SyncFolderOf(const std::string &path) {
     ::close(fd);
 }
 
-// Creates `target` + ".tmp"; -1 with errno when it cannot be created.
-int OpenTemporary(const std::string &target, mode_t mode, std::string &temporary) {
+// Creates the temporary file beside `target`; -1 with errno when it cannot be created.
+int OpenTemporary(const std::string &target, TemporaryName naming, mode_t mode, std::string &temporary) {
     const int flags = O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC;
-    temporary = target + ".tmp";
-    int fd = ::open(temporary.c_str(), flags, mode);
-    if (fd < 0 && errno == EEXIST && ::unlink(temporary.c_str()) == 0) // left over from a crash
-        fd = ::open(temporary.c_str(), flags, mode);
-    return fd;
+    if (naming == TemporaryName::Fixed) {
+        temporary = target + ".tmp";
+        int fd = ::open(temporary.c_str(), flags, mode);
+        if (fd < 0 && errno == EEXIST && ::unlink(temporary.c_str()) == 0) // left over from a crash
+            fd = ::open(temporary.c_str(), flags, mode);
+        return fd;
+    }
+    // A name that is taken belongs to someone else: try another, never remove it.
+    std::random_device random;
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        char suffix[16];
+        std::snprintf(suffix, sizeof suffix, ".%08x.tmp", static_cast<unsigned>(random()));
+        temporary = target + suffix;
+        const int fd = ::open(temporary.c_str(), flags, mode);
+        if (fd >= 0 || errno != EEXIST)
+            return fd;
+    }
+    errno = EEXIST;
+    return -1;
 }
 
 // The folder refuses new files, but the file itself may be writable (a portable folder where
@@ -168,7 +184,8 @@ std::string ReadWholeFile(const std::string &path) {
     return bytes;
 }
 
-void ReplaceFileAtomically(const std::string &path, std::string_view bytes, bool ownerOnly) {
+void ReplaceFileAtomically(const std::string &path, std::string_view bytes, bool ownerOnly,
+                           TemporaryName temporaryName) {
     const std::string target = ResolveTarget(path);
 
     // An existing file keeps its permissions (and, where allowed, its owner), less those of
@@ -181,7 +198,7 @@ void ReplaceFileAtomically(const std::string &path, std::string_view bytes, bool
     const mode_t createMode = ownerOnly ? 0600 : 0666;
 
     std::string temporary;
-    const int fd = OpenTemporary(target, createMode, temporary);
+    const int fd = OpenTemporary(target, temporaryName, createMode, temporary);
     if (fd < 0) {
         const int error = errno;
         if (replacing && (error == EACCES || error == EPERM)) {

@@ -7,6 +7,8 @@
 #include <windows.h>
 
 #include <algorithm>
+#include <cstdio>
+#include <random>
 
 namespace zevlo::platform {
 
@@ -31,13 +33,32 @@ DWORD WriteAll(HANDLE file, std::string_view bytes) {
     return ERROR_SUCCESS;
 }
 
-// A fresh `path` + ".tmp", so that it has our security and not that of a leftover; invalid
-// with the error in GetLastError when it cannot be created.
-UniqueHandle CreateTemporary(const std::string &path, SECURITY_ATTRIBUTES *security, std::string &temporary) {
-    temporary = path + ".tmp";
-    DeleteFileA(temporary.c_str()); // left over from a crash
-    return UniqueHandle(
-        CreateFileA(temporary.c_str(), GENERIC_WRITE, 0, security, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr));
+// A fresh file beside `path`, so that it has our security and not that of a leftover;
+// invalid with the error in GetLastError when it cannot be created.
+UniqueHandle CreateTemporary(const std::string &path, TemporaryName naming, SECURITY_ATTRIBUTES *security,
+                             std::string &temporary) {
+    auto create = [&] {
+        return UniqueHandle(
+            CreateFileA(temporary.c_str(), GENERIC_WRITE, 0, security, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr));
+    };
+    if (naming == TemporaryName::Fixed) {
+        temporary = path + ".tmp";
+        DeleteFileA(temporary.c_str()); // left over from a crash
+        return create();
+    }
+    // A name that is taken belongs to someone else: try another, never remove it.
+    std::random_device random;
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        char suffix[16];
+        std::snprintf(suffix, sizeof suffix, ".%08x.tmp", static_cast<unsigned>(random()));
+        temporary = path + suffix;
+        UniqueHandle file = create();
+        if (file.Valid() || (GetLastError() != ERROR_FILE_EXISTS && GetLastError() != ERROR_ALREADY_EXISTS)) {
+            return file;
+        }
+    }
+    SetLastError(ERROR_FILE_EXISTS);
+    return UniqueHandle();
 }
 
 // The folder refuses new files, but the file itself may be writable (a portable folder where
@@ -92,7 +113,8 @@ std::string ReadWholeFile(const std::string &path) {
     }
 }
 
-void ReplaceFileAtomically(const std::string &path, std::string_view bytes, bool ownerOnly) {
+void ReplaceFileAtomically(const std::string &path, std::string_view bytes, bool ownerOnly,
+                           TemporaryName temporaryName) {
     const DWORD attributes = GetFileAttributesA(path.c_str());
     const bool replacing = attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) == 0;
     // A rename would carry the new file over the attribute: a read-only file stays as it is.
@@ -107,7 +129,7 @@ void ReplaceFileAtomically(const std::string &path, std::string_view bytes, bool
     DWORD error = ERROR_SUCCESS;
     std::string temporary;
     {
-        UniqueHandle file = CreateTemporary(path, security, temporary);
+        UniqueHandle file = CreateTemporary(path, temporaryName, security, temporary);
         if (!file.Valid()) {
             error = GetLastError();
             // Denied in the folder, not blocked by something of that name: write the file itself.
