@@ -143,8 +143,9 @@ void TfrmLog::FormShow() {
     }
     QStringList lines;
     lines.reserve(static_cast<qsizetype>(shownLines_.size()));
+    // A zero byte would show as nothing: a visible sign stands in (the export keeps the byte).
     for (const auto &line : shownLines_)
-        lines.append(QString::fromLocal8Bit(line));
+        lines.append(QString::fromLocal8Bit(line).replace(QChar(u'\0'), QChar(0x2400)));
     Memo1->setPlainText(lines.join(QLatin1Char('\n')));
 }
 
@@ -157,7 +158,6 @@ void TfrmLog::Copy1Click() {
 }
 
 void TfrmLog::btnExportCSVClick() {
-    const std::string csv = LogToCsv(shownLines_);
     QString proposed = lastExportPath_;
     if (proposed.isEmpty())
         proposed = saveDialogDir_ + QLatin1String(kCsvFileName);
@@ -166,7 +166,7 @@ void TfrmLog::btnExportCSVClick() {
         return;
     lastExportPath_ = path;
     try {
-        platform::ReplaceFileAtomically(ToPath(path), csv, false);
+        ExportLogCsv(shownLines_, ToPath(path));
     } catch (const FileError &error) {
         ShowFileError(QString::fromLocal8Bit(error.what()));
     }

@@ -24,6 +24,7 @@
 namespace zevlo {
 namespace {
 
+using namespace std::string_literals;
 using test::ReadBytes;
 using test::TempFolder;
 using test::WriteBytes;
@@ -80,10 +81,10 @@ protected:
     std::vector<QString> proposedPaths;
 };
 
-TEST_F(TfrmLogTest, ShowsTheFileWithEveryKindOfLineBreak) {
-    WriteBytes(dm.LogFile, "a\tCheck:  one\r\nb\tUpdate: two\nc\rd\r\n");
+TEST_F(TfrmLogTest, ShowsTheFileWithEveryKindOfLineBreakAndAZeroByteAsASign) {
+    WriteBytes(dm.LogFile, "a\tCheck:  one\r\nb\tUpdate: t\0wo\nc\rd\r\n"s);
     ShowAndSettle();
-    EXPECT_EQ(memo()->toPlainText(), "a\tCheck:  one\nb\tUpdate: two\nc\nd");
+    EXPECT_EQ(memo()->toPlainText(), QString::fromUtf8("a\tCheck:  one\nb\tUpdate: t\u2400wo\nc\nd"));
     EXPECT_TRUE(boxes.seen.empty());
 }
 
@@ -136,11 +137,11 @@ TEST_F(TfrmLogTest, ExportOfAnEmptyLogHoldsTheHeaderOnly) {
 }
 
 TEST_F(TfrmLogTest, ExportKeepsBytesTheLocaleCannotShow) {
-    WriteBytes(dm.LogFile, "t\tCheck:  caf\xe9\r\n"); // Latin-1, not UTF-8
+    WriteBytes(dm.LogFile, "t\tCheck:  caf\xe9\0!\r\n"s); // Latin-1, not UTF-8; a zero byte
     ShowAndSettle();
     chosenPath = QString::fromStdString(folder.file("bytes.csv"));
     Export();
-    EXPECT_EQ(ReadBytes(folder.file("bytes.csv")), "Timestamp,Type,Data\r\nt,Check:,caf\xe9\r\n");
+    EXPECT_EQ(ReadBytes(folder.file("bytes.csv")), "Timestamp,Type,Data\r\nt,Check:,caf\xe9\0!\r\n"s);
 }
 
 TEST_F(TfrmLogTest, DialogProposesTheDefaultNameInTheDataFolderThenTheLastChoice) {
