@@ -1,5 +1,7 @@
 #include "data/LogCsv.h"
 
+#include "platform/FileIO.h"
+
 #include <string_view>
 
 namespace zevlo {
@@ -63,6 +65,10 @@ std::string LogToCsv(const TextList &logLines) {
         csv += "\r\n";
     }
     return csv;
+}
+
+void ExportLogCsv(const TextList &logLines, const std::string &path) {
+    platform::ReplaceFileAtomically(path, LogToCsv(logLines), false, platform::TemporaryName::Unique);
 }
 
 } // namespace zevlo

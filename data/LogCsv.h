@@ -2,6 +2,8 @@
 
 #include "data/TextList.h"
 
+#include <string>
+
 namespace zevlo {
 
 // The log lines as CSV: the header "Timestamp,Type,Data", then per line the text before
@@ -9,5 +11,9 @@ namespace zevlo {
 // blanks; fields holding a comma, a double quote, CR or LF are quoted (RFC 4180).
 // Every line ends in CR LF.
 std::string LogToCsv(const TextList& logLines);
+
+// Writes LogToCsv(logLines) to `path` atomically, through a temporary file of a name of its
+// own: a "<path>.tmp" beside the chosen file may be one of the user's. Throws FileError.
+void ExportLogCsv(const TextList& logLines, const std::string& path);
 
 } // namespace zevlo

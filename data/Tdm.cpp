@@ -176,10 +176,10 @@ bool Tdm::SaveSettings(bool overwriteUnreadable) {
 }
 
 void Tdm::SetStr(const std::string &name, const std::string &rawValue) {
-    // A line break (or NUL) inside a value would split its line in the file, and the
-    // second half could shadow another key at the next load.
+    // A line break inside a value would split its line in the file, and the second half
+    // could shadow another key at the next load. A zero byte splits nothing and is kept.
     std::string value = rawValue;
-    std::erase_if(value, [](char c) { return c == '\r' || c == '\n' || c == '\0'; });
+    std::erase_if(value, [](char c) { return c == '\r' || c == '\n'; });
     if (value.empty()) {
         // Every line of the name goes: removing only the first would let a duplicate
         // further down take its place at the next load.
@@ -248,7 +248,9 @@ void Tdm::LoadLog(bool trim) {
 
 void Tdm::AddLog(const std::string &type, const std::string &data) {
     LogLines.push_back(LogTimestamp(clock_()) + "\t" + type + " " + data);
-    TrimLog();
+    // Without readable settings FMaxLog is only its default, not the user's bound.
+    if (!settingsUnreadable_)
+        TrimLog();
     SaveLog();
 }
 

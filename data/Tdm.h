@@ -74,7 +74,8 @@ public:
     // (unless `trim` is false). An unreadable log.txt throws FileError and is not written
     // over by later saves of this run.
     void LoadLog(bool trim = true);
-    // Appends "<date> <time>\t<type> <data>", trims to FMaxLog, then SaveLog.
+    // Appends "<date> <time>\t<type> <data>", trims to FMaxLog (not while the settings are
+    // unreadable: FMaxLog is only its default then), then SaveLog.
     void AddLog(const std::string& type, const std::string& data);
     // Writes LogLines to LogFile atomically; nothing when LogFile is empty or unreadable.
     void SaveLog();

@@ -3,9 +3,6 @@
 namespace zevlo {
 
 TextList SplitLines(std::string_view text) {
-    const auto nul = text.find('\0');
-    if (nul != std::string_view::npos)
-        text = text.substr(0, nul);
     TextList lines;
     std::size_t start = 0;
     for (std::size_t i = 0; i < text.size(); ++i) {

@@ -9,8 +9,8 @@ namespace zevlo {
 // An ordered list of 8-bit text lines, as Settings.ini, log.txt and the CSV export hold them.
 using TextList = std::vector<std::string>;
 
-// Lines end at CR LF, a lone CR or a lone LF; a final line without a break is read;
-// a NUL byte ends the text.
+// Lines end at CR LF, a lone CR or a lone LF; a final line without a break is read.
+// Any other byte, NUL included, belongs to its line.
 TextList SplitLines(std::string_view text);
 
 // Every line, the last included, followed by CR LF.

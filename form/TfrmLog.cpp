@@ -40,7 +40,6 @@ void TfrmLog::Copy1Click() {
 }
 
 void TfrmLog::btnExportCSVClick() {
-    const std::string csv = LogToCsv(shownLines_);
     SaveDialog dialog{"Export to CSV", {"Comma Separated Variable(*.csv)", "*.csv"}, "csv", lastExportPath_};
     if (dialog.proposedPath.empty())
         dialog.proposedPath = saveDialogDir_ + kCsvFileName;
@@ -49,7 +48,7 @@ void TfrmLog::btnExportCSVClick() {
         return;
     lastExportPath_ = path;
     try {
-        platform::ReplaceFileAtomically(path, csv, false);
+        ExportLogCsv(shownLines_, path);
     } catch (const FileError &error) {
         view_.ShowBox(BoxKind::FileError, CaptionFor(MessageKind::FileError), error.what());
     }

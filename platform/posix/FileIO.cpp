@@ -4,9 +4,11 @@
 
 #include <cerrno>
 #include <climits>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <fcntl.h>
+#include <random>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -90,6 +92,58 @@ void SyncFolderOf(const std::string &path) {
     ::close(fd);
 }
 
+// Creates the temporary file beside `target`; -1 with errno when it cannot be created.
+int OpenTemporary(const std::string &target, TemporaryName naming, mode_t mode, std::string &temporary) {
+    const int flags = O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC;
+    if (naming == TemporaryName::Fixed) {
+        temporary = target + ".tmp";
+        int fd = ::open(temporary.c_str(), flags, mode);
+        if (fd < 0 && errno == EEXIST && ::unlink(temporary.c_str()) == 0) // left over from a crash
+            fd = ::open(temporary.c_str(), flags, mode);
+        return fd;
+    }
+    // A name that is taken belongs to someone else: try another, never remove it.
+    std::random_device random;
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        char suffix[16];
+        std::snprintf(suffix, sizeof suffix, ".%08x.tmp", static_cast<unsigned>(random()));
+        temporary = target + suffix;
+        const int fd = ::open(temporary.c_str(), flags, mode);
+        if (fd >= 0 || errno != EEXIST)
+            return fd;
+    }
+    errno = EEXIST;
+    return -1;
+}
+
+// The folder refuses new files, but the file itself may be writable (a portable folder where
+// only the files were handed to the user): write over it where it is. Without a temporary
+// file a failure part way can leave it damaged; that is the price of saving at all.
+void RewriteInPlace(const std::string &path, const std::string &target, std::string_view bytes, bool ownerOnly,
+                    int createError) {
+    int fd;
+    do
+        fd = ::open(target.c_str(), O_WRONLY | O_NOFOLLOW | O_CLOEXEC);
+    while (fd < 0 && errno == EINTR);
+    if (fd < 0)
+        ThrowCreateError(path, createError);
+    FileDescriptor file(fd);
+    struct stat info {};
+    if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode))
+        ThrowCreateError(path, createError);
+    // Secrets are not written into a file others may read.
+    if (ownerOnly && (info.st_mode & 077) != 0 && ::fchmod(fd, info.st_mode & 0700) != 0)
+        ThrowCreateError(path, errno);
+    if (!WriteAll(fd, bytes))
+        ThrowCreateError(path, errno);
+    if (::ftruncate(fd, static_cast<off_t>(bytes.size())) != 0)
+        ThrowCreateError(path, errno);
+    if (::fsync(fd) != 0)
+        ThrowCreateError(path, errno);
+    if (file.closeNow() != 0)
+        ThrowCreateError(path, errno);
+}
+
 } // namespace
 
 bool PathExists(const std::string &path) {
@@ -130,22 +184,29 @@ std::string ReadWholeFile(const std::string &path) {
     return bytes;
 }
 
-void ReplaceFileAtomically(const std::string &path, std::string_view bytes, bool ownerOnly) {
+void ReplaceFileAtomically(const std::string &path, std::string_view bytes, bool ownerOnly,
+                           TemporaryName temporaryName) {
     const std::string target = ResolveTarget(path);
-    const std::string temporary = target + ".tmp";
 
     // An existing file keeps its permissions (and, where allowed, its owner), less those of
     // others when it holds secrets; a new one gets 0600 then, else what the umask allows.
     struct stat existing {};
     const bool replacing = ::stat(target.c_str(), &existing) == 0 && S_ISREG(existing.st_mode);
+    // Checked by hand: root may write any file, but a file its owner made read-only stays so.
+    if (replacing && (existing.st_mode & S_IWUSR) == 0)
+        ThrowCreateError(path, EACCES);
     const mode_t createMode = ownerOnly ? 0600 : 0666;
 
-    const int flags = O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC;
-    int fd = ::open(temporary.c_str(), flags, createMode);
-    if (fd < 0 && errno == EEXIST && ::unlink(temporary.c_str()) == 0) // left over from a crash
-        fd = ::open(temporary.c_str(), flags, createMode);
-    if (fd < 0)
-        ThrowCreateError(path, errno);
+    std::string temporary;
+    const int fd = OpenTemporary(target, temporaryName, createMode, temporary);
+    if (fd < 0) {
+        const int error = errno;
+        if (replacing && (error == EACCES || error == EPERM)) {
+            RewriteInPlace(path, target, bytes, ownerOnly, error);
+            return;
+        }
+        ThrowCreateError(path, error);
+    }
     FileDescriptor file(fd);
 
     auto fail = [&](int error) {

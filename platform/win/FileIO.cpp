@@ -7,6 +7,8 @@
 #include <windows.h>
 
 #include <algorithm>
+#include <cstdio>
+#include <random>
 
 namespace zevlo::platform {
 
@@ -16,6 +18,68 @@ using win::UniqueHandle;
 
 [[noreturn]] void Throw(const char *what, const std::string &path, DWORD error) {
     throw FileError(std::string(what) + " \"" + path + "\". " + SystemErrorText(static_cast<int>(error)));
+}
+
+DWORD WriteAll(HANDLE file, std::string_view bytes) {
+    std::size_t written = 0;
+    while (written < bytes.size()) {
+        const DWORD chunk = static_cast<DWORD>(std::min<std::size_t>(bytes.size() - written, 1u << 20));
+        DWORD count = 0;
+        if (!WriteFile(file, bytes.data() + written, chunk, &count, nullptr)) {
+            return GetLastError();
+        }
+        written += count;
+    }
+    return ERROR_SUCCESS;
+}
+
+// A fresh file beside `path`, so that it has our security and not that of a leftover;
+// invalid with the error in GetLastError when it cannot be created.
+UniqueHandle CreateTemporary(const std::string &path, TemporaryName naming, SECURITY_ATTRIBUTES *security,
+                             std::string &temporary) {
+    auto create = [&] {
+        return UniqueHandle(
+            CreateFileA(temporary.c_str(), GENERIC_WRITE, 0, security, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr));
+    };
+    if (naming == TemporaryName::Fixed) {
+        temporary = path + ".tmp";
+        DeleteFileA(temporary.c_str()); // left over from a crash
+        return create();
+    }
+    // A name that is taken belongs to someone else: try another, never remove it.
+    std::random_device random;
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        char suffix[16];
+        std::snprintf(suffix, sizeof suffix, ".%08x.tmp", static_cast<unsigned>(random()));
+        temporary = path + suffix;
+        UniqueHandle file = create();
+        if (file.Valid() || (GetLastError() != ERROR_FILE_EXISTS && GetLastError() != ERROR_ALREADY_EXISTS)) {
+            return file;
+        }
+    }
+    SetLastError(ERROR_FILE_EXISTS);
+    return UniqueHandle();
+}
+
+// The folder refuses new files, but the file itself may be writable (a portable folder where
+// only the files were handed to the user): write over it where it is. Without a temporary
+// file a failure part way can leave it damaged; that is the price of saving at all.
+void RewriteInPlace(const std::string &path, std::string_view bytes, DWORD createError) {
+    UniqueHandle file(CreateFileA(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                                  FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!file.Valid()) {
+        Throw("Cannot create file", path, createError);
+    }
+    DWORD error = WriteAll(file.Get(), bytes);
+    if (error == ERROR_SUCCESS && !SetEndOfFile(file.Get())) {
+        error = GetLastError();
+    }
+    if (error == ERROR_SUCCESS && !FlushFileBuffers(file.Get())) {
+        error = GetLastError();
+    }
+    if (error != ERROR_SUCCESS) {
+        Throw("Cannot create file", path, error);
+    }
 }
 
 } // namespace
@@ -49,31 +113,34 @@ std::string ReadWholeFile(const std::string &path) {
     }
 }
 
-void ReplaceFileAtomically(const std::string &path, std::string_view bytes, bool ownerOnly) {
-    const std::string temporary = path + ".tmp";
+void ReplaceFileAtomically(const std::string &path, std::string_view bytes, bool ownerOnly,
+                           TemporaryName temporaryName) {
+    const DWORD attributes = GetFileAttributesA(path.c_str());
+    const bool replacing = attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) == 0;
+    // A rename would carry the new file over the attribute: a read-only file stays as it is.
+    if (replacing && (attributes & FILE_ATTRIBUTE_READONLY) != 0) {
+        Throw("Cannot create file", path, ERROR_ACCESS_DENIED);
+    }
     win::OwnerOnlySecurity ownerOnlySecurity;
     SECURITY_ATTRIBUTES *security = ownerOnly ? ownerOnlySecurity.Attributes() : nullptr;
     if (ownerOnly && security == nullptr) {
         Throw("Cannot create file", path, GetLastError());
     }
     DWORD error = ERROR_SUCCESS;
+    std::string temporary;
     {
-        // A fresh file, so that it has our security and not that of a leftover.
-        DeleteFileA(temporary.c_str());
-        UniqueHandle file(
-            CreateFileA(temporary.c_str(), GENERIC_WRITE, 0, security, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr));
+        UniqueHandle file = CreateTemporary(path, temporaryName, security, temporary);
         if (!file.Valid()) {
-            Throw("Cannot create file", path, GetLastError());
-        }
-        std::size_t written = 0;
-        while (error == ERROR_SUCCESS && written < bytes.size()) {
-            const DWORD chunk = static_cast<DWORD>(std::min<std::size_t>(bytes.size() - written, 1u << 20));
-            DWORD count = 0;
-            if (!WriteFile(file.Get(), bytes.data() + written, chunk, &count, nullptr)) {
-                error = GetLastError();
+            error = GetLastError();
+            // Denied in the folder, not blocked by something of that name: write the file itself.
+            if (replacing && error == ERROR_ACCESS_DENIED &&
+                GetFileAttributesA(temporary.c_str()) == INVALID_FILE_ATTRIBUTES) {
+                RewriteInPlace(path, bytes, error);
+                return;
             }
-            written += count;
+            Throw("Cannot create file", path, error);
         }
+        error = WriteAll(file.Get(), bytes);
         if (error == ERROR_SUCCESS && !FlushFileBuffers(file.Get())) {
             error = GetLastError();
         }

@@ -1,7 +1,11 @@
 #include "data/LogCsv.h"
 
+#include "tests/data/TestFiles.h"
+
 #include <gtest/gtest.h>
 
+#include <filesystem>
+#include <iterator>
 #include <ostream>
 #include <string>
 
@@ -66,6 +70,19 @@ TEST(LogCsv, LineBreaksInsideFieldsAreQuoted) {
 TEST(LogCsv, RowsKeepTheOrderOfTheLog) {
     EXPECT_EQ(LogToCsv({"1\tCheck:  a", "2\tUpdate: b", "3\tCheck:  c"}),
               std::string(kHeader) + "1,Check:,a\r\n2,Update:,b\r\n3,Check:,c\r\n");
+}
+
+TEST(LogCsv, ExportLeavesAFileNamedLikeItsTemporaryAlone) {
+    test::TempFolder folder;
+    const std::string path = folder.file("X.csv");
+    test::WriteBytes(path + ".tmp", "the user's own file\r\n");
+    ExportLogCsv({"1\tCheck:  a"}, path);
+    ExportLogCsv({"2\tUpdate: b"}, path);
+    EXPECT_EQ(test::ReadBytes(path), std::string(kHeader) + "2,Update:,b\r\n");
+    EXPECT_EQ(test::ReadBytes(path + ".tmp"), "the user's own file\r\n");
+    // Nothing of the export is left beside them.
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(folder.path()), std::filesystem::directory_iterator()),
+              2);
 }
 
 } // namespace

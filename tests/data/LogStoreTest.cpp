@@ -85,21 +85,31 @@ TEST_F(LogStore, AppendDropsTheOldestBeyondTheBound) {
         std::int32_t maxLog;
         int held;
         TextList kept; // before the new line
+        bool settingsUnreadable = false;
     };
     const Case cases[] = {
         {3, 3, {"line 2", "line 3"}},
         {3, 10, {"line 9", "line 10"}}, // bound lowered while more were held
         {5, 2, {"line 1", "line 2"}},
         {1, 4, {}},
+        // Settings unreadable: the bound is only the default, the user's may be larger.
+        {500, 600, Numbered(600), true},
     };
     for (const auto &c : cases) {
-        dm.FMaxLog = c.maxLog;
-        dm.LogLines = Numbered(c.held);
-        dm.AddLog("Update:", "new");
-        ASSERT_EQ(dm.LogLines.size(), c.kept.size() + 1) << c.maxLog << " " << c.held;
-        EXPECT_EQ(TextList(dm.LogLines.begin(), dm.LogLines.end() - 1), c.kept);
-        EXPECT_EQ(dm.LogLines.back(), Tdm::LogTimestamp(now) + "\tUpdate: new");
-        EXPECT_EQ(ReadBytes(logPath), zevlo::JoinLines(dm.LogLines));
+        Tdm store{[this] { return now; }};
+        store.LogFile = logPath;
+        if (c.settingsUnreadable) {
+            store.SettingsFile = folder.file("Settings.ini");
+            std::filesystem::create_directory(store.SettingsFile); // unreadable as a file, even for root
+            EXPECT_THROW(store.LoadSettings(), FileError);
+        }
+        store.FMaxLog = c.maxLog;
+        store.LogLines = Numbered(c.held);
+        store.AddLog("Update:", "new");
+        ASSERT_EQ(store.LogLines.size(), c.kept.size() + 1) << c.maxLog << " " << c.held;
+        EXPECT_EQ(TextList(store.LogLines.begin(), store.LogLines.end() - 1), c.kept);
+        EXPECT_EQ(store.LogLines.back(), Tdm::LogTimestamp(now) + "\tUpdate: new");
+        EXPECT_EQ(ReadBytes(logPath), zevlo::JoinLines(store.LogLines));
     }
 }
 
@@ -123,10 +133,13 @@ TEST_F(LogStore, LoadTrimsToTheBoundUnlessAskedNotTo) {
     EXPECT_EQ(dm.LogLines, (TextList{"line 8", "line 9", "line 10"}));
     EXPECT_EQ(ReadBytes(logPath), zevlo::JoinLines(Numbered(10))); // loading writes nothing
 
-    WriteBytes(logPath, "a\rb\nc\r\nd");
+    // Only line ends split the file; a zero byte stays in its line and is written back.
+    WriteBytes(logPath, std::string("a\rb\0x\nc\r\nd", 10));
     dm.FMaxLog = 500;
     dm.LoadLog();
-    EXPECT_EQ(dm.LogLines, (TextList{"a", "b", "c", "d"}));
+    EXPECT_EQ(dm.LogLines, (TextList{"a", std::string("b\0x", 3), "c", "d"}));
+    dm.AddLog("Update:", "new");
+    EXPECT_EQ(ReadBytes(logPath).rfind(std::string("a\r\nb\0x\r\nc\r\nd\r\n", 14), 0), 0u);
 }
 
 TEST_F(LogStore, MissingLogFileKeepsTheLines) {

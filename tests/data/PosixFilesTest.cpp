@@ -5,13 +5,20 @@
 
 #include <gtest/gtest.h>
 
+#include <cerrno>
 #include <clocale>
 #include <cstdlib>
+#include <cstring>
 #include <ctime>
+#include <fcntl.h>
 #include <filesystem>
 #include <functional>
+#include <grp.h>
+#include <iterator>
 #include <optional>
 #include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 using zevlo::FileError;
 using zevlo::Tdm;
@@ -110,7 +117,7 @@ TEST(PosixFiles, NewSettingsAreReadableByTheOwnerOnly) {
     EXPECT_EQ(ModeOf(dm.LogFile), 0666u);
 }
 
-TEST(PosixFiles, ExistingSettingsLoseOthersAccessAndTheLogKeepsItsMode) {
+TEST(PosixFiles, ExistingFilesKeepTheirModeAndReadOnlyOnesAreNeverWritten) {
     UmaskGuard usual(022);
     TempFolder folder;
     const struct {
@@ -118,28 +125,128 @@ TEST(PosixFiles, ExistingSettingsLoseOthersAccessAndTheLogKeepsItsMode) {
         mode_t before;
         mode_t after;
         bool settings;
+        bool refused; // no owner write bit: read-only for root too
     } cases[] = {
-        {"Settings.ini", 0644, 0600, true},
-        {"ro.ini", 0400, 0400, true},
-        {"log.txt", 0640, 0640, false},
-        {"open.txt", 0666, 0666, false},
+        {"Settings.ini", 0644, 0600, true, false}, {"ro.ini", 0400, 0400, true, true},
+        {"log.txt", 0640, 0640, false, false},     {"open.txt", 0666, 0666, false, false},
+        {"ro.txt", 0444, 0444, false, true},       {"group-writable.txt", 0464, 0464, false, true},
     };
     for (const auto &c : cases) {
         const std::string path = folder.file(c.name);
         WriteBytes(path, "old\r\n");
         ASSERT_EQ(::chmod(path.c_str(), c.before), 0);
         Tdm dm;
+        std::function<void()> save;
         if (c.settings) {
             dm.SettingsFile = path;
-            ASSERT_TRUE(dm.SaveSettings());
+            save = [&] { EXPECT_TRUE(dm.SaveSettings()); };
         } else {
             dm.LogFile = path;
             dm.LogLines = {"new"};
-            dm.SaveLog();
-            EXPECT_EQ(ReadBytes(path), "new\r\n");
+            save = [&] { dm.SaveLog(); };
+        }
+        if (c.refused) {
+            EXPECT_EQ(ErrorOf(save), "Cannot create file \"" + path + "\". Permission denied") << c.name;
+            EXPECT_EQ(ReadBytes(path), "old\r\n") << c.name;
+        } else {
+            EXPECT_EQ(ErrorOf(save), "(no error)") << c.name;
+            EXPECT_NE(ReadBytes(path), "old\r\n") << c.name;
         }
         EXPECT_EQ(ModeOf(path), c.after) << c.name;
+        EXPECT_FALSE(fs::exists(path + ".tmp")) << c.name;
+        dm.SettingsFile.clear();
+        dm.LogFile.clear();
     }
+}
+
+// Only the files of a folder were handed to the user (a portable folder of someone else's):
+// no temporary file can be made there, the files themselves may be written. The save runs in
+// a child process as that user; as root the child takes an id no one uses.
+TEST(PosixFiles, OwnFilesInAFolderOfSomeoneElseAreRewrittenInPlace) {
+    constexpr int kSkip = 77;
+    TempFolder folder;
+    const std::string settingsPath = folder.file("Settings.ini");
+    const std::string logPath = folder.file("log.txt");
+    WriteBytes(settingsPath, "FSET_User=old\r\nFSET_Hostname=home.example.net\r\n");
+    WriteBytes(logPath, "earlier\r\n");
+    ASSERT_EQ(::chmod(settingsPath.c_str(), 0640), 0);
+    ASSERT_EQ(::chmod(logPath.c_str(), 0644), 0);
+    const bool root = ::geteuid() == 0;
+    const uid_t uid = root ? 65534 : ::geteuid();
+    const gid_t gid = root ? 65534 : ::getegid();
+    const std::string folderPath = folder.path().string();
+    if (root) {
+        ASSERT_EQ(::chown(settingsPath.c_str(), uid, gid), 0);
+        ASSERT_EQ(::chown(logPath.c_str(), uid, gid), 0);
+    }
+    // Root's folder is closed to the child by its owner; our own by its mode.
+    ASSERT_EQ(::chmod(folderPath.c_str(), root ? 0755 : 0555), 0);
+    struct ModeBack {
+        std::string path;
+        ~ModeBack() { ::chmod(path.c_str(), 0755); }
+    } modeBack{folderPath};
+
+    int pipeEnds[2];
+    ASSERT_EQ(::pipe(pipeEnds), 0);
+    const pid_t child = ::fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        // No assertions here: the exit code and a line on the pipe tell the parent.
+        ::close(pipeEnds[0]);
+        auto finish = [&](int code, const std::string &text) {
+            (void)!::write(pipeEnds[1], text.data(), text.size());
+            ::_exit(code);
+        };
+        if (root && (::setgroups(0, nullptr) != 0 || ::setgid(gid) != 0 || ::setuid(uid) != 0))
+            finish(kSkip, std::string("cannot take the unused user id 65534: ") + std::strerror(errno));
+        if (::access(settingsPath.c_str(), R_OK | W_OK) != 0)
+            finish(kSkip, "the temporary folder is out of reach of user id " + std::to_string(uid));
+        const std::string probe = folder.file("probe");
+        const int fd = ::open(probe.c_str(), O_WRONLY | O_CREAT | O_EXCL, 0600);
+        if (fd >= 0)
+            finish(kSkip, "this user may create files in a folder it cannot write to (a capability?)");
+        try {
+            Tdm dm;
+            dm.SettingsFile = settingsPath;
+            dm.LogFile = logPath;
+            dm.LoadSettings();
+            dm.LoadLog();
+            dm.FSET_User = "new";
+            const bool saved = dm.SaveSettings();
+            dm.AddLog("Update:", "good 203.0.113.7");
+            dm.SettingsFile.clear();
+            dm.LogFile.clear();
+            finish(saved ? 0 : 1, saved ? "" : "the settings save refused");
+        } catch (const std::exception &error) {
+            finish(1, error.what());
+        }
+    }
+    ::close(pipeEnds[1]);
+    std::string message;
+    char buffer[512];
+    for (ssize_t got; (got = ::read(pipeEnds[0], buffer, sizeof buffer)) > 0;)
+        message.append(buffer, static_cast<std::size_t>(got));
+    ::close(pipeEnds[0]);
+    int status = 0;
+    ASSERT_EQ(::waitpid(child, &status, 0), child);
+    ASSERT_TRUE(WIFEXITED(status)) << status;
+    if (WEXITSTATUS(status) == kSkip)
+        GTEST_SKIP() << message;
+    ASSERT_EQ(WEXITSTATUS(status), 0) << message;
+
+    const std::string settings = ReadBytes(settingsPath);
+    EXPECT_EQ(settings.rfind("FSET_User=new\r\nFSET_Hostname=home.example.net\r\n", 0), 0u) << settings;
+    const std::string log = ReadBytes(logPath);
+    EXPECT_EQ(log.rfind("earlier\r\n", 0), 0u) << log;
+    EXPECT_NE(log.find("\tUpdate: good 203.0.113.7\r\n"), std::string::npos) << log;
+    EXPECT_EQ(ModeOf(settingsPath), 0600u); // others lose their access to the password
+    EXPECT_EQ(ModeOf(logPath), 0644u);
+    for (const auto &path : {settingsPath, logPath}) {
+        struct stat info {};
+        ASSERT_EQ(::stat(path.c_str(), &info), 0);
+        EXPECT_EQ(info.st_uid, uid) << path;
+    }
+    EXPECT_EQ(std::distance(fs::directory_iterator(folder.path()), fs::directory_iterator()), 2);
 }
 
 class LocalTimeInUtc : public testing::Test {

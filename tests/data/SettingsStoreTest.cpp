@@ -227,7 +227,7 @@ TEST_F(SettingsStore, LineBreaksInATextValueCannotSplitItsLine) {
     reloaded.SettingsFile = settingsPath;
     reloaded.LoadSettings();
     EXPECT_EQ(reloaded.FSET_User, "aliceFSET_Interval=2");
-    EXPECT_EQ(reloaded.FSET_Hostname, "home.example.net");
+    EXPECT_EQ(reloaded.FSET_Hostname, std::string("home\0.example.net", 18)); // a zero byte splits nothing
     EXPECT_EQ(reloaded.FSET_Interval, 10);
 }
 
@@ -329,21 +329,41 @@ TEST(ParseSettingsIntTest, AcceptsDecimalAndHexWithinThirtyTwoBits) {
     }
 }
 
-TEST_F(SettingsStore, AnyLineBreakIsReadAndANulByteEndsTheText) {
+TEST_F(SettingsStore, OnlyLineEndsSplitTheFileAndAZeroByteStaysInItsLine) {
     using namespace std::string_literals;
-    const std::string bytes = "FSET_User=a\rFSET_Pass=b\nFSET_Hostname=h\r\nFSET_Interval=9\0FSET_UPD_Port=1\r\n"s;
-    const auto dm = LoadedFrom(bytes);
-    EXPECT_EQ(dm->FSET_User, "a");
-    EXPECT_EQ(dm->FSET_Pass, "b");
-    EXPECT_EQ(dm->FSET_Hostname, "h");
-    EXPECT_EQ(dm->FSET_Interval, 9);
-    EXPECT_EQ(dm->FSET_UPD_Port, "");
-    ASSERT_TRUE(dm->SaveSettings());
-    EXPECT_EQ(ReadBytes(settingsPath)
-                  .rfind("FSET_User=a\r\nFSET_Pass=b\r\nFSET_Hostname=h\r\nFSET_Interval=9\r\n"
-                         "FMaxLog=500\r\n",
-                         0),
-              0u);
+    struct Case {
+        const char *name;
+        std::string bytes;
+        std::string user;
+        std::string pass;
+        std::string savedStart;
+    };
+    const Case cases[] = {
+        {"every kind of line end", "FSET_User=a\rFSET_Pass=b\nFSET_Hostname=h\r\nFSET_Interval=9\r\nFSET_UPD_Port=1"s,
+         "a", "b",
+         "FSET_User=a\r\nFSET_Pass=b\r\nFSET_Hostname=h\r\nFSET_Interval=9\r\nFSET_UPD_Port=1\r\nFMaxLog=500\r\n"},
+        // The first line's name holds the byte and matches no key; nothing after it is lost.
+        {"zero byte in the first line",
+         "\0FSET_User=x\r\nFSET_User=a\r\nFSET_Pass=b\r\nFSET_Hostname=h\r\n"
+         "FSET_Interval=9\r\nFSET_UPD_Port=1\r\n"s,
+         "a", "b",
+         "\0FSET_User=x\r\nFSET_User=a\r\nFSET_Pass=b\r\nFSET_Hostname=h\r\nFSET_Interval=9\r\n"
+         "FSET_UPD_Port=1\r\nFMaxLog=500\r\n"s},
+        {"zero byte in a value",
+         "FSET_User=a\0b\r\nFSET_Pass=b\r\nFSET_Hostname=h\r\nFSET_Interval=9\r\nFSET_UPD_Port=1"s, "a\0b"s, "b",
+         "FSET_User=a\0b\r\nFSET_Pass=b\r\nFSET_Hostname=h\r\nFSET_Interval=9\r\nFSET_UPD_Port=1\r\n"
+         "FMaxLog=500\r\n"s},
+    };
+    for (const auto &c : cases) {
+        const auto dm = LoadedFrom(c.bytes);
+        EXPECT_EQ(dm->FSET_User, c.user) << c.name;
+        EXPECT_EQ(dm->FSET_Pass, c.pass) << c.name;
+        EXPECT_EQ(dm->FSET_Hostname, "h") << c.name;
+        EXPECT_EQ(dm->FSET_Interval, 9) << c.name;
+        EXPECT_EQ(dm->FSET_UPD_Port, "1") << c.name;
+        ASSERT_TRUE(dm->SaveSettings()) << c.name;
+        EXPECT_EQ(ReadBytes(settingsPath).rfind(c.savedStart, 0), 0u) << c.name;
+    }
 }
 
 TEST_F(SettingsStore, ErrorsNameTheFileAndTheCause) {

@@ -19,7 +19,8 @@ TEST(TextList, SplitsOnEveryKindOfLineEnd) {
         {"a\n\r\nb", {"a", "", "b"}},
         {"a\n\rb", {"a", "", "b"}},
         {"\r\n", {""}},
-        {std::string("a\r\nb\0c\r\nd", 9), {"a", "b"}},
+        {std::string("a\r\nb\0c\r\nd", 9), {"a", std::string("b\0c", 3), "d"}},
+        {std::string("\0\r\n\0", 4), {std::string(1, '\0'), std::string(1, '\0')}},
     };
     for (const auto &c : cases)
         EXPECT_EQ(SplitLines(c.text), c.lines) << testing::PrintToString(c.text);

@@ -44,6 +44,18 @@ TEST(WindowsFileIO, FailedSaveKeepsTheOldFileAndTellsWhy) {
     const std::string message = MessageOf([&] { ReplaceFileAtomically(path, "lost\r\n", false); });
     EXPECT_EQ(message.rfind("Cannot create file \"" + path + "\". ", 0), 0u) << message;
     EXPECT_EQ(ReadWholeFile(path), "kept\r\n");
+
+    // A file its owner made read-only is not replaced, whatever the folder allows.
+    ASSERT_TRUE(RemoveDirectoryA((path + ".tmp").c_str()));
+    ASSERT_TRUE(SetFileAttributesA(path.c_str(), FILE_ATTRIBUTE_READONLY));
+    for (const bool ownerOnly : {false, true}) {
+        EXPECT_EQ(MessageOf([&] { ReplaceFileAtomically(path, "lost\r\n", ownerOnly); }),
+                  "Cannot create file \"" + path + "\". " + SystemErrorText(ERROR_ACCESS_DENIED));
+    }
+    EXPECT_EQ(ReadWholeFile(path), "kept\r\n");
+    EXPECT_NE(GetFileAttributesA(path.c_str()) & FILE_ATTRIBUTE_READONLY, 0u);
+    EXPECT_FALSE(PathExists(path + ".tmp"));
+    ASSERT_TRUE(SetFileAttributesA(path.c_str(), FILE_ATTRIBUTE_NORMAL)); // so the folder can go
 }
 
 TEST(WindowsFileIO, MessagesHaveTheShapeOfThePosixOnes) {
