@@ -9,6 +9,7 @@
 #include <fcntl.h>
 #include <poll.h>
 #include <spawn.h>
+#include <sys/stat.h>
 #include <sys/syscall.h>
 #include <sys/wait.h>
 #include <time.h>
@@ -277,9 +278,54 @@ bool ReapBefore(pid_t child, Clock::time_point deadline) {
     return false;
 }
 
-std::string Run(const std::vector<std::string> &args, bool searchPath, const std::string &directory,
+// The folders to search: PATH, or the system's default when it is unset.
+std::string SearchFolders() {
+    if (const char *path = getenv("PATH")) {
+        return path;
+    }
+    std::string folders(confstr(_CS_PATH, nullptr, 0), '\0');
+    if (folders.empty()) {
+        return "/bin:/usr/bin";
+    }
+    folders.resize(confstr(_CS_PATH, folders.data(), folders.size()) - 1);
+    return folders;
+}
+
+// A bare program name looked up as the system's search would, but along the absolute
+// entries of PATH only: an empty or relative entry ("::", ".") names the child's working
+// folder, the program folder, where a planted executable could wait for the password.
+// A name with a slash is taken as it is. Empty when nothing was found.
+std::string FindProgram(const std::string &name) {
+    if (name.empty() || name.find('/') != std::string::npos) {
+        return name;
+    }
+    const std::string folders = SearchFolders();
+    std::size_t start = 0;
+    while (start <= folders.size()) {
+        std::size_t end = folders.find(':', start);
+        if (end == std::string::npos) {
+            end = folders.size();
+        }
+        std::string candidate = folders.substr(start, end - start);
+        start = end + 1;
+        if (candidate.empty() || candidate.front() != '/') {
+            continue;
+        }
+        if (candidate.back() != '/') {
+            candidate.push_back('/');
+        }
+        candidate += name;
+        struct stat info {};
+        if (stat(candidate.c_str(), &info) == 0 && S_ISREG(info.st_mode) && access(candidate.c_str(), X_OK) == 0) {
+            return candidate;
+        }
+    }
+    return {};
+}
+
+std::string Run(const std::vector<std::string> &args, const std::string &program, const std::string &directory,
                 const std::optional<std::string> &input, std::chrono::milliseconds limit) {
-    if (args.empty()) {
+    if (args.empty() || program.empty()) {
         return {};
     }
     IgnoreSigpipeOnce();
@@ -309,8 +355,7 @@ std::string Run(const std::vector<std::string> &args, bool searchPath, const std
     // Exec and folder failures come back from posix_spawn itself, so a child that could
     // not start never looks like one that printed nothing.
     pid_t child = -1;
-    const int started = searchPath ? posix_spawnp(&child, argv[0], setup.Actions(), setup.Attr(), argv.data(), environ)
-                                   : posix_spawn(&child, argv[0], setup.Actions(), setup.Attr(), argv.data(), environ);
+    const int started = posix_spawn(&child, program.c_str(), setup.Actions(), setup.Attr(), argv.data(), environ);
     // Our copies of the child's ends go at once, so end of data means the child side is done.
     outputWrite.Close();
     inputRead.Close();
@@ -366,12 +411,12 @@ std::string Run(const std::vector<std::string> &args, bool searchPath, const std
 } // namespace
 
 std::string ProcessRunner::RunCommand(const std::string &command, const std::string &directory) {
-    return Run({"/bin/sh", "-c", command}, false, directory, std::nullopt, limit_);
+    return Run({"/bin/sh", "-c", command}, "/bin/sh", directory, std::nullopt, limit_);
 }
 
 std::string ProcessRunner::RunProgram(const std::vector<std::string> &args, const std::string &directory,
                                       const std::optional<std::string> &input) {
-    return Run(args, true, directory, input, limit_);
+    return Run(args, args.empty() ? std::string() : FindProgram(args[0]), directory, input, limit_);
 }
 
 std::string QuoteForInterpreter(const std::string &path) {

@@ -7,6 +7,7 @@
 #include <chrono>
 #include <csignal>
 #include <fcntl.h>
+#include <filesystem>
 #include <sys/stat.h>
 #include <sys/time.h>
 #include <thread>
@@ -17,6 +18,7 @@ namespace {
 
 using zevlo::testing::OpenDescriptorCount;
 using zevlo::testing::ReadFile;
+using zevlo::testing::ScopedEnv;
 using zevlo::testing::TempDir;
 using zevlo::testing::WriteFile;
 using namespace std::chrono_literals;
@@ -130,6 +132,40 @@ TEST(ProcessRunner, FailedStartReturnsEmptyAndLeavesNoDescriptor) {
         EXPECT_EQ(output, "") << c.name;
         EXPECT_EQ(OpenDescriptorCount(), before) << c.name;
     }
+}
+
+TEST(ProcessRunner, BareNamesAreFoundAlongAbsolutePathEntriesOnly) {
+    // curl runs in the program folder: an empty or relative PATH entry names that folder,
+    // where a planted "curl" would receive the password on its input.
+    TempDir dir;
+    const std::string working = dir.Path() + "program/";
+    const std::string bin = dir.Path() + "bin/";
+    ASSERT_EQ(mkdir(working.c_str(), 0700), 0);
+    ASSERT_EQ(mkdir(bin.c_str(), 0700), 0);
+    const std::string marker = dir.Path() + "planted-ran";
+    WriteFile(working + "zevlo-probe", "#!/bin/sh\nread -r line; echo \"$line\" > '" + marker + "'; echo planted\n");
+    ASSERT_EQ(chmod((working + "zevlo-probe").c_str(), 0700), 0);
+    WriteFile(bin + "zevlo-probe", "#!/bin/sh\necho real\n");
+    ASSERT_EQ(chmod((bin + "zevlo-probe").c_str(), 0700), 0);
+
+    struct PathCase {
+        std::optional<std::string> path;
+        std::string output;
+    };
+    const PathCase cases[] = {
+        {":/usr/bin:/bin", ""},    {"/usr/bin::/bin", ""},
+        {"/usr/bin:/bin:", ""},    {".:/usr/bin", ""},
+        {"./:bin:../program", ""}, {"", ""},
+        {":" + bin, "real\n"},     {".:" + bin.substr(0, bin.size() - 1), "real\n"},
+        {std::nullopt, ""}, // the system's default folders
+    };
+    ProcessRunner runner;
+    for (const auto &c : cases) {
+        ScopedEnv path("PATH", c.path);
+        EXPECT_EQ(runner.RunProgram({"zevlo-probe"}, working, std::string("secret")), c.output)
+            << "PATH=" << c.path.value_or("(unset)");
+    }
+    EXPECT_FALSE(std::filesystem::exists(marker)) << "the planted program received the input";
 }
 
 TEST(ProcessRunner, SuccessfulRunsLeaveNoDescriptor) {
