@@ -117,7 +117,7 @@ CurlCommand Engine::BuildCurlCommand(RequestKind kind) const {
     return command;
 }
 
-std::string Engine::RunCommand(const CurlCommand &command) {
+platform::RunResult Engine::RunCommand(const CurlCommand &command) {
     if (abandoned_ || !command.error.empty() || command.args.empty())
         return {};
     return runner_.RunProgram(command.args, programDir_, command.input);
@@ -130,12 +130,12 @@ bool Engine::CheckPublicIP() {
     std::string errorText = "UNKNOWN ERROR";
     std::string answer;
     try {
-        std::string output;
+        platform::RunResult run;
         if (endpoints_.CustomScriptChecked()) {
             const std::string path = endpoints_.CustomScriptPath();
             if (!platform::FileExists(path))
                 throw CheckFailure("Script file not found");
-            output = runner_.RunCommand(platform::QuoteForInterpreter(path), platform::DirectoryOf(path));
+            run = runner_.RunCommand(platform::QuoteForInterpreter(path), platform::DirectoryOf(path));
         } else {
             if (endpoints_.Endpoint(RequestKind::CheckIP).authIndex > 0 &&
                 (text::TrimBlanks(endpoints_.UserText()).empty() || endpoints_.PasswordText().empty()))
@@ -143,12 +143,12 @@ bool Engine::CheckPublicIP() {
             const CurlCommand command = BuildCurlCommand(RequestKind::CheckIP);
             if (!command.error.empty())
                 throw CheckFailure(command.error);
-            output = RunCommand(command);
+            run = RunCommand(command);
         }
         if (abandoned_)
             return false;
 
-        answer = text::TrimBlanks(output);
+        answer = text::TrimBlanks(run.output);
         if (answer.empty()) {
             Log(kCheckType, "ERROR - Empty string returned");
             return false;
@@ -196,7 +196,8 @@ void Engine::UpdateIP() {
             Show(MessageKind::Error, std::string(kUpdateType) + " " + command.error);
             return;
         }
-        const std::string answer = RunCommand(command);
+        const platform::RunResult run = RunCommand(command);
+        const std::string &answer = run.output;
         if (abandoned_) {
             if (text::TrimBlanks(answer).empty())
                 PutBackUnsentAddress();

@@ -30,7 +30,7 @@ public:
            std::string programDir);
 
     CurlCommand BuildCurlCommand(RequestKind kind) const;
-    std::string RunCommand(const CurlCommand &command);
+    platform::RunResult RunCommand(const CurlCommand &command);
     // True only when a new, valid address differs from FSET_LAST_IP.
     bool CheckPublicIP();
     void UpdateIP();

@@ -2,9 +2,11 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <climits>
 #include <csignal>
 #include <cstring>
 #include <mutex>
+#include <utility>
 
 #include <fcntl.h>
 #include <poll.h>
@@ -224,14 +226,17 @@ void KillGroup(pid_t child) {
     kill(-child, SIGKILL);
 }
 
-void Reap(pid_t child) {
-    while (waitpid(child, nullptr, 0) < 0 && errno == EINTR) {
+// A child that is no longer ours to wait for (someone reaped it) counts as having exited.
+void Reap(pid_t child, int &status) {
+    status = 0;
+    while (waitpid(child, &status, 0) < 0 && errno == EINTR) {
     }
 }
 
-bool TryReap(pid_t child) {
+bool TryReap(pid_t child, int &status) {
+    status = 0;
     for (;;) {
-        const pid_t done = waitpid(child, nullptr, WNOHANG);
+        const pid_t done = waitpid(child, &status, WNOHANG);
         if (done < 0 && errno == EINTR) {
             continue;
         }
@@ -239,9 +244,10 @@ bool TryReap(pid_t child) {
     }
 }
 
-// Waits until the child has ended or the deadline passed; true when it was reaped.
-bool ReapBefore(pid_t child, Clock::time_point deadline) {
-    if (TryReap(child)) {
+// Waits until the child has ended or the deadline passed; true, with its wait status,
+// when it was reaped.
+bool ReapBefore(pid_t child, Clock::time_point deadline, int &status) {
+    if (TryReap(child, status)) {
         return true;
     }
 #ifdef SYS_pidfd_open
@@ -255,9 +261,9 @@ bool ReapBefore(pid_t child, Clock::time_point deadline) {
                 continue;
             }
             if (ready <= 0) {
-                return TryReap(child);
+                return TryReap(child, status);
             }
-            Reap(child);
+            Reap(child, status);
             return true;
         }
     }
@@ -270,12 +276,23 @@ bool ReapBefore(pid_t child, Clock::time_point deadline) {
         ts.tv_sec = static_cast<time_t>(std::chrono::duration_cast<std::chrono::seconds>(nap).count());
         ts.tv_nsec = static_cast<long>(std::chrono::duration_cast<std::chrono::nanoseconds>(nap).count() % 1000000000);
         nanosleep(&ts, nullptr);
-        if (TryReap(child)) {
+        if (TryReap(child, status)) {
             return true;
         }
         pause = std::min(pause * 2, std::chrono::milliseconds(20));
     }
     return false;
+}
+
+int MillisecondsOf(std::chrono::milliseconds span) {
+    return static_cast<int>(std::clamp<std::chrono::milliseconds::rep>(span.count(), 0, INT_MAX));
+}
+
+RunResult Ended(std::string output, int waitStatus) {
+    if (WIFSIGNALED(waitStatus)) {
+        return {std::move(output), ChildEnd::Signalled, WTERMSIG(waitStatus)};
+    }
+    return {std::move(output), ChildEnd::Exited, WIFEXITED(waitStatus) ? WEXITSTATUS(waitStatus) : 0};
 }
 
 // The folders to search: PATH, or the system's default when it is unset.
@@ -323,8 +340,8 @@ std::string FindProgram(const std::string &name) {
     return {};
 }
 
-std::string Run(const std::vector<std::string> &args, const std::string &program, const std::string &directory,
-                const std::optional<std::string> &input, std::chrono::milliseconds limit) {
+RunResult Run(const std::vector<std::string> &args, const std::string &program, const std::string &directory,
+              const std::optional<std::string> &input, std::chrono::milliseconds limit) {
     if (args.empty() || program.empty()) {
         return {};
     }
@@ -395,8 +412,9 @@ std::string Run(const std::vector<std::string> &args, const std::string &program
     }
     inputWrite.Close();
 
-    if (!timedOut && ReapBefore(child, deadline)) {
-        return output;
+    int waitStatus = 0;
+    if (!timedOut && ReapBefore(child, deadline, waitStatus)) {
+        return Ended(std::move(output), waitStatus);
     }
     KillGroup(child);
     if (outputRead.IsOpen()) {
@@ -404,18 +422,18 @@ std::string Run(const std::vector<std::string> &args, const std::string &program
         // group may hold the write end open, so take only what is there.
         ReadAvailable(outputRead.Get(), output);
     }
-    Reap(child);
-    return output;
+    Reap(child, waitStatus);
+    return {std::move(output), ChildEnd::TimedOut, MillisecondsOf(limit)};
 }
 
 } // namespace
 
-std::string ProcessRunner::RunCommand(const std::string &command, const std::string &directory) {
+RunResult ProcessRunner::RunCommand(const std::string &command, const std::string &directory) {
     return Run({"/bin/sh", "-c", command}, "/bin/sh", directory, std::nullopt, limit_);
 }
 
-std::string ProcessRunner::RunProgram(const std::vector<std::string> &args, const std::string &directory,
-                                      const std::optional<std::string> &input) {
+RunResult ProcessRunner::RunProgram(const std::vector<std::string> &args, const std::string &directory,
+                                    const std::optional<std::string> &input) {
     return Run(args, args.empty() ? std::string() : FindProgram(args[0]), directory, input, limit_);
 }
 

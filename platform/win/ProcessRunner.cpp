@@ -6,6 +6,7 @@
 #include <windows.h>
 
 #include <algorithm>
+#include <climits>
 #include <mutex>
 #include <thread>
 #include <vector>
@@ -103,21 +104,29 @@ public:
         const DWORD timeout = ToTimeout(limit);
         thread_ = std::thread([this, job, process, timeout] {
             if (WaitForSingleObject(done_.Get(), timeout) == WAIT_TIMEOUT) {
+                timedOut_ = true;
                 if (job == nullptr || !TerminateJobObject(job, 1)) {
                     TerminateProcess(process, 1);
                 }
             }
         });
     }
-    ~Watcher() {
-        SetEvent(done_.Get());
-        thread_.join();
-    }
+    ~Watcher() { Stop(); }
     Watcher(const Watcher &) = delete;
     Watcher &operator=(const Watcher &) = delete;
 
+    // Ends the watch; true when the watcher ended the child at the deadline.
+    bool Stop() {
+        if (thread_.joinable()) {
+            SetEvent(done_.Get());
+            thread_.join();
+        }
+        return timedOut_;
+    }
+
 private:
     UniqueHandle done_;
+    bool timedOut_ = false; // written by the thread, read after it was joined
     std::thread thread_;
 };
 
@@ -184,11 +193,15 @@ void WriteAll(HANDLE pipe, const std::string &bytes) {
     }
 }
 
-std::string RunChild(const std::string &applicationName, std::string commandLine, const std::string &directory,
-                     const std::optional<std::string> &input, std::chrono::milliseconds limit) {
-    std::string output;
+int MillisecondsOf(std::chrono::milliseconds span) {
+    return static_cast<int>(std::clamp<std::chrono::milliseconds::rep>(span.count(), 0, INT_MAX));
+}
+
+RunResult RunChild(const std::string &applicationName, std::string commandLine, const std::string &directory,
+                   const std::optional<std::string> &input, std::chrono::milliseconds limit) {
+    RunResult result;
     if (applicationName.empty()) {
-        return output;
+        return result;
     }
 
     UniqueHandle readEnd;
@@ -205,7 +218,7 @@ std::string RunChild(const std::string &applicationName, std::string commandLine
 
         UniqueHandle writeEnd;
         if (!CreatePipe(readEnd.Receive(), writeEnd.Receive(), &inheritable, 0)) {
-            return output;
+            return result;
         }
         SetHandleInformation(readEnd.Get(), HANDLE_FLAG_INHERIT, 0);
 
@@ -214,7 +227,7 @@ std::string RunChild(const std::string &applicationName, std::string commandLine
             // Room for the whole input, so that writing it never waits for the child.
             const DWORD size = static_cast<DWORD>(std::min<std::size_t>(input->size() + 1, 1u << 20));
             if (!CreatePipe(childInput.Receive(), inputWriteEnd.Receive(), &inheritable, size)) {
-                return output;
+                return result;
             }
             SetHandleInformation(inputWriteEnd.Get(), HANDLE_FLAG_INHERIT, 0);
         } else {
@@ -249,7 +262,7 @@ std::string RunChild(const std::string &applicationName, std::string commandLine
         writeEnd.Close();
     }
     if (!started) {
-        return output;
+        return result;
     }
     UniqueHandle thread(process.hThread);
     UniqueHandle child(process.hProcess);
@@ -257,35 +270,39 @@ std::string RunChild(const std::string &applicationName, std::string commandLine
         job.Close();
     }
     ResumeThread(thread.Get());
-    {
-        Watcher watcher(job.Get(), child.Get(), limit);
-        if (inputWriteEnd.Valid()) {
-            WriteAll(inputWriteEnd.Get(), *input);
-            inputWriteEnd.Close();
-        }
-        // Every byte is kept, zero bytes too: cutting a chunk at one would lose what follows.
-        char buffer[256];
-        DWORD count = 0;
-        while (ReadFile(readEnd.Get(), buffer, sizeof buffer - 1, &count, nullptr) && count > 0) {
-            output.append(buffer, count);
-        }
-        WaitForSingleObject(child.Get(), INFINITE);
+    Watcher watcher(job.Get(), child.Get(), limit);
+    if (inputWriteEnd.Valid()) {
+        WriteAll(inputWriteEnd.Get(), *input);
+        inputWriteEnd.Close();
     }
-    thread.Close();
-    child.Close();
-    readEnd.Close();
-    return output;
+    // Every byte is kept, zero bytes too: cutting a chunk at one would lose what follows.
+    char buffer[256];
+    DWORD count = 0;
+    while (ReadFile(readEnd.Get(), buffer, sizeof buffer - 1, &count, nullptr) && count > 0) {
+        result.output.append(buffer, count);
+    }
+    WaitForSingleObject(child.Get(), INFINITE);
+    if (watcher.Stop()) {
+        result.end = ChildEnd::TimedOut;
+        result.status = MillisecondsOf(limit);
+        return result;
+    }
+    DWORD exitCode = 0;
+    GetExitCodeProcess(child.Get(), &exitCode);
+    result.end = ChildEnd::Exited;
+    result.status = static_cast<int>(exitCode);
+    return result;
 }
 
 } // namespace
 
-std::string ProcessRunner::RunCommand(const std::string &command, const std::string &directory) {
+RunResult ProcessRunner::RunCommand(const std::string &command, const std::string &directory) {
     // /S: the outer quotes go and the rest stands as typed, whatever quotes it holds.
     return RunChild(SystemFolderFile("cmd.exe"), "cmd.exe /S /C \"" + command + "\"", directory, std::nullopt, limit_);
 }
 
-std::string ProcessRunner::RunProgram(const std::vector<std::string> &args, const std::string &directory,
-                                      const std::optional<std::string> &input) {
+RunResult ProcessRunner::RunProgram(const std::vector<std::string> &args, const std::string &directory,
+                                    const std::optional<std::string> &input) {
     if (args.empty() || args[0].empty()) {
         return {};
     }

@@ -45,7 +45,7 @@ TEST(WindowsCustomScript, RunsThroughCmdInAwkwardFolders) {
         // %~dp0 is the script's own folder; cd shows the working folder the runner gave it.
         const std::string script = MakeScript(root.Path(), folders, "@echo 203.0.113.9\r\n@cd\r\n");
         const std::string dir = platform::DirectoryOf(script);
-        const std::string output = runner.RunCommand(platform::QuoteForInterpreter(script), dir);
+        const std::string output = runner.RunCommand(platform::QuoteForInterpreter(script), dir).output;
         EXPECT_EQ(output, "203.0.113.9\r\n" + dir.substr(0, dir.size() - 1) + "\r\n") << script;
     }
 }
