@@ -37,6 +37,12 @@ std::string AuthOption(const std::string &lowered, bool updateRequest) {
     return {};
 }
 
+// The logged and shown text of an empty answer, with the reason when the run tells one.
+std::string EmptyAnswerText(const platform::RunResult &run, text::AnswerSource source) {
+    const std::string reason = text::NoAnswerReason(run, source);
+    return "ERROR - Empty string returned" + (reason.empty() ? std::string() : " [" + reason + "]");
+}
+
 // Flips a flag for the length of a scope, also when an exception passes.
 class BusyScope {
 public:
@@ -131,10 +137,12 @@ bool Engine::CheckPublicIP() {
     std::string answer;
     try {
         platform::RunResult run;
+        text::AnswerSource source = text::AnswerSource::Curl;
         if (endpoints_.CustomScriptChecked()) {
             const std::string path = endpoints_.CustomScriptPath();
             if (!platform::FileExists(path))
                 throw CheckFailure("Script file not found");
+            source = text::AnswerSource::Script;
             run = runner_.RunCommand(platform::QuoteForInterpreter(path), platform::DirectoryOf(path));
         } else {
             if (endpoints_.Endpoint(RequestKind::CheckIP).authIndex > 0 &&
@@ -150,7 +158,7 @@ bool Engine::CheckPublicIP() {
 
         answer = text::TrimBlanks(run.output);
         if (answer.empty()) {
-            Log(kCheckType, "ERROR - Empty string returned");
+            Log(kCheckType, EmptyAnswerText(run, source));
             return false;
         }
         if (text::ContainsTooManyRequests(answer)) {
@@ -214,8 +222,11 @@ void Engine::UpdateIP() {
             shown = "Too many requests";
             kind = MessageKind::Error;
         }
+        const bool empty = text::TrimBlanks(answer).empty();
+        if (empty)
+            shown = EmptyAnswerText(run, text::AnswerSource::Curl);
         Log(kUpdateType, shown);
-        if (text::TrimBlanks(answer).empty())
+        if (empty)
             PutBackUnsentAddress();
         Show(kind, std::string(kUpdateType) + " " + shown);
     } catch (...) {
