@@ -153,6 +153,8 @@ bool Engine::CheckPublicIP() {
                 throw CheckFailure(command.error);
             run = RunCommand(command);
         }
+        if (run.end == platform::ChildEnd::Terminated)
+            Abandon();
         if (abandoned_)
             return false;
 
@@ -206,6 +208,8 @@ void Engine::UpdateIP() {
         }
         const platform::RunResult run = RunCommand(command);
         const std::string &answer = run.output;
+        if (run.end == platform::ChildEnd::Terminated)
+            Abandon();
         if (abandoned_) {
             if (text::TrimBlanks(answer).empty())
                 PutBackUnsentAddress();

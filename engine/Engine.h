@@ -43,6 +43,7 @@ public:
     bool Busy() const { return busy_; }
 
     // Termination: the running cycle sends no further request and shows no further box.
+    // A request that the runner ended for termination does the same by itself.
     void Abandon() { abandoned_ = true; }
     bool Abandoned() const { return abandoned_; }
 

@@ -294,6 +294,8 @@ std::string NoAnswerReason(const platform::RunResult &run, AnswerSource source) 
         return std::string(script ? "the script" : "curl") + " was ended by signal " + std::to_string(run.status);
     case platform::ChildEnd::TimedOut:
         return "no answer within " + SecondsText(run.status);
+    case platform::ChildEnd::Terminated:
+        return "the program is ending";
     }
     return {};
 }

@@ -46,7 +46,8 @@ std::string OneLogLine(std::string_view text, std::size_t maxBytes = 200);
 enum class AnswerSource { Curl, Script };
 
 // Why a run gave no answer, in a few words: curl's meaning of its exit status and the
-// number, that it could not be started, that it was ended at the runner's bound. Empty
+// number, that it could not be started, that it was ended at the runner's bound or for
+// termination. Empty
 // when it exited with status 0 and simply printed nothing.
 std::string NoAnswerReason(const platform::RunResult &run, AnswerSource source);
 

@@ -13,6 +13,7 @@ enum class ChildEnd {
     Exited,     // it ended on its own; `status` is its exit status
     Signalled,  // a signal from elsewhere ended it; `status` is the signal number
     TimedOut,   // it still ran at the runner's bound and was ended; `status` is the bound in milliseconds
+    Terminated, // the program is ending: it was ended at once, or never started
 };
 
 struct RunResult {
@@ -42,8 +43,9 @@ public:
                                  const std::optional<std::string>& input) = 0;
 };
 
-// The system's runner. A child still running after `limit` is ended with its whole
-// process tree.
+// The system's runner. A child still running after `limit`, or when a termination request
+// arrives (platform/TerminationSignals.h), is ended with its whole process tree; once a
+// request has arrived, nothing more is started.
 class ProcessRunner final : public IProcessRunner {
 public:
     static constexpr std::chrono::milliseconds kDefaultLimit{60000};

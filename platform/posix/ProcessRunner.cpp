@@ -1,5 +1,8 @@
 #include "platform/ProcessRunner.h"
 
+#include "platform/TerminationSignals.h"
+#include "platform/posix/TerminationPipe.h"
+
 #include <algorithm>
 #include <cerrno>
 #include <climits>
@@ -14,7 +17,6 @@
 #include <sys/stat.h>
 #include <sys/syscall.h>
 #include <sys/wait.h>
-#include <time.h>
 #include <unistd.h>
 
 extern char **environ;
@@ -244,44 +246,49 @@ bool TryReap(pid_t child, int &status) {
     }
 }
 
-// Waits until the child has ended or the deadline passed; true, with its wait status,
-// when it was reaped.
-bool ReapBefore(pid_t child, Clock::time_point deadline, int &status) {
+// What ended the wait for a child.
+enum class Wait { Ended, TimedOut, Terminated };
+
+// Waits until the child has ended (its wait status in `status`), the deadline passed, or
+// a termination request made `stop` readable (-1: none to watch).
+Wait ReapBefore(pid_t child, Clock::time_point deadline, int stop, int &status) {
     if (TryReap(child, status)) {
-        return true;
+        return Wait::Ended;
     }
 #ifdef SYS_pidfd_open
     const int pidfd = static_cast<int>(syscall(SYS_pidfd_open, child, 0));
     if (pidfd >= 0) {
         Fd owned(pidfd);
         for (;;) {
-            pollfd entry{pidfd, POLLIN, 0};
-            const int ready = poll(&entry, 1, MillisecondsUntil(deadline));
+            pollfd entries[2] = {{pidfd, POLLIN, 0}, {stop, POLLIN, 0}};
+            const int ready = poll(entries, 2, MillisecondsUntil(deadline));
             if (ready < 0 && errno == EINTR) {
                 continue;
             }
-            if (ready <= 0) {
-                return TryReap(child, status);
+            if (ready > 0 && entries[0].revents != 0) {
+                Reap(child, status);
+                return Wait::Ended;
             }
-            Reap(child, status);
-            return true;
+            if (ready > 0) {
+                return Wait::Terminated;
+            }
+            return TryReap(child, status) ? Wait::Ended : Wait::TimedOut;
         }
     }
 #endif
-    // No process descriptors here: look again now and then.
+    // No process descriptors here: look again now and then, watching for a request meanwhile.
     auto pause = std::chrono::milliseconds(1);
     while (Clock::now() < deadline) {
-        const auto nap = std::min<Clock::duration>(pause, deadline - Clock::now());
-        timespec ts{};
-        ts.tv_sec = static_cast<time_t>(std::chrono::duration_cast<std::chrono::seconds>(nap).count());
-        ts.tv_nsec = static_cast<long>(std::chrono::duration_cast<std::chrono::nanoseconds>(nap).count() % 1000000000);
-        nanosleep(&ts, nullptr);
+        pollfd entry{stop, POLLIN, 0};
+        if (poll(&entry, 1, std::min(static_cast<int>(pause.count()), MillisecondsUntil(deadline))) > 0) {
+            return Wait::Terminated;
+        }
         if (TryReap(child, status)) {
-            return true;
+            return Wait::Ended;
         }
         pause = std::min(pause * 2, std::chrono::milliseconds(20));
     }
-    return false;
+    return Wait::TimedOut;
 }
 
 int MillisecondsOf(std::chrono::milliseconds span) {
@@ -342,6 +349,9 @@ std::string FindProgram(const std::string &name) {
 
 RunResult Run(const std::vector<std::string> &args, const std::string &program, const std::string &directory,
               const std::optional<std::string> &input, std::chrono::milliseconds limit) {
+    if (TerminationRequested()) {
+        return {"", ChildEnd::Terminated, 0};
+    }
     if (args.empty() || program.empty()) {
         return {};
     }
@@ -387,23 +397,30 @@ RunResult Run(const std::vector<std::string> &args, const std::string &program, 
         inputWrite.Close();
     }
 
-    bool timedOut = false;
+    // The termination descriptor is only watched, never read: the event loop's notifier
+    // must still find the byte and run the termination routine.
+    const int stop = TerminationReadEnd();
+    Wait wait = Wait::Ended;
     while (outputRead.IsOpen()) {
-        pollfd entries[2] = {{outputRead.Get(), POLLIN, 0}, {inputWrite.Get(), POLLOUT, 0}};
-        const nfds_t count = inputWrite.IsOpen() ? 2 : 1;
-        const int ready = poll(entries, count, MillisecondsUntil(deadline));
+        // A closed descriptor is -1, which poll skips.
+        pollfd entries[3] = {{outputRead.Get(), POLLIN, 0}, {inputWrite.Get(), POLLOUT, 0}, {stop, POLLIN, 0}};
+        const int ready = poll(entries, 3, MillisecondsUntil(deadline));
         if (ready < 0) {
             if (errno == EINTR) {
                 continue;
             }
-            timedOut = true; // cannot wait properly any more: end the child rather than hang
+            wait = Wait::TimedOut; // cannot wait properly any more: end the child rather than hang
             break;
         }
         if (ready == 0) {
-            timedOut = true;
+            wait = Wait::TimedOut;
             break;
         }
-        if (count == 2 && entries[1].revents != 0 && !WriteAvailable(inputWrite.Get(), *input, written)) {
+        if (entries[2].revents != 0) {
+            wait = Wait::Terminated;
+            break;
+        }
+        if (entries[1].revents != 0 && !WriteAvailable(inputWrite.Get(), *input, written)) {
             inputWrite.Close();
         }
         if (entries[0].revents != 0 && !ReadAvailable(outputRead.Get(), output)) {
@@ -413,7 +430,10 @@ RunResult Run(const std::vector<std::string> &args, const std::string &program, 
     inputWrite.Close();
 
     int waitStatus = 0;
-    if (!timedOut && ReapBefore(child, deadline, waitStatus)) {
+    if (wait == Wait::Ended) {
+        wait = ReapBefore(child, deadline, stop, waitStatus);
+    }
+    if (wait == Wait::Ended) {
         return Ended(std::move(output), waitStatus);
     }
     KillGroup(child);
@@ -423,6 +443,9 @@ RunResult Run(const std::vector<std::string> &args, const std::string &program, 
         ReadAvailable(outputRead.Get(), output);
     }
     Reap(child, waitStatus);
+    if (wait == Wait::Terminated) {
+        return {std::move(output), ChildEnd::Terminated, 0};
+    }
     return {std::move(output), ChildEnd::TimedOut, MillisecondsOf(limit)};
 }
 

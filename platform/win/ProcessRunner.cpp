@@ -1,6 +1,8 @@
 #include "platform/ProcessRunner.h"
 
+#include "platform/TerminationSignals.h"
 #include "platform/win/CommandLine.h"
+#include "platform/win/TerminationEvent.h"
 #include "platform/win/WinHandle.h"
 
 #include <windows.h>
@@ -95,19 +97,26 @@ DWORD ToTimeout(std::chrono::milliseconds limit) {
     return static_cast<DWORD>(std::min<std::chrono::milliseconds::rep>(count, INFINITE - 1));
 }
 
-// Ends the whole job when the child is still running at the deadline; the reads of
-// the calling thread block, so this has to happen elsewhere.
+// Ends the whole job when the child is still running at the deadline or when a
+// termination request arrives; the reads of the calling thread block, so this has to
+// happen elsewhere.
 class Watcher {
 public:
     Watcher(HANDLE job, HANDLE process, std::chrono::milliseconds limit)
         : done_(CreateEventA(nullptr, TRUE, FALSE, nullptr)) {
         const DWORD timeout = ToTimeout(limit);
         thread_ = std::thread([this, job, process, timeout] {
-            if (WaitForSingleObject(done_.Get(), timeout) == WAIT_TIMEOUT) {
-                timedOut_ = true;
-                if (job == nullptr || !TerminateJobObject(job, 1)) {
-                    TerminateProcess(process, 1);
-                }
+            const HANDLE events[2] = {done_.Get(), win::TerminationEvent()};
+            const DWORD woke = WaitForMultipleObjects(events[1] != nullptr ? 2 : 1, events, FALSE, timeout);
+            if (woke == WAIT_TIMEOUT) {
+                cut_ = ChildEnd::TimedOut;
+            } else if (woke == WAIT_OBJECT_0 + 1) {
+                cut_ = ChildEnd::Terminated;
+            } else {
+                return; // the child is done (or the wait failed: it is left to end on its own)
+            }
+            if (job == nullptr || !TerminateJobObject(job, 1)) {
+                TerminateProcess(process, 1);
             }
         });
     }
@@ -115,18 +124,18 @@ public:
     Watcher(const Watcher &) = delete;
     Watcher &operator=(const Watcher &) = delete;
 
-    // Ends the watch; true when the watcher ended the child at the deadline.
-    bool Stop() {
+    // Ends the watch; how the watcher ended the child, if it did.
+    std::optional<ChildEnd> Stop() {
         if (thread_.joinable()) {
             SetEvent(done_.Get());
             thread_.join();
         }
-        return timedOut_;
+        return cut_;
     }
 
 private:
     UniqueHandle done_;
-    bool timedOut_ = false; // written by the thread, read after it was joined
+    std::optional<ChildEnd> cut_; // written by the thread, read after it was joined
     std::thread thread_;
 };
 
@@ -200,6 +209,10 @@ int MillisecondsOf(std::chrono::milliseconds span) {
 RunResult RunChild(const std::string &applicationName, std::string commandLine, const std::string &directory,
                    const std::optional<std::string> &input, std::chrono::milliseconds limit) {
     RunResult result;
+    if (TerminationRequested()) {
+        result.end = ChildEnd::Terminated;
+        return result;
+    }
     if (applicationName.empty()) {
         return result;
     }
@@ -282,9 +295,9 @@ RunResult RunChild(const std::string &applicationName, std::string commandLine, 
         result.output.append(buffer, count);
     }
     WaitForSingleObject(child.Get(), INFINITE);
-    if (watcher.Stop()) {
-        result.end = ChildEnd::TimedOut;
-        result.status = MillisecondsOf(limit);
+    if (const std::optional<ChildEnd> cut = watcher.Stop()) {
+        result.end = *cut;
+        result.status = *cut == ChildEnd::TimedOut ? MillisecondsOf(limit) : 0;
         return result;
     }
     DWORD exitCode = 0;

@@ -429,6 +429,31 @@ TEST_F(EngineTest, UpdateAbandonedBeforeItWentOutIsSentByTheNextRun) {
     EXPECT_EQ(StoredAddress(), "198.51.100.1");
 }
 
+TEST_F(EngineTest, RequestEndedForTerminationEndsTheCycleQuietly) {
+    const platform::RunResult terminated{"", platform::ChildEnd::Terminated, 0};
+    dm.FSET_LAST_IP = "198.51.100.1";
+
+    // During the update: nothing logged or shown for it, and the address it was sending is
+    // put back so the next run sends it again.
+    runner.outputs = {"203.0.113.7", terminated};
+    engine.CheckAndUpdate();
+    ASSERT_EQ(runner.calls.size(), 2u);
+    EXPECT_THAT(Events(), ElementsAre("Check:  Detected the IP address change! Now: 203.0.113.7 Was: 198.51.100.1"));
+    EXPECT_THAT(notifier.shown, IsEmpty());
+    EXPECT_EQ(StoredAddress(), "198.51.100.1");
+    EXPECT_TRUE(engine.Abandoned());
+
+    // During the check: no update follows.
+    Engine fresh{dm, endpoints, runner, notifier, kProgramDir};
+    runner.calls.clear();
+    dm.LogLines.clear();
+    runner.outputs = {terminated, "good"};
+    EXPECT_TRUE(fresh.ForceUpdate());
+    EXPECT_EQ(runner.calls.size(), 1u);
+    EXPECT_THAT(Events(), IsEmpty());
+    EXPECT_THAT(notifier.shown, IsEmpty());
+}
+
 TEST_F(EngineTest, CustomScriptRunsThroughTheInterpreterInItsFolderWithoutCredentialCheck) {
     const std::filesystem::path folder = temp.Path() / "my scripts";
     std::filesystem::create_directory(folder);

@@ -1,13 +1,17 @@
 #include "platform/ProcessRunner.h"
+#include "platform/TerminationSignals.h"
 #include "platform/win/CommandLine.h"
+#include "platform/win/TerminationEvent.h"
 #include "tests/windows/WindowsTestSupport.h"
 
 #include <gtest/gtest.h>
 
 #include <windows.h>
 
+#include <chrono>
 #include <cstdint>
 #include <cstdio>
+#include <thread>
 
 namespace zevlo::platform {
 namespace {
@@ -274,6 +278,34 @@ TEST(WindowsRunCommand, BoundedWaitEndsTheInterpreterTreeAndKeepsWhatWasPrinted)
         runner.RunCommand(QuoteForInterpreter(HelperPath("zevlo_argv_echo")) + " --sleep 120000", "").output;
     EXPECT_LT(std::chrono::steady_clock::now() - start, kFarBeforeTheirEnd);
     EXPECT_EQ(output, "sleeping\r\n");
+}
+
+TEST(WindowsRunCommand, TerminationRequestFromAnotherThreadEndsTheRunningTreeAtOnce) {
+    TempFolder folder;
+    const std::string marker = folder.Path() + "started";
+    // A bound far beyond the sleeper's own end, so only the request can end it early.
+    ProcessRunner runner(std::chrono::minutes(5));
+    std::thread requester([&] {
+        for (int i = 0; i < 3000 && GetFileAttributesA(marker.c_str()) == INVALID_FILE_ATTRIBUTES; ++i) {
+            Sleep(10);
+        }
+        RequestTermination();
+    });
+    const auto start = std::chrono::steady_clock::now();
+    const RunResult cut = runner.RunCommand("echo started>" + QuoteForInterpreter(marker) + "& " +
+                                                QuoteForInterpreter(HelperPath("zevlo_argv_echo")) + " --sleep 120000",
+                                            "");
+    const auto took = std::chrono::steady_clock::now() - start;
+    requester.join();
+    // Once requested, nothing more starts.
+    const RunResult after = runner.RunProgram({HelperPath("zevlo_argv_echo"), "--print", "3"}, "", std::nullopt);
+    // The request stands for the life of the process; the tests after this one start children again.
+    ResetEvent(win::TerminationEvent());
+
+    EXPECT_EQ(cut.end, ChildEnd::Terminated);
+    EXPECT_LT(took, kFarBeforeTheirEnd);
+    EXPECT_EQ(after.end, ChildEnd::Terminated);
+    EXPECT_EQ(after.output, "");
 }
 
 } // namespace
