@@ -18,13 +18,13 @@ public:
 
 } // namespace
 
-std::string BusyCursorRunner::RunCommand(const std::string &command, const std::string &directory) {
+platform::RunResult BusyCursorRunner::RunCommand(const std::string &command, const std::string &directory) {
     BusyCursor busy;
     return inner_.RunCommand(command, directory);
 }
 
-std::string BusyCursorRunner::RunProgram(const std::vector<std::string> &args, const std::string &directory,
-                                         const std::optional<std::string> &input) {
+platform::RunResult BusyCursorRunner::RunProgram(const std::vector<std::string> &args, const std::string &directory,
+                                                 const std::optional<std::string> &input) {
     BusyCursor busy;
     return inner_.RunProgram(args, directory, input);
 }

@@ -10,9 +10,9 @@ class BusyCursorRunner final : public platform::IProcessRunner {
 public:
     explicit BusyCursorRunner(platform::IProcessRunner &inner) : inner_(inner) {}
 
-    std::string RunCommand(const std::string &command, const std::string &directory) override;
-    std::string RunProgram(const std::vector<std::string> &args, const std::string &directory,
-                           const std::optional<std::string> &input) override;
+    platform::RunResult RunCommand(const std::string &command, const std::string &directory) override;
+    platform::RunResult RunProgram(const std::vector<std::string> &args, const std::string &directory,
+                                   const std::optional<std::string> &input) override;
 
 private:
     platform::IProcessRunner &inner_;

@@ -21,22 +21,22 @@ bool CursorIsBusy() {
 
 } // namespace
 
-std::string ScriptedRunner::RunCommand(const std::string &command, const std::string &) {
+platform::RunResult ScriptedRunner::RunCommand(const std::string &command, const std::string &) {
     calls.push_back({{}, command, false, CursorIsBusy()});
     if (duringRun)
         duringRun();
-    return checkAnswer;
+    return {checkAnswer, platform::ChildEnd::Exited, 0};
 }
 
-std::string ScriptedRunner::RunProgram(const std::vector<std::string> &args, const std::string &,
-                                       const std::optional<std::string> &) {
+platform::RunResult ScriptedRunner::RunProgram(const std::vector<std::string> &args, const std::string &,
+                                               const std::optional<std::string> &) {
     bool update = false;
     for (const std::string &arg : args)
         update = update || arg.find("myip=") != std::string::npos;
     calls.push_back({args, {}, update, CursorIsBusy()});
     if (duringRun)
         duringRun();
-    return update ? updateAnswer : checkAnswer;
+    return {update ? updateAnswer : checkAnswer, platform::ChildEnd::Exited, 0};
 }
 
 int ScriptedRunner::Updates() const {

@@ -18,8 +18,8 @@
 
 namespace zevlo::test {
 
-// Stands in for curl and the custom script: answers from a script, remembers every request
-// and the cursor the user saw while it ran.
+// Stands in for curl and the custom script: answers from a script (each child exits with
+// status 0), remembers every request and the cursor the user saw while it ran.
 class ScriptedRunner final : public platform::IProcessRunner {
 public:
     struct Call {
@@ -35,9 +35,9 @@ public:
     std::function<void()> duringRun;
     std::vector<Call> calls;
 
-    std::string RunCommand(const std::string &command, const std::string &directory) override;
-    std::string RunProgram(const std::vector<std::string> &args, const std::string &directory,
-                           const std::optional<std::string> &input) override;
+    platform::RunResult RunCommand(const std::string &command, const std::string &directory) override;
+    platform::RunResult RunProgram(const std::vector<std::string> &args, const std::string &directory,
+                                   const std::optional<std::string> &input) override;
 
     int Updates() const;
     int Checks() const;
