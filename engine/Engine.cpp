@@ -37,6 +37,12 @@ std::string AuthOption(const std::string &lowered, bool updateRequest) {
     return {};
 }
 
+// The logged and shown text of an empty answer, with the reason when the run tells one.
+std::string EmptyAnswerText(const platform::RunResult &run, text::AnswerSource source) {
+    const std::string reason = text::NoAnswerReason(run, source);
+    return "ERROR - Empty string returned" + (reason.empty() ? std::string() : " [" + reason + "]");
+}
+
 // Flips a flag for the length of a scope, also when an exception passes.
 class BusyScope {
 public:
@@ -117,7 +123,7 @@ CurlCommand Engine::BuildCurlCommand(RequestKind kind) const {
     return command;
 }
 
-std::string Engine::RunCommand(const CurlCommand &command) {
+platform::RunResult Engine::RunCommand(const CurlCommand &command) {
     if (abandoned_ || !command.error.empty() || command.args.empty())
         return {};
     return runner_.RunProgram(command.args, programDir_, command.input);
@@ -130,12 +136,14 @@ bool Engine::CheckPublicIP() {
     std::string errorText = "UNKNOWN ERROR";
     std::string answer;
     try {
-        std::string output;
+        platform::RunResult run;
+        text::AnswerSource source = text::AnswerSource::Curl;
         if (endpoints_.CustomScriptChecked()) {
             const std::string path = endpoints_.CustomScriptPath();
             if (!platform::FileExists(path))
                 throw CheckFailure("Script file not found");
-            output = runner_.RunCommand(platform::QuoteForInterpreter(path), platform::DirectoryOf(path));
+            source = text::AnswerSource::Script;
+            run = runner_.RunCommand(platform::QuoteForInterpreter(path), platform::DirectoryOf(path));
         } else {
             if (endpoints_.Endpoint(RequestKind::CheckIP).authIndex > 0 &&
                 (text::TrimBlanks(endpoints_.UserText()).empty() || endpoints_.PasswordText().empty()))
@@ -143,14 +151,16 @@ bool Engine::CheckPublicIP() {
             const CurlCommand command = BuildCurlCommand(RequestKind::CheckIP);
             if (!command.error.empty())
                 throw CheckFailure(command.error);
-            output = RunCommand(command);
+            run = RunCommand(command);
         }
+        if (run.end == platform::ChildEnd::Terminated)
+            Abandon();
         if (abandoned_)
             return false;
 
-        answer = text::TrimBlanks(output);
+        answer = text::TrimBlanks(run.output);
         if (answer.empty()) {
-            Log(kCheckType, "ERROR - Empty string returned");
+            Log(kCheckType, EmptyAnswerText(run, source));
             return false;
         }
         if (text::ContainsTooManyRequests(answer)) {
@@ -198,7 +208,10 @@ void Engine::UpdateIP() {
             Show(MessageKind::Error, std::string(kUpdateType) + " " + command.error);
             return;
         }
-        const std::string answer = RunCommand(command);
+        const platform::RunResult run = RunCommand(command);
+        const std::string &answer = run.output;
+        if (run.end == platform::ChildEnd::Terminated)
+            Abandon();
         if (abandoned_) {
             if (text::TrimBlanks(answer).empty())
                 PutBackUnsentAddress();
@@ -217,8 +230,11 @@ void Engine::UpdateIP() {
             shown = "Too many requests";
             kind = MessageKind::Error;
         }
+        const bool empty = text::TrimBlanks(answer).empty();
+        if (empty)
+            shown = EmptyAnswerText(run, text::AnswerSource::Curl);
         Log(kUpdateType, shown);
-        if (text::TrimBlanks(answer).empty())
+        if (empty)
             PutBackUnsentAddress();
         // Before the box: the user may leave it open for hours.
         SaveSettingsNow();

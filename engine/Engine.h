@@ -30,7 +30,7 @@ public:
            std::string programDir);
 
     CurlCommand BuildCurlCommand(RequestKind kind) const;
-    std::string RunCommand(const CurlCommand &command);
+    platform::RunResult RunCommand(const CurlCommand &command);
     // True only when a new, valid address differs from FSET_LAST_IP.
     bool CheckPublicIP();
     void UpdateIP();
@@ -43,6 +43,7 @@ public:
     bool Busy() const { return busy_; }
 
     // Termination: the running cycle sends no further request and shows no further box.
+    // A request that the runner ended for termination does the same by itself.
     void Abandon() { abandoned_ = true; }
     bool Abandoned() const { return abandoned_; }
 

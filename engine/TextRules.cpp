@@ -47,6 +47,50 @@ bool NeedsPercent(unsigned char c) {
     }
 }
 
+struct CurlMeaning {
+    int status;
+    const char *words;
+};
+
+// curl's exit statuses that a request of ours can end with, as a user would say them.
+constexpr CurlMeaning kCurlMeanings[] = {
+    {3, "the address is malformed"},
+    {5, "could not resolve the proxy"},
+    {6, "could not resolve the host name"},
+    {7, "could not connect to the server"},
+    {22, "the server answered with an HTTP error"},
+    {28, "the request timed out"},
+    {35, "the secure connection failed"},
+    {47, "too many redirects"},
+    {52, "the server sent no answer"},
+    {55, "sending the request failed"},
+    {56, "the connection was broken"},
+    {58, "the client certificate could not be used"},
+    {60, "the server's certificate is not trusted"},
+    {67, "the server refused the login"},
+    {77, "the trusted certificates could not be read"},
+};
+
+std::string CurlStatusText(int status) {
+    const std::string number = "curl error " + std::to_string(status);
+    for (const CurlMeaning &meaning : kCurlMeanings)
+        if (meaning.status == status)
+            return std::string(meaning.words) + " (" + number + ")";
+    return number;
+}
+
+// "60 seconds", "1.5 seconds", "1 second".
+std::string SecondsText(int milliseconds) {
+    std::string text = std::to_string(milliseconds / 1000);
+    if (milliseconds % 1000 != 0) {
+        std::string fraction = std::to_string(1000 + milliseconds % 1000).substr(1);
+        while (fraction.back() == '0')
+            fraction.pop_back();
+        text += "." + fraction;
+    }
+    return text + (milliseconds == 1000 ? " second" : " seconds");
+}
+
 std::vector<std::string_view> Split(std::string_view text, char separator) {
     std::vector<std::string_view> parts;
     std::size_t start = 0;
@@ -235,6 +279,25 @@ std::string OneLogLine(std::string_view text, std::size_t maxBytes) {
         return flat;
     static constexpr std::size_t kMarkBytes = 3;
     return std::string(CutAt(flat, maxBytes > kMarkBytes ? maxBytes - kMarkBytes : 0)) + "...";
+}
+
+std::string NoAnswerReason(const platform::RunResult &run, AnswerSource source) {
+    const bool script = source == AnswerSource::Script;
+    switch (run.end) {
+    case platform::ChildEnd::NotStarted:
+        return script ? "the script could not be started" : "curl was not found";
+    case platform::ChildEnd::Exited:
+        if (run.status == 0)
+            return {};
+        return script ? "the script ended with status " + std::to_string(run.status) : CurlStatusText(run.status);
+    case platform::ChildEnd::Signalled:
+        return std::string(script ? "the script" : "curl") + " was ended by signal " + std::to_string(run.status);
+    case platform::ChildEnd::TimedOut:
+        return "no answer within " + SecondsText(run.status);
+    case platform::ChildEnd::Terminated:
+        return "the program is ending";
+    }
+    return {};
 }
 
 } // namespace zevlo::text

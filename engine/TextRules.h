@@ -1,5 +1,7 @@
 #pragma once
 
+#include "platform/ProcessRunner.h"
+
 #include <string>
 #include <string_view>
 
@@ -39,5 +41,14 @@ std::string FirstLine(std::string_view text, std::size_t maxBytes);
 // byte becomes one blank, surrounding blanks go, and a longer text keeps its first
 // `maxBytes` - 3 bytes (never half of a UTF-8 sequence) followed by "...".
 std::string OneLogLine(std::string_view text, std::size_t maxBytes = 200);
+
+// What ran for an answer: curl, or the user's own script through the interpreter.
+enum class AnswerSource { Curl, Script };
+
+// Why a run gave no answer, in a few words: curl's meaning of its exit status and the
+// number, that it could not be started, that it was ended at the runner's bound or for
+// termination. Empty
+// when it exited with status 0 and simply printed nothing.
+std::string NoAnswerReason(const platform::RunResult &run, AnswerSource source);
 
 } // namespace zevlo::text

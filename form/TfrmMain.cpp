@@ -74,12 +74,12 @@ class TfrmMain::BusyRunner final : public platform::IProcessRunner {
 public:
     BusyRunner(platform::IProcessRunner &inner, IMainView &view) : inner_(inner), view_(view) {}
 
-    std::string RunCommand(const std::string &command, const std::string &directory) override {
+    platform::RunResult RunCommand(const std::string &command, const std::string &directory) override {
         Busy busy(view_);
         return inner_.RunCommand(command, directory);
     }
-    std::string RunProgram(const std::vector<std::string> &args, const std::string &directory,
-                           const std::optional<std::string> &input) override {
+    platform::RunResult RunProgram(const std::vector<std::string> &args, const std::string &directory,
+                                   const std::optional<std::string> &input) override {
         Busy busy(view_);
         return inner_.RunProgram(args, directory, input);
     }

@@ -7,36 +7,54 @@
 
 namespace zevlo::platform {
 
+// How a child's run ended.
+enum class ChildEnd {
+    NotStarted, // it could not be started (not found, a missing folder, no resources)
+    Exited,     // it ended on its own; `status` is its exit status
+    Signalled,  // a signal from elsewhere ended it; `status` is the signal number
+    TimedOut,   // it still ran at the runner's bound and was ended; `status` is the bound in milliseconds
+    Terminated, // the program is ending: it was ended at once, or never started
+};
+
+struct RunResult {
+    // Exactly the bytes the child wrote, NUL bytes and line ends included; what it wrote
+    // before it was ended, when it was.
+    std::string output;
+    ChildEnd end = ChildEnd::NotStarted;
+    int status = 0;
+};
+
 // Starts child processes and returns what they wrote to standard output and standard
-// error, through one pipe, in the order written: exactly the bytes written, NUL bytes and
-// line ends included. An empty `directory` means the caller's working folder. Blocks the
-// calling thread.
+// error, through one pipe, in the order written, and how they ended. An empty `directory`
+// means the caller's working folder. Blocks the calling thread.
 class IProcessRunner {
 public:
     virtual ~IProcessRunner() = default;
 
     // Runs `command` through the system's command interpreter (/bin/sh -c, cmd.exe /S /C)
-    // in `directory`. Empty when the child printed nothing or could not be started.
-    virtual std::string RunCommand(const std::string& command, const std::string& directory) = 0;
+    // in `directory`.
+    virtual RunResult RunCommand(const std::string& command, const std::string& directory) = 0;
 
-    // Starts args[0] (looked up along PATH) with the argument list, without an interpreter.
-    // With `input` the bytes are written to the child's standard input, which is then
-    // closed; without it the child's standard input is the null device.
-    virtual std::string RunProgram(const std::vector<std::string>& args, const std::string& directory,
-                                   const std::optional<std::string>& input) = 0;
+    // Starts args[0] with the argument list, without an interpreter. A bare name is looked
+    // up along the absolute entries of PATH only, never in the working folder. With `input`
+    // the bytes are written to the child's standard input, which is then closed; without it
+    // the child's standard input is the null device.
+    virtual RunResult RunProgram(const std::vector<std::string>& args, const std::string& directory,
+                                 const std::optional<std::string>& input) = 0;
 };
 
-// The system's runner. A child still running after `limit` is ended with its whole
-// process tree and what it printed so far is returned.
+// The system's runner. A child still running after `limit`, or when a termination request
+// arrives (platform/TerminationSignals.h), is ended with its whole process tree; once a
+// request has arrived, nothing more is started.
 class ProcessRunner final : public IProcessRunner {
 public:
     static constexpr std::chrono::milliseconds kDefaultLimit{60000};
 
     explicit ProcessRunner(std::chrono::milliseconds limit = kDefaultLimit) : limit_(limit) {}
 
-    std::string RunCommand(const std::string& command, const std::string& directory) override;
-    std::string RunProgram(const std::vector<std::string>& args, const std::string& directory,
-                           const std::optional<std::string>& input) override;
+    RunResult RunCommand(const std::string& command, const std::string& directory) override;
+    RunResult RunProgram(const std::vector<std::string>& args, const std::string& directory,
+                         const std::optional<std::string>& input) override;
 
 private:
     std::chrono::milliseconds limit_;

@@ -13,7 +13,12 @@ int InstallTerminationSignals();
 // Empties the descriptor after it became readable.
 void DrainTerminationSignals(int descriptor);
 
-// True once a request arrived.
-bool TerminationSignalReceived();
+// A request to end the program that does not come as a signal (the end of a Windows
+// session): marks it as a signal would, so that a running child of the process runner is
+// ended at once and no further one starts.
+void RequestTermination();
+
+// True once a request arrived, as a signal or through RequestTermination.
+bool TerminationRequested();
 
 } // namespace zevlo::platform

@@ -1,17 +1,22 @@
 #include "platform/ProcessRunner.h"
 
+#include "platform/TerminationSignals.h"
+#include "platform/posix/TerminationPipe.h"
+
 #include <algorithm>
 #include <cerrno>
+#include <climits>
 #include <csignal>
 #include <cstring>
 #include <mutex>
+#include <utility>
 
 #include <fcntl.h>
 #include <poll.h>
 #include <spawn.h>
+#include <sys/stat.h>
 #include <sys/syscall.h>
 #include <sys/wait.h>
-#include <time.h>
 #include <unistd.h>
 
 extern char **environ;
@@ -223,14 +228,17 @@ void KillGroup(pid_t child) {
     kill(-child, SIGKILL);
 }
 
-void Reap(pid_t child) {
-    while (waitpid(child, nullptr, 0) < 0 && errno == EINTR) {
+// A child that is no longer ours to wait for (someone reaped it) counts as having exited.
+void Reap(pid_t child, int &status) {
+    status = 0;
+    while (waitpid(child, &status, 0) < 0 && errno == EINTR) {
     }
 }
 
-bool TryReap(pid_t child) {
+bool TryReap(pid_t child, int &status) {
+    status = 0;
     for (;;) {
-        const pid_t done = waitpid(child, nullptr, WNOHANG);
+        const pid_t done = waitpid(child, &status, WNOHANG);
         if (done < 0 && errno == EINTR) {
             continue;
         }
@@ -238,48 +246,113 @@ bool TryReap(pid_t child) {
     }
 }
 
-// Waits until the child has ended or the deadline passed; true when it was reaped.
-bool ReapBefore(pid_t child, Clock::time_point deadline) {
-    if (TryReap(child)) {
-        return true;
+// What ended the wait for a child.
+enum class Wait { Ended, TimedOut, Terminated };
+
+// Waits until the child has ended (its wait status in `status`), the deadline passed, or
+// a termination request made `stop` readable (-1: none to watch).
+Wait ReapBefore(pid_t child, Clock::time_point deadline, int stop, int &status) {
+    if (TryReap(child, status)) {
+        return Wait::Ended;
     }
 #ifdef SYS_pidfd_open
     const int pidfd = static_cast<int>(syscall(SYS_pidfd_open, child, 0));
     if (pidfd >= 0) {
         Fd owned(pidfd);
         for (;;) {
-            pollfd entry{pidfd, POLLIN, 0};
-            const int ready = poll(&entry, 1, MillisecondsUntil(deadline));
+            pollfd entries[2] = {{pidfd, POLLIN, 0}, {stop, POLLIN, 0}};
+            const int ready = poll(entries, 2, MillisecondsUntil(deadline));
             if (ready < 0 && errno == EINTR) {
                 continue;
             }
-            if (ready <= 0) {
-                return TryReap(child);
+            if (ready > 0 && entries[0].revents != 0) {
+                Reap(child, status);
+                return Wait::Ended;
             }
-            Reap(child);
-            return true;
+            if (ready > 0) {
+                return Wait::Terminated;
+            }
+            return TryReap(child, status) ? Wait::Ended : Wait::TimedOut;
         }
     }
 #endif
-    // No process descriptors here: look again now and then.
+    // No process descriptors here: look again now and then, watching for a request meanwhile.
     auto pause = std::chrono::milliseconds(1);
     while (Clock::now() < deadline) {
-        const auto nap = std::min<Clock::duration>(pause, deadline - Clock::now());
-        timespec ts{};
-        ts.tv_sec = static_cast<time_t>(std::chrono::duration_cast<std::chrono::seconds>(nap).count());
-        ts.tv_nsec = static_cast<long>(std::chrono::duration_cast<std::chrono::nanoseconds>(nap).count() % 1000000000);
-        nanosleep(&ts, nullptr);
-        if (TryReap(child)) {
-            return true;
+        pollfd entry{stop, POLLIN, 0};
+        if (poll(&entry, 1, std::min(static_cast<int>(pause.count()), MillisecondsUntil(deadline))) > 0) {
+            return Wait::Terminated;
+        }
+        if (TryReap(child, status)) {
+            return Wait::Ended;
         }
         pause = std::min(pause * 2, std::chrono::milliseconds(20));
     }
-    return false;
+    return Wait::TimedOut;
 }
 
-std::string Run(const std::vector<std::string> &args, bool searchPath, const std::string &directory,
-                const std::optional<std::string> &input, std::chrono::milliseconds limit) {
-    if (args.empty()) {
+int MillisecondsOf(std::chrono::milliseconds span) {
+    return static_cast<int>(std::clamp<std::chrono::milliseconds::rep>(span.count(), 0, INT_MAX));
+}
+
+RunResult Ended(std::string output, int waitStatus) {
+    if (WIFSIGNALED(waitStatus)) {
+        return {std::move(output), ChildEnd::Signalled, WTERMSIG(waitStatus)};
+    }
+    return {std::move(output), ChildEnd::Exited, WIFEXITED(waitStatus) ? WEXITSTATUS(waitStatus) : 0};
+}
+
+// The folders to search: PATH, or the system's default when it is unset.
+std::string SearchFolders() {
+    if (const char *path = getenv("PATH")) {
+        return path;
+    }
+    std::string folders(confstr(_CS_PATH, nullptr, 0), '\0');
+    if (folders.empty()) {
+        return "/bin:/usr/bin";
+    }
+    folders.resize(confstr(_CS_PATH, folders.data(), folders.size()) - 1);
+    return folders;
+}
+
+// A bare program name looked up as the system's search would, but along the absolute
+// entries of PATH only: an empty or relative entry ("::", ".") names the child's working
+// folder, the program folder, where a planted executable could wait for the password.
+// A name with a slash is taken as it is. Empty when nothing was found.
+std::string FindProgram(const std::string &name) {
+    if (name.empty() || name.find('/') != std::string::npos) {
+        return name;
+    }
+    const std::string folders = SearchFolders();
+    std::size_t start = 0;
+    while (start <= folders.size()) {
+        std::size_t end = folders.find(':', start);
+        if (end == std::string::npos) {
+            end = folders.size();
+        }
+        std::string candidate = folders.substr(start, end - start);
+        start = end + 1;
+        if (candidate.empty() || candidate.front() != '/') {
+            continue;
+        }
+        if (candidate.back() != '/') {
+            candidate.push_back('/');
+        }
+        candidate += name;
+        struct stat info {};
+        if (stat(candidate.c_str(), &info) == 0 && S_ISREG(info.st_mode) && access(candidate.c_str(), X_OK) == 0) {
+            return candidate;
+        }
+    }
+    return {};
+}
+
+RunResult Run(const std::vector<std::string> &args, const std::string &program, const std::string &directory,
+              const std::optional<std::string> &input, std::chrono::milliseconds limit) {
+    if (TerminationRequested()) {
+        return {"", ChildEnd::Terminated, 0};
+    }
+    if (args.empty() || program.empty()) {
         return {};
     }
     IgnoreSigpipeOnce();
@@ -309,8 +382,7 @@ std::string Run(const std::vector<std::string> &args, bool searchPath, const std
     // Exec and folder failures come back from posix_spawn itself, so a child that could
     // not start never looks like one that printed nothing.
     pid_t child = -1;
-    const int started = searchPath ? posix_spawnp(&child, argv[0], setup.Actions(), setup.Attr(), argv.data(), environ)
-                                   : posix_spawn(&child, argv[0], setup.Actions(), setup.Attr(), argv.data(), environ);
+    const int started = posix_spawn(&child, program.c_str(), setup.Actions(), setup.Attr(), argv.data(), environ);
     // Our copies of the child's ends go at once, so end of data means the child side is done.
     outputWrite.Close();
     inputRead.Close();
@@ -325,23 +397,30 @@ std::string Run(const std::vector<std::string> &args, bool searchPath, const std
         inputWrite.Close();
     }
 
-    bool timedOut = false;
+    // The termination descriptor is only watched, never read: the event loop's notifier
+    // must still find the byte and run the termination routine.
+    const int stop = TerminationReadEnd();
+    Wait wait = Wait::Ended;
     while (outputRead.IsOpen()) {
-        pollfd entries[2] = {{outputRead.Get(), POLLIN, 0}, {inputWrite.Get(), POLLOUT, 0}};
-        const nfds_t count = inputWrite.IsOpen() ? 2 : 1;
-        const int ready = poll(entries, count, MillisecondsUntil(deadline));
+        // A closed descriptor is -1, which poll skips.
+        pollfd entries[3] = {{outputRead.Get(), POLLIN, 0}, {inputWrite.Get(), POLLOUT, 0}, {stop, POLLIN, 0}};
+        const int ready = poll(entries, 3, MillisecondsUntil(deadline));
         if (ready < 0) {
             if (errno == EINTR) {
                 continue;
             }
-            timedOut = true; // cannot wait properly any more: end the child rather than hang
+            wait = Wait::TimedOut; // cannot wait properly any more: end the child rather than hang
             break;
         }
         if (ready == 0) {
-            timedOut = true;
+            wait = Wait::TimedOut;
             break;
         }
-        if (count == 2 && entries[1].revents != 0 && !WriteAvailable(inputWrite.Get(), *input, written)) {
+        if (entries[2].revents != 0) {
+            wait = Wait::Terminated;
+            break;
+        }
+        if (entries[1].revents != 0 && !WriteAvailable(inputWrite.Get(), *input, written)) {
             inputWrite.Close();
         }
         if (entries[0].revents != 0 && !ReadAvailable(outputRead.Get(), output)) {
@@ -350,8 +429,12 @@ std::string Run(const std::vector<std::string> &args, bool searchPath, const std
     }
     inputWrite.Close();
 
-    if (!timedOut && ReapBefore(child, deadline)) {
-        return output;
+    int waitStatus = 0;
+    if (wait == Wait::Ended) {
+        wait = ReapBefore(child, deadline, stop, waitStatus);
+    }
+    if (wait == Wait::Ended) {
+        return Ended(std::move(output), waitStatus);
     }
     KillGroup(child);
     if (outputRead.IsOpen()) {
@@ -359,19 +442,22 @@ std::string Run(const std::vector<std::string> &args, bool searchPath, const std
         // group may hold the write end open, so take only what is there.
         ReadAvailable(outputRead.Get(), output);
     }
-    Reap(child);
-    return output;
+    Reap(child, waitStatus);
+    if (wait == Wait::Terminated) {
+        return {std::move(output), ChildEnd::Terminated, 0};
+    }
+    return {std::move(output), ChildEnd::TimedOut, MillisecondsOf(limit)};
 }
 
 } // namespace
 
-std::string ProcessRunner::RunCommand(const std::string &command, const std::string &directory) {
-    return Run({"/bin/sh", "-c", command}, false, directory, std::nullopt, limit_);
+RunResult ProcessRunner::RunCommand(const std::string &command, const std::string &directory) {
+    return Run({"/bin/sh", "-c", command}, "/bin/sh", directory, std::nullopt, limit_);
 }
 
-std::string ProcessRunner::RunProgram(const std::vector<std::string> &args, const std::string &directory,
-                                      const std::optional<std::string> &input) {
-    return Run(args, true, directory, input, limit_);
+RunResult ProcessRunner::RunProgram(const std::vector<std::string> &args, const std::string &directory,
+                                    const std::optional<std::string> &input) {
+    return Run(args, args.empty() ? std::string() : FindProgram(args[0]), directory, input, limit_);
 }
 
 std::string QuoteForInterpreter(const std::string &path) {

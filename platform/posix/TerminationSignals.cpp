@@ -1,5 +1,7 @@
 #include "platform/TerminationSignals.h"
 
+#include "platform/posix/TerminationPipe.h"
+
 #include <atomic>
 #include <cerrno>
 #include <csignal>
@@ -12,27 +14,36 @@ namespace zevlo::platform {
 namespace {
 
 std::atomic<bool> received{false};
-int signalPipe[2] = {-1, -1};
+std::atomic<int> signalPipe[2] = {-1, -1};
 
-extern "C" void OnTerminationSignal(int) {
+// Safe in a signal handler: an atomic store and one write.
+void MarkRequest() {
     const int savedErrno = errno;
     received.store(true);
-    const char byte = 1;
-    // A full pipe already holds a request; nothing else to do.
-    [[maybe_unused]] const ssize_t written = write(signalPipe[1], &byte, 1);
+    const int writeEnd = signalPipe[1].load();
+    if (writeEnd >= 0) {
+        const char byte = 1;
+        // A full pipe already holds a request; nothing else to do.
+        [[maybe_unused]] const ssize_t written = write(writeEnd, &byte, 1);
+    }
     errno = savedErrno;
+}
+
+extern "C" void OnTerminationSignal(int) {
+    MarkRequest();
 }
 
 } // namespace
 
 int InstallTerminationSignals() {
-    static_assert(std::atomic<bool>::is_always_lock_free);
+    static_assert(std::atomic<bool>::is_always_lock_free && std::atomic<int>::is_always_lock_free);
     if (signalPipe[0] >= 0)
         return signalPipe[0];
-    if (pipe2(signalPipe, O_NONBLOCK | O_CLOEXEC) != 0) {
-        signalPipe[0] = signalPipe[1] = -1;
+    int ends[2];
+    if (pipe2(ends, O_NONBLOCK | O_CLOEXEC) != 0)
         return -1;
-    }
+    signalPipe[1] = ends[1];
+    signalPipe[0] = ends[0];
     struct sigaction action = {};
     action.sa_handler = OnTerminationSignal;
     sigemptyset(&action.sa_mask);
@@ -49,8 +60,16 @@ void DrainTerminationSignals(int descriptor) {
     }
 }
 
-bool TerminationSignalReceived() {
+void RequestTermination() {
+    MarkRequest();
+}
+
+bool TerminationRequested() {
     return received.load();
+}
+
+int TerminationReadEnd() {
+    return signalPipe[0].load();
 }
 
 } // namespace zevlo::platform

@@ -1,11 +1,14 @@
 #include "platform/ProcessRunner.h"
 
+#include "platform/TerminationSignals.h"
 #include "platform/win/CommandLine.h"
+#include "platform/win/TerminationEvent.h"
 #include "platform/win/WinHandle.h"
 
 #include <windows.h>
 
 #include <algorithm>
+#include <climits>
 #include <mutex>
 #include <thread>
 #include <vector>
@@ -94,30 +97,45 @@ DWORD ToTimeout(std::chrono::milliseconds limit) {
     return static_cast<DWORD>(std::min<std::chrono::milliseconds::rep>(count, INFINITE - 1));
 }
 
-// Ends the whole job when the child is still running at the deadline; the reads of
-// the calling thread block, so this has to happen elsewhere.
+// Ends the whole job when the child is still running at the deadline or when a
+// termination request arrives; the reads of the calling thread block, so this has to
+// happen elsewhere.
 class Watcher {
 public:
     Watcher(HANDLE job, HANDLE process, std::chrono::milliseconds limit)
         : done_(CreateEventA(nullptr, TRUE, FALSE, nullptr)) {
         const DWORD timeout = ToTimeout(limit);
         thread_ = std::thread([this, job, process, timeout] {
-            if (WaitForSingleObject(done_.Get(), timeout) == WAIT_TIMEOUT) {
-                if (job == nullptr || !TerminateJobObject(job, 1)) {
-                    TerminateProcess(process, 1);
-                }
+            const HANDLE events[2] = {done_.Get(), win::TerminationEvent()};
+            const DWORD woke = WaitForMultipleObjects(events[1] != nullptr ? 2 : 1, events, FALSE, timeout);
+            if (woke == WAIT_TIMEOUT) {
+                cut_ = ChildEnd::TimedOut;
+            } else if (woke == WAIT_OBJECT_0 + 1) {
+                cut_ = ChildEnd::Terminated;
+            } else {
+                return; // the child is done (or the wait failed: it is left to end on its own)
+            }
+            if (job == nullptr || !TerminateJobObject(job, 1)) {
+                TerminateProcess(process, 1);
             }
         });
     }
-    ~Watcher() {
-        SetEvent(done_.Get());
-        thread_.join();
-    }
+    ~Watcher() { Stop(); }
     Watcher(const Watcher &) = delete;
     Watcher &operator=(const Watcher &) = delete;
 
+    // Ends the watch; how the watcher ended the child, if it did.
+    std::optional<ChildEnd> Stop() {
+        if (thread_.joinable()) {
+            SetEvent(done_.Get());
+            thread_.join();
+        }
+        return cut_;
+    }
+
 private:
     UniqueHandle done_;
+    std::optional<ChildEnd> cut_; // written by the thread, read after it was joined
     std::thread thread_;
 };
 
@@ -184,11 +202,19 @@ void WriteAll(HANDLE pipe, const std::string &bytes) {
     }
 }
 
-std::string RunChild(const std::string &applicationName, std::string commandLine, const std::string &directory,
-                     const std::optional<std::string> &input, std::chrono::milliseconds limit) {
-    std::string output;
+int MillisecondsOf(std::chrono::milliseconds span) {
+    return static_cast<int>(std::clamp<std::chrono::milliseconds::rep>(span.count(), 0, INT_MAX));
+}
+
+RunResult RunChild(const std::string &applicationName, std::string commandLine, const std::string &directory,
+                   const std::optional<std::string> &input, std::chrono::milliseconds limit) {
+    RunResult result;
+    if (TerminationRequested()) {
+        result.end = ChildEnd::Terminated;
+        return result;
+    }
     if (applicationName.empty()) {
-        return output;
+        return result;
     }
 
     UniqueHandle readEnd;
@@ -205,7 +231,7 @@ std::string RunChild(const std::string &applicationName, std::string commandLine
 
         UniqueHandle writeEnd;
         if (!CreatePipe(readEnd.Receive(), writeEnd.Receive(), &inheritable, 0)) {
-            return output;
+            return result;
         }
         SetHandleInformation(readEnd.Get(), HANDLE_FLAG_INHERIT, 0);
 
@@ -214,7 +240,7 @@ std::string RunChild(const std::string &applicationName, std::string commandLine
             // Room for the whole input, so that writing it never waits for the child.
             const DWORD size = static_cast<DWORD>(std::min<std::size_t>(input->size() + 1, 1u << 20));
             if (!CreatePipe(childInput.Receive(), inputWriteEnd.Receive(), &inheritable, size)) {
-                return output;
+                return result;
             }
             SetHandleInformation(inputWriteEnd.Get(), HANDLE_FLAG_INHERIT, 0);
         } else {
@@ -249,7 +275,7 @@ std::string RunChild(const std::string &applicationName, std::string commandLine
         writeEnd.Close();
     }
     if (!started) {
-        return output;
+        return result;
     }
     UniqueHandle thread(process.hThread);
     UniqueHandle child(process.hProcess);
@@ -257,35 +283,39 @@ std::string RunChild(const std::string &applicationName, std::string commandLine
         job.Close();
     }
     ResumeThread(thread.Get());
-    {
-        Watcher watcher(job.Get(), child.Get(), limit);
-        if (inputWriteEnd.Valid()) {
-            WriteAll(inputWriteEnd.Get(), *input);
-            inputWriteEnd.Close();
-        }
-        // Every byte is kept, zero bytes too: cutting a chunk at one would lose what follows.
-        char buffer[256];
-        DWORD count = 0;
-        while (ReadFile(readEnd.Get(), buffer, sizeof buffer - 1, &count, nullptr) && count > 0) {
-            output.append(buffer, count);
-        }
-        WaitForSingleObject(child.Get(), INFINITE);
+    Watcher watcher(job.Get(), child.Get(), limit);
+    if (inputWriteEnd.Valid()) {
+        WriteAll(inputWriteEnd.Get(), *input);
+        inputWriteEnd.Close();
     }
-    thread.Close();
-    child.Close();
-    readEnd.Close();
-    return output;
+    // Every byte is kept, zero bytes too: cutting a chunk at one would lose what follows.
+    char buffer[256];
+    DWORD count = 0;
+    while (ReadFile(readEnd.Get(), buffer, sizeof buffer - 1, &count, nullptr) && count > 0) {
+        result.output.append(buffer, count);
+    }
+    WaitForSingleObject(child.Get(), INFINITE);
+    if (const std::optional<ChildEnd> cut = watcher.Stop()) {
+        result.end = *cut;
+        result.status = *cut == ChildEnd::TimedOut ? MillisecondsOf(limit) : 0;
+        return result;
+    }
+    DWORD exitCode = 0;
+    GetExitCodeProcess(child.Get(), &exitCode);
+    result.end = ChildEnd::Exited;
+    result.status = static_cast<int>(exitCode);
+    return result;
 }
 
 } // namespace
 
-std::string ProcessRunner::RunCommand(const std::string &command, const std::string &directory) {
+RunResult ProcessRunner::RunCommand(const std::string &command, const std::string &directory) {
     // /S: the outer quotes go and the rest stands as typed, whatever quotes it holds.
     return RunChild(SystemFolderFile("cmd.exe"), "cmd.exe /S /C \"" + command + "\"", directory, std::nullopt, limit_);
 }
 
-std::string ProcessRunner::RunProgram(const std::vector<std::string> &args, const std::string &directory,
-                                      const std::optional<std::string> &input) {
+RunResult ProcessRunner::RunProgram(const std::vector<std::string> &args, const std::string &directory,
+                                    const std::optional<std::string> &input) {
     if (args.empty() || args[0].empty()) {
         return {};
     }

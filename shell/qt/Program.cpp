@@ -26,7 +26,7 @@ bool TerminationSignals::Install() {
 }
 
 bool TerminationSignals::Received() {
-    return platform::TerminationSignalReceived();
+    return platform::TerminationRequested();
 }
 
 TerminationSignals::TerminationSignals(QObject *parent) : QObject(parent) {

@@ -170,7 +170,7 @@ TEST_F(EngineE2eTest, UpdateAnswersFromTheService) {
         {"429", tooMany, MessageKind::Error, "Update: Too many requests", "203.0.113.50"},
         {"HTML page", page, MessageKind::Error, "Update: <html> <body> <p>Internal error</p> </body> </html>",
          "203.0.113.50"},
-        {"empty", UpdateAnswer(""), MessageKind::Error, "Update: ", "198.51.100.1"},
+        {"empty", UpdateAnswer(""), MessageKind::Error, "Update: ERROR - Empty string returned", "198.51.100.1"},
     };
     for (const Row &row : rows) {
         SCOPED_TRACE(row.name);
@@ -234,14 +234,16 @@ TEST_F(EngineE2eTest, HangingServiceIsEndedByTheBoundAndTheUpdateRetried) {
     hanging.delaySeconds = 30;
     service->Configure({{"/checkip", hanging}});
     quick.CheckAndUpdate();
-    EXPECT_THAT(Events(), ElementsAre("Check:  ERROR - Empty string returned"));
+    EXPECT_THAT(Events(), ElementsAre("Check:  ERROR - Empty string returned [no answer within 1.5 seconds]"));
     EXPECT_EQ(dm.FSET_LAST_IP, "198.51.100.1");
 
     Answer hangingUpdate = UpdateAnswer("good");
     hangingUpdate.delaySeconds = 30;
     service->Configure({{"/checkip", CheckAnswer("203.0.113.60")}, {"/v3/update", hangingUpdate}});
     quick.CheckAndUpdate();
-    EXPECT_THAT(notifier.shown, ElementsAre(ShownMessage{MessageKind::Error, "Update: "}));
+    EXPECT_THAT(notifier.shown,
+                ElementsAre(ShownMessage{MessageKind::Error,
+                                         "Update: ERROR - Empty string returned [no answer within 1.5 seconds]"}));
     EXPECT_EQ(dm.FSET_LAST_IP, "198.51.100.1");
 
     service->ClearRequests();
@@ -323,8 +325,10 @@ TEST_F(EngineE2eTest, UntrustedCertificateSendsNoRequest) {
 
     EXPECT_THAT(service->Requests(), IsEmpty());
     EXPECT_EQ(dm.FSET_LAST_IP, "198.51.100.1");
-    EXPECT_EQ(Events().front(), "Check:  ERROR - Empty string returned");
-    EXPECT_THAT(notifier.shown, ElementsAre(ShownMessage{MessageKind::Error, "Update: "}));
+    const std::string reason = " [the server's certificate is not trusted (curl error 60)]";
+    EXPECT_EQ(Events().front(), "Check:  ERROR - Empty string returned" + reason);
+    EXPECT_THAT(notifier.shown,
+                ElementsAre(ShownMessage{MessageKind::Error, "Update: ERROR - Empty string returned" + reason}));
 }
 
 } // namespace

@@ -13,6 +13,7 @@
 #include <random>
 #include <stdexcept>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace zevlo::fakes {
@@ -42,36 +43,46 @@ struct RunnerCall {
     bool IsUpdate() const { return args.size() > 1 && args[args.size() - 2].find("?hostname=") != std::string::npos; }
 };
 
-// Answers each call with the next scripted output ("" once the script has run out).
+// One scripted run: a text stands for a child that printed it and exited with status 0.
+struct ScriptedRun {
+    ScriptedRun(const char *output) : result{output, platform::ChildEnd::Exited, 0} {}
+    ScriptedRun(std::string output) : result{std::move(output), platform::ChildEnd::Exited, 0} {}
+    ScriptedRun(platform::RunResult run) : result(std::move(run)) {}
+
+    platform::RunResult result;
+};
+
+// Answers each call with the next scripted run (nothing printed and status 0 once the
+// script has run out).
 class ScriptedRunner final : public platform::IProcessRunner {
 public:
-    std::deque<std::string> outputs;
+    std::deque<ScriptedRun> outputs;
     std::vector<RunnerCall> calls;
     bool throwOnCall = false;
     // Runs while the child would run, after the call was recorded.
     std::function<void()> duringRun;
 
-    std::string RunCommand(const std::string &command, const std::string &directory) override {
+    platform::RunResult RunCommand(const std::string &command, const std::string &directory) override {
         calls.push_back(RunnerCall{true, command, {}, directory, std::nullopt});
         return Next();
     }
-    std::string RunProgram(const std::vector<std::string> &args, const std::string &directory,
-                           const std::optional<std::string> &input) override {
+    platform::RunResult RunProgram(const std::vector<std::string> &args, const std::string &directory,
+                                   const std::optional<std::string> &input) override {
         calls.push_back(RunnerCall{false, {}, args, directory, input});
         return Next();
     }
 
 private:
-    std::string Next() {
+    platform::RunResult Next() {
         if (duringRun)
             duringRun();
         if (throwOnCall)
             throw std::runtime_error("scripted failure");
         if (outputs.empty())
-            return {};
-        std::string output = outputs.front();
+            return {"", platform::ChildEnd::Exited, 0};
+        platform::RunResult run = outputs.front().result;
         outputs.pop_front();
-        return output;
+        return run;
     }
 };
 

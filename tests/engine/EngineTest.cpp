@@ -178,7 +178,7 @@ TEST_F(EngineTest, RunsCurlInTheProgramFolderWithTheConfigOnInput) {
 struct CheckRow {
     const char *name;
     std::string stored;
-    std::string answer;
+    fakes::ScriptedRun answer;
     bool changed;
     std::string storedAfter;
     std::string event;
@@ -197,6 +197,9 @@ TEST_F(EngineTest, CheckRules) {
          "Check:  Detected the IP address change! Now: 2001:db8::7 Was: 203.0.113.7"},
         {"empty answer keeps the address", "198.51.100.1", " \r\n", false, "198.51.100.1",
          "Check:  ERROR - Empty string returned"},
+        {"no connection keeps the address and says why", "198.51.100.1",
+         platform::RunResult{"", platform::ChildEnd::Exited, 7}, false, "198.51.100.1",
+         "Check:  ERROR - Empty string returned [could not connect to the server (curl error 7)]"},
         {"too many requests", "198.51.100.1", "<h1>429 TOO Many Requests</h1>", false, "198.51.100.1",
          "Check:  Too many requests"},
         {"HTML page", "198.51.100.1", "<html>\n<body>502 Bad Gateway</body>\n</html>", false, "198.51.100.1",
@@ -285,13 +288,16 @@ TEST_F(EngineTest, UpdateAnswerClasses) {
     }
 }
 
-TEST_F(EngineTest, EmptyUpdateAnswerPutsThePreviousAddressBackAndTheNextCheckRetries) {
+TEST_F(EngineTest, EmptyUpdateAnswerSaysWhyPutsThePreviousAddressBackAndTheNextCheckRetries) {
     dm.FSET_LAST_IP = "198.51.100.1";
-    runner.outputs = {"203.0.113.7", ""};
+    runner.outputs = {"203.0.113.7", platform::RunResult{"", platform::ChildEnd::Exited, 60}};
     engine.CheckAndUpdate();
     EXPECT_EQ(dm.FSET_LAST_IP, "198.51.100.1");
     EXPECT_EQ(StoredAddress(), "198.51.100.1");
-    EXPECT_THAT(notifier.shown, ElementsAre(ShownMessage{MessageKind::Error, "Update: "}));
+    const std::string text =
+        "Update: ERROR - Empty string returned [the server's certificate is not trusted (curl error 60)]";
+    EXPECT_EQ(Events().back(), text);
+    EXPECT_THAT(notifier.shown, ElementsAre(ShownMessage{MessageKind::Error, text}));
 
     runner.outputs = {"203.0.113.7", "good 203.0.113.7"};
     engine.CheckAndUpdate();
@@ -320,8 +326,9 @@ TEST_F(EngineTest, ForceUpdateSendsTheStoredAddressWhateverTheCheckFound) {
         EXPECT_TRUE(engine.ForceUpdate());
         ASSERT_EQ(runner.calls.size(), 2u);
         EXPECT_NE(runner.calls[1].args[runner.calls[1].args.size() - 2].find("&myip=203.0.113.7"), std::string::npos);
-        EXPECT_THAT(Events(), ElementsAre(row.expectedCheckEvent, "Update: "));
-        EXPECT_THAT(notifier.shown, ElementsAre(ShownMessage{MessageKind::Error, "Update: "}));
+        EXPECT_THAT(Events(), ElementsAre(row.expectedCheckEvent, "Update: ERROR - Empty string returned"));
+        EXPECT_THAT(notifier.shown,
+                    ElementsAre(ShownMessage{MessageKind::Error, "Update: ERROR - Empty string returned"}));
         EXPECT_EQ(dm.FSET_LAST_IP, "203.0.113.7");
     }
 }
@@ -435,6 +442,32 @@ TEST_F(EngineTest, UpdateAbandonedBeforeItWentOutIsSentByTheNextRun) {
     EXPECT_EQ(runner.calls.size(), 1u);
     EXPECT_EQ(dm.FSET_LAST_IP, "198.51.100.1");
     EXPECT_EQ(StoredAddress(), "198.51.100.1");
+}
+
+TEST_F(EngineTest, RequestEndedForTerminationEndsTheCycleQuietly) {
+    const platform::RunResult terminated{"", platform::ChildEnd::Terminated, 0};
+    dm.FSET_LAST_IP = "198.51.100.1";
+    ASSERT_TRUE(dm.SaveSettings());
+
+    // During the update: nothing logged or shown for it, and the address it was sending is
+    // put back so the next run sends it again.
+    runner.outputs = {"203.0.113.7", terminated};
+    engine.CheckAndUpdate();
+    ASSERT_EQ(runner.calls.size(), 2u);
+    EXPECT_THAT(Events(), ElementsAre("Check:  Detected the IP address change! Now: 203.0.113.7 Was: 198.51.100.1"));
+    EXPECT_THAT(notifier.shown, IsEmpty());
+    EXPECT_EQ(StoredAddress(), "198.51.100.1");
+    EXPECT_TRUE(engine.Abandoned());
+
+    // During the check: no update follows.
+    Engine fresh{dm, endpoints, runner, notifier, kProgramDir};
+    runner.calls.clear();
+    dm.LogLines.clear();
+    runner.outputs = {terminated, "good"};
+    EXPECT_TRUE(fresh.ForceUpdate());
+    EXPECT_EQ(runner.calls.size(), 1u);
+    EXPECT_THAT(Events(), IsEmpty());
+    EXPECT_THAT(notifier.shown, IsEmpty());
 }
 
 TEST_F(EngineTest, CustomScriptRunsThroughTheInterpreterInItsFolderWithoutCredentialCheck) {

@@ -140,5 +140,45 @@ TEST(ContainsTooManyRequests, IgnoresAsciiCase) {
     EXPECT_FALSE(ContainsTooManyRequests("too many  requests"));
 }
 
+TEST(NoAnswerReason, SaysWhyARunGaveNoAnswer) {
+    using platform::ChildEnd;
+    struct Row {
+        AnswerSource source;
+        ChildEnd end;
+        int status;
+        std::string reason;
+    };
+    const AnswerSource curl = AnswerSource::Curl;
+    const AnswerSource script = AnswerSource::Script;
+    const Row rows[] = {
+        {curl, ChildEnd::Exited, 0, ""},
+        {curl, ChildEnd::Exited, 6, "could not resolve the host name (curl error 6)"},
+        {curl, ChildEnd::Exited, 7, "could not connect to the server (curl error 7)"},
+        {curl, ChildEnd::Exited, 28, "the request timed out (curl error 28)"},
+        {curl, ChildEnd::Exited, 35, "the secure connection failed (curl error 35)"},
+        {curl, ChildEnd::Exited, 52, "the server sent no answer (curl error 52)"},
+        {curl, ChildEnd::Exited, 56, "the connection was broken (curl error 56)"},
+        {curl, ChildEnd::Exited, 60, "the server's certificate is not trusted (curl error 60)"},
+        {curl, ChildEnd::Exited, 77, "the trusted certificates could not be read (curl error 77)"},
+        {curl, ChildEnd::Exited, 2, "curl error 2"},
+        {curl, ChildEnd::Exited, 99, "curl error 99"},
+        {curl, ChildEnd::NotStarted, 0, "curl was not found"},
+        {curl, ChildEnd::Signalled, 9, "curl was ended by signal 9"},
+        {curl, ChildEnd::TimedOut, 60000, "no answer within 60 seconds"},
+        {curl, ChildEnd::TimedOut, 1500, "no answer within 1.5 seconds"},
+        {curl, ChildEnd::TimedOut, 1000, "no answer within 1 second"},
+        {script, ChildEnd::Exited, 0, ""},
+        {script, ChildEnd::Exited, 7, "the script ended with status 7"},
+        {script, ChildEnd::NotStarted, 0, "the script could not be started"},
+        {script, ChildEnd::Signalled, 15, "the script was ended by signal 15"},
+        {script, ChildEnd::TimedOut, 60000, "no answer within 60 seconds"},
+    };
+    for (const Row &row : rows) {
+        const platform::RunResult run{"", row.end, row.status};
+        EXPECT_EQ(NoAnswerReason(run, row.source), row.reason)
+            << (row.source == curl ? "curl" : "script") << " " << static_cast<int>(row.end) << " " << row.status;
+    }
+}
+
 } // namespace
 } // namespace zevlo::text

@@ -71,14 +71,14 @@ void FakeMainView::ShowLogViewer() {
         whileLogViewerOpen();
 }
 
-std::string ScriptedRunner::RunCommand(const std::string &command, const std::string &) {
+platform::RunResult ScriptedRunner::RunCommand(const std::string &command, const std::string &) {
     calls.push_back({{}, command, false, view_.busy});
     if (duringRun)
         duringRun();
-    return checkAnswer;
+    return {checkAnswer, platform::ChildEnd::Exited, 0};
 }
 
-std::string ScriptedRunner::RunProgram(const std::vector<std::string> &args, const std::string &,
+platform::RunResult ScriptedRunner::RunProgram(const std::vector<std::string> &args, const std::string &,
                                        const std::optional<std::string> &) {
     bool update = false;
     for (const std::string &arg : args)
@@ -86,7 +86,7 @@ std::string ScriptedRunner::RunProgram(const std::vector<std::string> &args, con
     calls.push_back({args, {}, update, view_.busy});
     if (duringRun)
         duringRun();
-    return update ? updateAnswer : checkAnswer;
+    return {update ? updateAnswer : checkAnswer, platform::ChildEnd::Exited, 0};
 }
 
 int ScriptedRunner::Updates() const {

@@ -150,9 +150,9 @@ public:
     std::function<void()> duringRun;
     std::vector<Call> calls;
 
-    std::string RunCommand(const std::string &command, const std::string &directory) override;
-    std::string RunProgram(const std::vector<std::string> &args, const std::string &directory,
-                           const std::optional<std::string> &input) override;
+    platform::RunResult RunCommand(const std::string &command, const std::string &directory) override;
+    platform::RunResult RunProgram(const std::vector<std::string> &args, const std::string &directory,
+                                   const std::optional<std::string> &input) override;
 
     int Updates() const;
     int Checks() const { return static_cast<int>(calls.size()) - Updates(); }

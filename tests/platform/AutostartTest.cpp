@@ -165,7 +165,7 @@ TEST(DesktopEntryAutostart, UserEntryFollowsTheConfigFolder) {
 // no "%" in the path (it looks the program up before undoing "%%").
 TEST(DesktopEntryAutostart, GlibLaunchesTheEntry) {
     ProcessRunner runner;
-    if (runner.RunCommand("command -v gio", "/").empty()) {
+    if (runner.RunCommand("command -v gio", "/").output.empty()) {
         GTEST_SKIP() << "gio is not installed";
     }
     TempDir dir;

@@ -184,7 +184,7 @@ TEST(Paths, MakeDirs) {
 }
 
 TEST(Paths, PerUserDataDir) {
-    const std::string account = ProcessRunner().RunCommand("getent passwd \"$(id -u)\" | cut -d: -f6", "/");
+    const std::string account = ProcessRunner().RunCommand("getent passwd \"$(id -u)\" | cut -d: -f6", "/").output;
     const struct {
         std::optional<std::string> configHome;
         std::optional<std::string> home;

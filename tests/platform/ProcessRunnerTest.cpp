@@ -7,6 +7,7 @@
 #include <chrono>
 #include <csignal>
 #include <fcntl.h>
+#include <filesystem>
 #include <sys/stat.h>
 #include <sys/time.h>
 #include <thread>
@@ -17,6 +18,7 @@ namespace {
 
 using zevlo::testing::OpenDescriptorCount;
 using zevlo::testing::ReadFile;
+using zevlo::testing::ScopedEnv;
 using zevlo::testing::TempDir;
 using zevlo::testing::WriteFile;
 using namespace std::chrono_literals;
@@ -50,9 +52,11 @@ struct OutputCase {
     const char *name;
     const char *command;
     std::string expected;
+    ChildEnd end = ChildEnd::Exited;
+    int status = 0;
 };
 
-TEST(ProcessRunner, ReturnsEverythingTheChildWroteInOrder) {
+TEST(ProcessRunner, ReturnsEverythingTheChildWroteInOrderAndHowItEnded) {
     TempDir dir;
     const OutputCase cases[] = {
         {"nothing", "true", ""},
@@ -62,10 +66,15 @@ TEST(ProcessRunner, ReturnsEverythingTheChildWroteInOrder) {
         {"many chunks", "seq 1 20000", SeqLines(1, 20000)},
         {"many chunks from both streams", "i=1; while [ $i -le 400 ]; do echo out$i; echo err$i >&2; i=$((i+1)); done",
          Interleaved(400)},
+        {"exit status", "printf 'curl: (7) failed' >&2; exit 7", "curl: (7) failed", ChildEnd::Exited, 7},
+        {"ended by a signal", "printf x; kill -KILL $$", "x", ChildEnd::Signalled, SIGKILL},
     };
     ProcessRunner runner;
     for (const auto &c : cases) {
-        EXPECT_EQ(runner.RunCommand(c.command, dir.Path()), c.expected) << c.name;
+        const RunResult result = runner.RunCommand(c.command, dir.Path());
+        EXPECT_EQ(result.output, c.expected) << c.name;
+        EXPECT_EQ(result.end, c.end) << c.name;
+        EXPECT_EQ(result.status, c.status) << c.name;
     }
 }
 
@@ -79,16 +88,16 @@ TEST(ProcessRunner, RunsInTheFolderWithSpacesInPathAndCommand) {
 
     ProcessRunner runner;
     const std::string physical = folder.substr(0, folder.size() - 1);
-    EXPECT_EQ(runner.RunCommand(QuoteForInterpreter(script) + " 'one  arg'", folder),
+    EXPECT_EQ(runner.RunCommand(QuoteForInterpreter(script) + " 'one  arg'", folder).output,
               "ran in " + physical + " with [one  arg]\n");
-    EXPECT_EQ(runner.RunProgram({script, "two words"}, folder, std::nullopt),
+    EXPECT_EQ(runner.RunProgram({script, "two words"}, folder, std::nullopt).output,
               "ran in " + physical + " with [two words]\n");
 }
 
 TEST(ProcessRunner, EmptyFolderTextMeansTheCurrentFolder) {
     char cwd[4096];
     ASSERT_NE(getcwd(cwd, sizeof cwd), nullptr);
-    EXPECT_EQ(ProcessRunner().RunProgram({"pwd", "-P"}, "", std::nullopt), std::string(cwd) + "\n");
+    EXPECT_EQ(ProcessRunner().RunProgram({"pwd", "-P"}, "", std::nullopt).output, std::string(cwd) + "\n");
 }
 
 TEST(ProcessRunner, FailedStartReturnsEmptyAndLeavesNoDescriptor) {
@@ -119,17 +128,54 @@ TEST(ProcessRunner, FailedStartReturnsEmptyAndLeavesNoDescriptor) {
     runner.RunCommand("true", dir.Path()); // first use sets up the process once
     for (const auto &c : cases) {
         const int before = OpenDescriptorCount();
-        std::string output;
+        RunResult result;
         if (std::string(c.name) == "no arguments") {
-            output = runner.RunProgram({}, c.directory, c.input);
+            result = runner.RunProgram({}, c.directory, c.input);
         } else if (c.args.empty()) {
-            output = runner.RunCommand("echo started", c.directory);
+            result = runner.RunCommand("echo started", c.directory);
         } else {
-            output = runner.RunProgram(c.args, c.directory, c.input);
+            result = runner.RunProgram(c.args, c.directory, c.input);
         }
-        EXPECT_EQ(output, "") << c.name;
+        EXPECT_EQ(result.output, "") << c.name;
+        EXPECT_EQ(result.end, ChildEnd::NotStarted) << c.name;
         EXPECT_EQ(OpenDescriptorCount(), before) << c.name;
     }
+}
+
+TEST(ProcessRunner, BareNamesAreFoundAlongAbsolutePathEntriesOnly) {
+    // curl runs in the program folder: an empty or relative PATH entry names that folder,
+    // where a planted "curl" would receive the password on its input.
+    TempDir dir;
+    const std::string working = dir.Path() + "program/";
+    const std::string bin = dir.Path() + "bin/";
+    ASSERT_EQ(mkdir(working.c_str(), 0700), 0);
+    ASSERT_EQ(mkdir(bin.c_str(), 0700), 0);
+    const std::string marker = dir.Path() + "planted-ran";
+    WriteFile(working + "zevlo-probe", "#!/bin/sh\nread -r line; echo \"$line\" > '" + marker + "'; echo planted\n");
+    ASSERT_EQ(chmod((working + "zevlo-probe").c_str(), 0700), 0);
+    WriteFile(bin + "zevlo-probe", "#!/bin/sh\necho real\n");
+    ASSERT_EQ(chmod((bin + "zevlo-probe").c_str(), 0700), 0);
+
+    struct PathCase {
+        std::optional<std::string> path;
+        std::string output;
+    };
+    const PathCase cases[] = {
+        {":/usr/bin:/bin", ""},    {"/usr/bin::/bin", ""},
+        {"/usr/bin:/bin:", ""},    {".:/usr/bin", ""},
+        {"./:bin:../program", ""}, {"", ""},
+        {":" + bin, "real\n"},     {".:" + bin.substr(0, bin.size() - 1), "real\n"},
+        {std::nullopt, ""}, // the system's default folders
+    };
+    ProcessRunner runner;
+    for (const auto &c : cases) {
+        ScopedEnv path("PATH", c.path);
+        const RunResult result = runner.RunProgram({"zevlo-probe"}, working, std::string("secret"));
+        EXPECT_EQ(result.output, c.output) << "PATH=" << c.path.value_or("(unset)");
+        EXPECT_EQ(result.end, c.output.empty() ? ChildEnd::NotStarted : ChildEnd::Exited)
+            << "PATH=" << c.path.value_or("(unset)");
+    }
+    EXPECT_FALSE(std::filesystem::exists(marker)) << "the planted program received the input";
 }
 
 TEST(ProcessRunner, SuccessfulRunsLeaveNoDescriptor) {
@@ -137,9 +183,9 @@ TEST(ProcessRunner, SuccessfulRunsLeaveNoDescriptor) {
     ProcessRunner runner(300ms);
     runner.RunCommand("true", dir.Path());
     const int before = OpenDescriptorCount();
-    EXPECT_EQ(runner.RunCommand("echo hi", dir.Path()), "hi\n");
-    EXPECT_EQ(runner.RunProgram({"cat"}, dir.Path(), std::string("in")), "in");
-    EXPECT_EQ(runner.RunCommand("echo early; sleep 30", dir.Path()), "early\n");
+    EXPECT_EQ(runner.RunCommand("echo hi", dir.Path()).output, "hi\n");
+    EXPECT_EQ(runner.RunProgram({"cat"}, dir.Path(), std::string("in")).output, "in");
+    EXPECT_EQ(runner.RunCommand("echo early; sleep 30", dir.Path()).output, "early\n");
     EXPECT_EQ(OpenDescriptorCount(), before);
 }
 
@@ -148,27 +194,28 @@ TEST(ProcessRunner, InputReachesTheChildWithoutDeadlock) {
     ProcessRunner runner;
     // Far more than a pipe holds in both directions at once.
     const std::string big = Pattern(1 << 20);
-    EXPECT_EQ(runner.RunProgram({"cat"}, dir.Path(), big), big);
-    EXPECT_EQ(runner.RunProgram({"cat"}, dir.Path(), std::string()), "");
-    EXPECT_EQ(runner.RunProgram({"sh", "-c", "read line; echo \"got [$line]\""}, dir.Path(), std::string("abc\n")),
-              "got [abc]\n");
+    EXPECT_EQ(runner.RunProgram({"cat"}, dir.Path(), big).output, big);
+    EXPECT_EQ(runner.RunProgram({"cat"}, dir.Path(), std::string()).output, "");
+    EXPECT_EQ(
+        runner.RunProgram({"sh", "-c", "read line; echo \"got [$line]\""}, dir.Path(), std::string("abc\n")).output,
+        "got [abc]\n");
 }
 
 TEST(ProcessRunner, ChildThatStopsReadingDoesNotHurtUs) {
     TempDir dir;
     ProcessRunner runner;
     const std::string big = Pattern(4 << 20);
-    EXPECT_EQ(runner.RunProgram({"head", "-c", "10"}, dir.Path(), big), big.substr(0, 10));
-    EXPECT_EQ(runner.RunProgram({"sh", "-c", "exec 0<&-; echo closed"}, dir.Path(), big), "closed\n");
-    EXPECT_EQ(runner.RunProgram({"true"}, dir.Path(), big), "");
-    EXPECT_EQ(runner.RunCommand("echo still here", dir.Path()), "still here\n");
+    EXPECT_EQ(runner.RunProgram({"head", "-c", "10"}, dir.Path(), big).output, big.substr(0, 10));
+    EXPECT_EQ(runner.RunProgram({"sh", "-c", "exec 0<&-; echo closed"}, dir.Path(), big).output, "closed\n");
+    EXPECT_EQ(runner.RunProgram({"true"}, dir.Path(), big).output, "");
+    EXPECT_EQ(runner.RunCommand("echo still here", dir.Path()).output, "still here\n");
 }
 
 TEST(ProcessRunner, StandardInputIsTheNullDeviceWithoutInput) {
     TempDir dir;
     ProcessRunner runner;
-    EXPECT_EQ(runner.RunProgram({"readlink", "/proc/self/fd/0"}, dir.Path(), std::nullopt), "/dev/null\n");
-    EXPECT_EQ(runner.RunCommand("readlink /proc/self/fd/0", dir.Path()), "/dev/null\n");
+    EXPECT_EQ(runner.RunProgram({"readlink", "/proc/self/fd/0"}, dir.Path(), std::nullopt).output, "/dev/null\n");
+    EXPECT_EQ(runner.RunCommand("readlink /proc/self/fd/0", dir.Path()).output, "/dev/null\n");
 }
 
 TEST(ProcessRunner, ChildGetsOnlyItsStandardDescriptors) {
@@ -178,7 +225,7 @@ TEST(ProcessRunner, ChildGetsOnlyItsStandardDescriptors) {
     ASSERT_GE(careless, 3);
     const std::string probe =
         "if [ -e /proc/$$/fd/" + std::to_string(careless) + " ]; then echo open; else echo closed; fi";
-    EXPECT_EQ(ProcessRunner().RunCommand(probe, dir.Path()), "closed\n");
+    EXPECT_EQ(ProcessRunner().RunCommand(probe, dir.Path()).output, "closed\n");
     close(careless);
 }
 
@@ -196,9 +243,9 @@ TEST(ProcessRunner, ChildStartsWithDefaultSignalsAndEmptyMask) {
 
     ProcessRunner runner;
     const std::string status =
-        runner.RunProgram({"grep", "-E", "^Sig(Blk|Ign):", "/proc/self/status"}, dir.Path(), std::nullopt);
+        runner.RunProgram({"grep", "-E", "^Sig(Blk|Ign):", "/proc/self/status"}, dir.Path(), std::nullopt).output;
     // A writer whose reader went away must die of SIGPIPE, as in a terminal.
-    const std::string pipeline = runner.RunCommand("yes | head -n 2", dir.Path());
+    const std::string pipeline = runner.RunCommand("yes | head -n 2", dir.Path()).output;
 
     sigaction(SIGUSR2, &previousUsr2, nullptr);
     pthread_sigmask(SIG_SETMASK, &previousMask, nullptr);
@@ -210,8 +257,9 @@ TEST(ProcessRunner, ChildStartsWithDefaultSignalsAndEmptyMask) {
 TEST(ProcessRunner, EnvironmentIsInherited) {
     TempDir dir;
     ASSERT_EQ(setenv("ZEVLO_RUNNER_PROBE", "a value; with $ signs", 1), 0);
-    EXPECT_EQ(ProcessRunner().RunCommand("printf '%s' \"$ZEVLO_RUNNER_PROBE\"", dir.Path()), "a value; with $ signs");
-    EXPECT_EQ(ProcessRunner().RunProgram({"printenv", "ZEVLO_RUNNER_PROBE"}, dir.Path(), std::nullopt),
+    EXPECT_EQ(ProcessRunner().RunCommand("printf '%s' \"$ZEVLO_RUNNER_PROBE\"", dir.Path()).output,
+              "a value; with $ signs");
+    EXPECT_EQ(ProcessRunner().RunProgram({"printenv", "ZEVLO_RUNNER_PROBE"}, dir.Path(), std::nullopt).output,
               "a value; with $ signs\n");
     unsetenv("ZEVLO_RUNNER_PROBE");
 }
@@ -227,8 +275,11 @@ TEST(ProcessRunner, BoundEndsTheChildAndItsChildren) {
     TempDir dir;
     ProcessRunner runner(300ms);
     const auto start = std::chrono::steady_clock::now();
-    const std::string output = runner.RunCommand("echo before; sleep 30 & echo $!; sleep 30; echo after", dir.Path());
+    const RunResult result = runner.RunCommand("echo before; sleep 30 & echo $!; sleep 30; echo after", dir.Path());
     const auto took = std::chrono::steady_clock::now() - start;
+    const std::string &output = result.output;
+    EXPECT_EQ(result.end, ChildEnd::TimedOut);
+    EXPECT_EQ(result.status, 300);
 
     ASSERT_EQ(output.rfind("before\n", 0), 0u) << output;
     const pid_t grandchild = std::stoi(output.substr(7));
@@ -245,7 +296,7 @@ TEST(ProcessRunner, BoundAlsoEndsAChildThatClosedItsOutput) {
     TempDir dir;
     ProcessRunner runner(300ms);
     const auto start = std::chrono::steady_clock::now();
-    EXPECT_EQ(runner.RunCommand("echo bye; exec >/dev/null 2>&1; sleep 30", dir.Path()), "bye\n");
+    EXPECT_EQ(runner.RunCommand("echo bye; exec >/dev/null 2>&1; sleep 30", dir.Path()).output, "bye\n");
     EXPECT_LT(std::chrono::steady_clock::now() - start, 20s);
 }
 
@@ -262,8 +313,9 @@ TEST(ProcessRunner, SignalsDuringTheRunDoNotCutTheOutput) {
     ASSERT_EQ(setitimer(ITIMER_REAL, &every, nullptr), 0);
 
     ProcessRunner runner;
-    const std::string slow = runner.RunCommand("echo one; sleep 0.2; seq 1 3000; sleep 0.1; echo two", dir.Path());
-    const std::string fed = runner.RunProgram({"sh", "-c", "sleep 0.1; cat"}, dir.Path(), Pattern(300000));
+    const std::string slow =
+        runner.RunCommand("echo one; sleep 0.2; seq 1 3000; sleep 0.1; echo two", dir.Path()).output;
+    const std::string fed = runner.RunProgram({"sh", "-c", "sleep 0.1; cat"}, dir.Path(), Pattern(300000)).output;
 
     itimerval off{};
     setitimer(ITIMER_REAL, &off, nullptr);
@@ -282,7 +334,7 @@ TEST(ProcessRunner, ThreadsRunIndependently) {
             ProcessRunner runner;
             for (int i = 0; i < 10; ++i) {
                 const std::string word = "thread" + std::to_string(t) + "run" + std::to_string(i);
-                const std::string got = runner.RunProgram({"cat"}, dir.Path(), word);
+                const std::string got = runner.RunProgram({"cat"}, dir.Path(), word).output;
                 if (got != word) {
                     results[t] = "expected " + word + " got " + got;
                     return;
@@ -320,9 +372,10 @@ TEST(QuoteForInterpreter, TheShellReadsBackTheSameWord) {
         "-n",
     };
     for (const auto &word : tricky) {
-        EXPECT_EQ(runner.RunCommand("printf '%s' " + QuoteForInterpreter(word), dir.Path()), word) << word;
+        EXPECT_EQ(runner.RunCommand("printf '%s' " + QuoteForInterpreter(word), dir.Path()).output, word) << word;
         // One word, not several.
-        EXPECT_EQ(runner.RunCommand("set -- " + QuoteForInterpreter(word) + "; echo $#", dir.Path()), "1\n") << word;
+        EXPECT_EQ(runner.RunCommand("set -- " + QuoteForInterpreter(word) + "; echo $#", dir.Path()).output, "1\n")
+            << word;
     }
 }
 

@@ -42,15 +42,18 @@ TEST(LowerCaseLocale, CLocaleLowersOnlyAsciiLetters) {
 TEST(LowerCaseLocale, EightBitLocaleLowersItsOwnLetters) {
     TempDir dir;
     ProcessRunner runner;
-    const std::string made = runner.RunCommand(
-        "localedef -i de_DE -f ISO-8859-1 " + QuoteForInterpreter(dir.Path() + "de_DE.ISO-8859-1") + " && echo made",
-        dir.Path());
+    const std::string made = runner
+                                 .RunCommand("localedef -i de_DE -f ISO-8859-1 " +
+                                                 QuoteForInterpreter(dir.Path() + "de_DE.ISO-8859-1") + " && echo made",
+                                             dir.Path())
+                                 .output;
     if (made.find("made") == std::string::npos) {
         GTEST_SKIP() << "cannot build a Latin-1 locale here: " << made;
     }
     ScopedEnv locpath("LOCPATH", dir.Path());
     const std::string reference =
-        runner.RunProgram({"env", "LC_ALL=de_DE.ISO-8859-1", "tr", "[:upper:]", "[:lower:]"}, dir.Path(), AllBytes());
+        runner.RunProgram({"env", "LC_ALL=de_DE.ISO-8859-1", "tr", "[:upper:]", "[:lower:]"}, dir.Path(), AllBytes())
+            .output;
     ASSERT_EQ(reference.size(), 256u);
 
     const std::string previous = std::setlocale(LC_CTYPE, nullptr);

@@ -178,6 +178,26 @@ TEST_F(ProgramTest, SigtermEndsTheProgramWhileAWarningBoxIsOpen) {
     EXPECT_TRUE(HasLineWith(folder_->Log(), "Update:", "nochg"));
 }
 
+TEST_F(ProgramTest, SigtermDuringAHangingRequestEndsTheProgramWithoutWaitingForIt) {
+    WriteText(folder_->SettingsFile(), RunningSettings());
+    e2e::Answer hanging;
+    hanging.body = kNewAddress;
+    hanging.delaySeconds = 20;
+    e2e::Answer update;
+    update.body = std::string("good ") + kNewAddress;
+    service_->Configure({{"/checkip", hanging}, {"/v3/update", update}});
+    auto &program = Start(*folder_);
+
+    ASSERT_TRUE(WaitFor([&] { return !Requests().empty(); })) << "the check never reached the service";
+    fs::remove(folder_->SettingsFile());
+    program.Signal(SIGTERM);
+    // Far less than the service's delay: the check was cut short, not waited for.
+    EXPECT_TRUE(ExitedWith(program.WaitExit(10s), 0));
+    EXPECT_EQ(IniValue(folder_->Settings(), "FSET_LAST_IP"), kOldAddress);
+    EXPECT_FALSE(HasLineWith(folder_->Log(), "Check:", "")) << "the cut request is not logged";
+    EXPECT_EQ(Requests().size(), 1u) << "no request after termination";
+}
+
 TEST_F(ProgramTest, SigkillAfterACycleKeepsTheNewAddress) {
     WriteText(folder_->SettingsFile(), RunningSettings());
     AnswerUpdateWith(std::string("good ") + kNewAddress);

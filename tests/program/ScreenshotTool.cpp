@@ -21,13 +21,17 @@
 
 namespace {
 
+// Every request ends at once with nothing printed.
 class SilentRunner : public zevlo::platform::IProcessRunner {
 public:
-    std::string RunCommand(const std::string &, const std::string &) override { return {}; }
-    std::string RunProgram(const std::vector<std::string> &, const std::string &,
-                           const std::optional<std::string> &) override {
-        return {};
+    zevlo::platform::RunResult RunCommand(const std::string &, const std::string &) override { return Silence(); }
+    zevlo::platform::RunResult RunProgram(const std::vector<std::string> &, const std::string &,
+                                          const std::optional<std::string> &) override {
+        return Silence();
     }
+
+private:
+    static zevlo::platform::RunResult Silence() { return {"", zevlo::platform::ChildEnd::Exited, 0}; }
 };
 
 class NoAutostart : public zevlo::platform::IAutostart {

@@ -29,14 +29,16 @@ public:
     std::string updateAnswer = "good 198.51.100.7";
     int calls = 0;
 
-    std::string RunCommand(const std::string &, const std::string &) override { return ++calls, checkAnswer; }
-    std::string RunProgram(const std::vector<std::string> &args, const std::string &,
-                           const std::optional<std::string> &) override {
+    platform::RunResult RunCommand(const std::string &, const std::string &) override {
+        return {(++calls, checkAnswer), platform::ChildEnd::Exited, 0};
+    }
+    platform::RunResult RunProgram(const std::vector<std::string> &args, const std::string &,
+                                   const std::optional<std::string> &) override {
         ++calls;
         for (const std::string &arg : args)
             if (arg.find("myip=") != std::string::npos)
-                return updateAnswer;
-        return checkAnswer;
+                return {updateAnswer, platform::ChildEnd::Exited, 0};
+        return {checkAnswer, platform::ChildEnd::Exited, 0};
     }
 };
 

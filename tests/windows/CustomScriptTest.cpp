@@ -45,7 +45,7 @@ TEST(WindowsCustomScript, RunsThroughCmdInAwkwardFolders) {
         // %~dp0 is the script's own folder; cd shows the working folder the runner gave it.
         const std::string script = MakeScript(root.Path(), folders, "@echo 203.0.113.9\r\n@cd\r\n");
         const std::string dir = platform::DirectoryOf(script);
-        const std::string output = runner.RunCommand(platform::QuoteForInterpreter(script), dir);
+        const std::string output = runner.RunCommand(platform::QuoteForInterpreter(script), dir).output;
         EXPECT_EQ(output, "203.0.113.9\r\n" + dir.substr(0, dir.size() - 1) + "\r\n") << script;
     }
 }
@@ -85,7 +85,13 @@ TEST(WindowsCustomScript, ScriptThatPrintsNothingIsAnEmptyAnswer) {
     EXPECT_FALSE(engine.CheckPublicIP());
     EXPECT_EQ(dm.FSET_LAST_IP, "203.0.113.7");
     ASSERT_FALSE(dm.LogLines.empty());
-    EXPECT_NE(dm.LogLines.back().find("ERROR - Empty string returned"), std::string::npos);
+    EXPECT_TRUE(dm.LogLines.back().ends_with("Check:  ERROR - Empty string returned")) << dm.LogLines.back();
+
+    // A failing script says so.
+    testing::WriteFileBytes(endpoints.script, "@exit /b 3\r\n");
+    EXPECT_FALSE(engine.CheckPublicIP());
+    EXPECT_TRUE(dm.LogLines.back().ends_with("ERROR - Empty string returned [the script ended with status 3]"))
+        << dm.LogLines.back();
 }
 
 } // namespace

@@ -1,13 +1,17 @@
 #include "platform/ProcessRunner.h"
+#include "platform/TerminationSignals.h"
 #include "platform/win/CommandLine.h"
+#include "platform/win/TerminationEvent.h"
 #include "tests/windows/WindowsTestSupport.h"
 
 #include <gtest/gtest.h>
 
 #include <windows.h>
 
+#include <chrono>
 #include <cstdint>
 #include <cstdio>
+#include <thread>
 
 namespace zevlo::platform {
 namespace {
@@ -24,13 +28,13 @@ std::string SystemFolder() {
 
 TEST(WindowsRunCommand, CapturesStandardOutputAndErrorInOrder) {
     ProcessRunner runner;
-    const std::string output = runner.RunCommand("echo first& echo second 1>&2& echo third", "");
+    const std::string output = runner.RunCommand("echo first& echo second 1>&2& echo third", "").output;
     EXPECT_EQ(output, "first\r\nsecond \r\nthird\r\n");
 }
 
 TEST(WindowsRunCommand, ReturnsLongOutputWholeAndInOrder) {
     ProcessRunner runner;
-    const std::string output = runner.RunCommand("for /L %i in (1,1,300) do @echo line %i", "");
+    const std::string output = runner.RunCommand("for /L %i in (1,1,300) do @echo line %i", "").output;
     std::string expected;
     for (int i = 1; i <= 300; ++i) {
         expected += "line " + std::to_string(i) + "\r\n";
@@ -39,9 +43,16 @@ TEST(WindowsRunCommand, ReturnsLongOutputWholeAndInOrder) {
     EXPECT_EQ(output, expected);
 }
 
-TEST(WindowsRunCommand, EmptyWhenNothingIsPrinted) {
+TEST(WindowsRunCommand, EmptyWhenNothingIsPrintedAndTheExitStatusComesBack) {
     ProcessRunner runner;
-    EXPECT_EQ(runner.RunCommand("rem nothing", ""), "");
+    const RunResult nothing = runner.RunCommand("rem nothing", "");
+    EXPECT_EQ(nothing.output, "");
+    EXPECT_EQ(nothing.end, ChildEnd::Exited);
+    EXPECT_EQ(nothing.status, 0);
+    const RunResult failed = runner.RunCommand("echo failed& exit 7", "");
+    EXPECT_EQ(failed.output, "failed\r\n");
+    EXPECT_EQ(failed.end, ChildEnd::Exited);
+    EXPECT_EQ(failed.status, 7);
 }
 
 TEST(WindowsRunCommand, RunsInTheGivenFolder) {
@@ -49,14 +60,16 @@ TEST(WindowsRunCommand, RunsInTheGivenFolder) {
     const std::string inner = folder.Path() + "with space\\";
     ASSERT_TRUE(CreateDirectoryA(inner.c_str(), nullptr));
     ProcessRunner runner;
-    const std::string output = runner.RunCommand("cd", inner);
+    const std::string output = runner.RunCommand("cd", inner).output;
     EXPECT_EQ(output, inner.substr(0, inner.size() - 1) + "\r\n");
 }
 
 TEST(WindowsRunCommand, FailedStartInAMissingFolderGivesNothing) {
     TempFolder folder;
     ProcessRunner runner;
-    EXPECT_EQ(runner.RunCommand("echo should not run", folder.Path() + "missing\\"), "");
+    const RunResult result = runner.RunCommand("echo should not run", folder.Path() + "missing\\");
+    EXPECT_EQ(result.output, "");
+    EXPECT_EQ(result.end, ChildEnd::NotStarted);
 }
 
 TEST(WindowsRunCommand, QuotedPathRunsAsOneWord) {
@@ -64,7 +77,7 @@ TEST(WindowsRunCommand, QuotedPathRunsAsOneWord) {
     const std::string script = folder.Path() + "two words.bat";
     testing::WriteFileBytes(script, "@echo ran %1\r\n");
     ProcessRunner runner;
-    EXPECT_EQ(runner.RunCommand(QuoteForInterpreter(script) + " arg", folder.Path()), "ran arg\r\n");
+    EXPECT_EQ(runner.RunCommand(QuoteForInterpreter(script) + " arg", folder.Path()).output, "ran arg\r\n");
 }
 
 TEST(WindowsRunProgram, ArgumentsSurviveTheCommandLine) {
@@ -90,7 +103,7 @@ TEST(WindowsRunProgram, ArgumentsSurviveTheCommandLine) {
     args.insert(args.end(), arguments.begin(), arguments.end());
 
     ProcessRunner runner;
-    const std::string output = runner.RunProgram(args, "", std::nullopt);
+    const std::string output = runner.RunProgram(args, "", std::nullopt).output;
     EXPECT_EQ(HexLines(output, "crt:"), arguments) << output;
     EXPECT_EQ(HexLines(output, "w:"), arguments) << output;
 }
@@ -114,34 +127,35 @@ TEST(WindowsRunProgram, QuotesOnlyWhereNeeded) {
 TEST(WindowsRunProgram, InputArrivesOnStandardInput) {
     ProcessRunner runner;
     const std::string input = "user = \"alice:s3cr\\\"et\"\n";
-    const std::string output = runner.RunProgram({HelperPath("zevlo_argv_echo"), "--stdin"}, "", input);
+    const std::string output = runner.RunProgram({HelperPath("zevlo_argv_echo"), "--stdin"}, "", input).output;
     EXPECT_EQ(HexLines(output, "stdin:"), std::vector<std::string>{input}) << output;
 }
 
 TEST(WindowsRunProgram, StandardInputIsTheNullDeviceWithoutInput) {
     ProcessRunner runner;
-    const std::string output = runner.RunProgram({HelperPath("zevlo_argv_echo"), "--stdin"}, "", std::nullopt);
+    const std::string output = runner.RunProgram({HelperPath("zevlo_argv_echo"), "--stdin"}, "", std::nullopt).output;
     EXPECT_EQ(HexLines(output, "stdin:"), std::vector<std::string>{""}) << output;
 }
 
 TEST(WindowsRunProgram, ChildThatIgnoresItsInputDoesNotHurt) {
     ProcessRunner runner;
     const std::string output =
-        runner.RunProgram({HelperPath("zevlo_argv_echo"), "--print", "10"}, "", std::string(200000, 'x'));
+        runner.RunProgram({HelperPath("zevlo_argv_echo"), "--print", "10"}, "", std::string(200000, 'x')).output;
     EXPECT_EQ(output, "abcdefghij");
 }
 
 TEST(WindowsRunProgram, KeepsEveryByteOfLongOutput) {
     ProcessRunner runner;
     const std::string output =
-        runner.RunProgram({HelperPath("zevlo_argv_echo"), "--print", "100000"}, "", std::nullopt);
+        runner.RunProgram({HelperPath("zevlo_argv_echo"), "--print", "100000"}, "", std::nullopt).output;
     ASSERT_EQ(output.size(), 100000u);
     for (std::size_t i = 0; i < output.size(); i += 997) {
         ASSERT_EQ(output[i], static_cast<char>('a' + i % 26)) << "at " << i;
     }
     // Zero bytes and line ends arrive untouched.
-    EXPECT_EQ(runner.RunProgram({HelperPath("zevlo_argv_echo"), "--bytes", "6100620d0a0063ff0a"}, "", std::nullopt),
-              std::string("a\0b\r\n\0c\xff\n", 9));
+    EXPECT_EQ(
+        runner.RunProgram({HelperPath("zevlo_argv_echo"), "--bytes", "6100620d0a0063ff0a"}, "", std::nullopt).output,
+        std::string("a\0b\r\n\0c\xff\n", 9));
 }
 
 TEST(WindowsRunProgram, ChildInheritsOnlyItsOwnHandles) {
@@ -154,19 +168,22 @@ TEST(WindowsRunProgram, ChildInheritsOnlyItsOwnHandles) {
     std::snprintf(value, sizeof value, "%llx",
                   static_cast<unsigned long long>(reinterpret_cast<std::uintptr_t>(event)));
     ProcessRunner runner;
-    EXPECT_EQ(runner.RunProgram({HelperPath("zevlo_argv_echo"), "--set-event", value}, "", std::nullopt), "absent");
-    EXPECT_EQ(runner.RunProgram({HelperPath("zevlo_argv_echo"), "--set-event", value}, "", std::string("input")),
+    EXPECT_EQ(runner.RunProgram({HelperPath("zevlo_argv_echo"), "--set-event", value}, "", std::nullopt).output,
               "absent");
-    EXPECT_EQ(runner.RunCommand(QuoteForInterpreter(HelperPath("zevlo_argv_echo")) + " --set-event " + value, ""),
+    EXPECT_EQ(runner.RunProgram({HelperPath("zevlo_argv_echo"), "--set-event", value}, "", std::string("input")).output,
               "absent");
+    EXPECT_EQ(
+        runner.RunCommand(QuoteForInterpreter(HelperPath("zevlo_argv_echo")) + " --set-event " + value, "").output,
+        "absent");
     EXPECT_EQ(WaitForSingleObject(event, 0), static_cast<DWORD>(WAIT_TIMEOUT));
     CloseHandle(event);
 }
 
 TEST(WindowsRunProgram, CapturesStandardError) {
     ProcessRunner runner;
-    EXPECT_EQ(runner.RunProgram({HelperPath("zevlo_argv_echo"), "--stderr", "curl: (6) failed"}, "", std::nullopt),
-              "curl: (6) failed");
+    EXPECT_EQ(
+        runner.RunProgram({HelperPath("zevlo_argv_echo"), "--stderr", "curl: (6) failed"}, "", std::nullopt).output,
+        "curl: (6) failed");
 }
 
 TEST(WindowsRunProgram, LooksAlongPathOnlyAndAddsExe) {
@@ -183,22 +200,22 @@ TEST(WindowsRunProgram, LooksAlongPathOnlyAndAddsExe) {
     ProcessRunner runner;
     {
         testing::ScopedEnvironment path("PATH", SystemFolder());
-        EXPECT_EQ(runner.RunProgram({name, "found"}, "", std::nullopt), "");
-        EXPECT_EQ(runner.RunProgram({"zevlo-path-probe", "found"}, "", std::nullopt), "");
+        EXPECT_EQ(runner.RunProgram({name, "found"}, "", std::nullopt).output, "");
+        EXPECT_EQ(runner.RunProgram({"zevlo-path-probe", "found"}, "", std::nullopt).output, "");
     }
     {
         testing::ScopedEnvironment path("PATH", SystemFolder() + ";" + elsewhere.Path());
-        const std::string output = runner.RunProgram({"zevlo-path-probe", "found"}, "", std::nullopt);
+        const std::string output = runner.RunProgram({"zevlo-path-probe", "found"}, "", std::nullopt).output;
         EXPECT_EQ(HexLines(output, "crt:"), std::vector<std::string>{"found"}) << output;
     }
     {
         testing::ScopedEnvironment path("PATH", std::nullopt);
-        EXPECT_EQ(runner.RunProgram({"zevlo-path-probe", "found"}, "", std::nullopt), "");
+        EXPECT_EQ(runner.RunProgram({"zevlo-path-probe", "found"}, "", std::nullopt).output, "");
     }
     {
         // A quoted entry is a folder like any other.
         testing::ScopedEnvironment path("PATH", SystemFolder() + ";\"" + elsewhere.Path() + "\"");
-        const std::string output = runner.RunProgram({"zevlo-path-probe", "found"}, "", std::nullopt);
+        const std::string output = runner.RunProgram({"zevlo-path-probe", "found"}, "", std::nullopt).output;
         EXPECT_EQ(HexLines(output, "crt:"), std::vector<std::string>{"found"}) << output;
     }
     SetCurrentDirectoryA(current);
@@ -219,15 +236,15 @@ TEST(WindowsRunProgram, EmptyOrRelativePathEntriesDoNotNameTheCurrentFolder) {
          {SystemFolder() + ";;", ";" + SystemFolder(), SystemFolder() + ";", std::string(";"), SystemFolder() + ";.",
           SystemFolder() + ";.\\", SystemFolder() + ";\"\""}) {
         testing::ScopedEnvironment path("PATH", value);
-        EXPECT_EQ(runner.RunProgram({"zevlo-planted-probe", "found"}, "", std::nullopt), "") << "PATH=" << value;
+        EXPECT_EQ(runner.RunProgram({"zevlo-planted-probe", "found"}, "", std::nullopt).output, "") << "PATH=" << value;
     }
     SetCurrentDirectoryA(before);
 }
 
 TEST(WindowsRunProgram, MissingProgramGivesNothing) {
     ProcessRunner runner;
-    EXPECT_EQ(runner.RunProgram({"zevlo-no-such-program"}, "", std::nullopt), "");
-    EXPECT_EQ(runner.RunProgram({}, "", std::nullopt), "");
+    EXPECT_EQ(runner.RunProgram({"zevlo-no-such-program"}, "", std::nullopt).end, ChildEnd::NotStarted);
+    EXPECT_EQ(runner.RunProgram({}, "", std::nullopt).end, ChildEnd::NotStarted);
 }
 
 // The sleepers would sleep two minutes; returning well before one shows they were ended.
@@ -237,10 +254,13 @@ constexpr std::chrono::seconds kFarBeforeTheirEnd{60};
 TEST(WindowsRunProgram, BoundedWaitEndsTheChildAndWhatItStarted) {
     ProcessRunner runner(kLimit);
     const auto start = std::chrono::steady_clock::now();
-    const std::string output =
+    const RunResult result =
         runner.RunProgram({HelperPath("zevlo_argv_echo"), "--spawn-sleeper", "120000"}, "", std::nullopt);
     // The sleeper holds the pipe too: the call returns only because it was ended as well.
     EXPECT_LT(std::chrono::steady_clock::now() - start, kFarBeforeTheirEnd);
+    EXPECT_EQ(result.end, ChildEnd::TimedOut);
+    EXPECT_EQ(result.status, kLimit.count());
+    const std::string &output = result.output;
     const auto idAt = output.find("sleeper ");
     ASSERT_NE(idAt, std::string::npos) << output;
     const DWORD sleeperId = static_cast<DWORD>(std::stoul(output.substr(idAt + 8)));
@@ -255,9 +275,37 @@ TEST(WindowsRunCommand, BoundedWaitEndsTheInterpreterTreeAndKeepsWhatWasPrinted)
     ProcessRunner runner(kLimit);
     const auto start = std::chrono::steady_clock::now();
     const std::string output =
-        runner.RunCommand(QuoteForInterpreter(HelperPath("zevlo_argv_echo")) + " --sleep 120000", "");
+        runner.RunCommand(QuoteForInterpreter(HelperPath("zevlo_argv_echo")) + " --sleep 120000", "").output;
     EXPECT_LT(std::chrono::steady_clock::now() - start, kFarBeforeTheirEnd);
     EXPECT_EQ(output, "sleeping\r\n");
+}
+
+TEST(WindowsRunCommand, TerminationRequestFromAnotherThreadEndsTheRunningTreeAtOnce) {
+    TempFolder folder;
+    const std::string marker = folder.Path() + "started";
+    // A bound far beyond the sleeper's own end, so only the request can end it early.
+    ProcessRunner runner(std::chrono::minutes(5));
+    std::thread requester([&] {
+        for (int i = 0; i < 3000 && GetFileAttributesA(marker.c_str()) == INVALID_FILE_ATTRIBUTES; ++i) {
+            Sleep(10);
+        }
+        RequestTermination();
+    });
+    const auto start = std::chrono::steady_clock::now();
+    const RunResult cut = runner.RunCommand("echo started>" + QuoteForInterpreter(marker) + "& " +
+                                                QuoteForInterpreter(HelperPath("zevlo_argv_echo")) + " --sleep 120000",
+                                            "");
+    const auto took = std::chrono::steady_clock::now() - start;
+    requester.join();
+    // Once requested, nothing more starts.
+    const RunResult after = runner.RunProgram({HelperPath("zevlo_argv_echo"), "--print", "3"}, "", std::nullopt);
+    // The request stands for the life of the process; the tests after this one start children again.
+    ResetEvent(win::TerminationEvent());
+
+    EXPECT_EQ(cut.end, ChildEnd::Terminated);
+    EXPECT_LT(took, kFarBeforeTheirEnd);
+    EXPECT_EQ(after.end, ChildEnd::Terminated);
+    EXPECT_EQ(after.output, "");
 }
 
 } // namespace

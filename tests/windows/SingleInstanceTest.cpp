@@ -15,7 +15,7 @@ std::string UniqueName() {
 
 std::string Probe(const std::string &name, const char *mode) {
     ProcessRunner runner;
-    return runner.RunProgram({testing::HelperPath("zevlo_mutex_probe"), name, mode}, "", std::nullopt);
+    return runner.RunProgram({testing::HelperPath("zevlo_mutex_probe"), name, mode}, "", std::nullopt).output;
 }
 
 TEST(WindowsSingleInstance, SecondProcessSeesAlreadyExists) {
