@@ -160,15 +160,15 @@ bool Engine::CheckPublicIP() {
 
         answer = text::TrimBlanks(run.output);
         if (answer.empty()) {
-            Log(kCheckType, EmptyAnswerText(run, source));
+            CheckFailed(EmptyAnswerText(run, source));
             return false;
         }
         if (text::ContainsTooManyRequests(answer)) {
-            Log(kCheckType, "Too many requests");
+            CheckFailed("Too many requests");
             return false;
         }
         if (!text::IsIpAddress(answer)) {
-            Log(kCheckType, "ERROR - Not an IP address [" + text::FirstLine(answer, 64) + "]");
+            CheckFailed("ERROR - Not an IP address [" + text::FirstLine(answer, 64) + "]");
             return false;
         }
         if (answer == dm_.FSET_LAST_IP) {
@@ -187,7 +187,7 @@ bool Engine::CheckPublicIP() {
     }
     try {
         const std::string message = errorText + " [" + text::OneLogLine(answer) + "]";
-        Log(kCheckType, message);
+        CheckFailed(message);
         Show(MessageKind::Error, message);
     } catch (...) {
     }
@@ -195,14 +195,14 @@ bool Engine::CheckPublicIP() {
 }
 
 void Engine::UpdateIP() {
-    if (abandoned_) {
-        PutBackUnsentAddress();
+    if (abandoned_)
         return;
-    }
     try {
         const CurlCommand command = BuildCurlCommand(RequestKind::Update);
         if (!command.error.empty()) {
             Log(kUpdateType, command.error);
+            outcome_.updateFailed = true;
+            outcome_.failure = command.error;
             PutBackUnsentAddress();
             SaveSettingsNow();
             Show(MessageKind::Error, std::string(kUpdateType) + " " + command.error);
@@ -212,15 +212,13 @@ void Engine::UpdateIP() {
         const std::string &answer = run.output;
         if (run.end == platform::ChildEnd::Terminated)
             Abandon();
-        if (abandoned_) {
-            if (text::TrimBlanks(answer).empty())
-                PutBackUnsentAddress();
+        if (abandoned_)
             return;
-        }
 
         const std::string lowered = platform::LowerCaseLocale(answer);
         if (StartsWith(lowered, "good") || StartsWith(lowered, "success:")) {
             SaveSettingsNow();
+            addressBeforeCheck_.reset();
             return;
         }
         MessageKind kind =
@@ -234,14 +232,33 @@ void Engine::UpdateIP() {
         if (empty)
             shown = EmptyAnswerText(run, text::AnswerSource::Curl);
         Log(kUpdateType, shown);
+        (kind == MessageKind::Warning ? outcome_.warning : outcome_.updateFailed) = true;
+        outcome_.failure = shown;
         if (empty)
             PutBackUnsentAddress();
         // Before the box: the user may leave it open for hours.
         SaveSettingsNow();
+        addressBeforeCheck_.reset();
         Show(kind, std::string(kUpdateType) + " " + shown);
     } catch (...) {
         // Only exhausted memory gets here; the cycle ends quietly.
     }
+}
+
+void Engine::Abandon() {
+    abandoned_ = true;
+    PutBackUnsentAddress();
+}
+
+void Engine::StartCycle() {
+    outcome_ = CycleOutcome{};
+    outcome_.ran = true;
+}
+
+void Engine::CheckFailed(const std::string &text) {
+    Log(kCheckType, text);
+    outcome_.checkFailed = true;
+    outcome_.failure = text;
 }
 
 void Engine::PutBackUnsentAddress() {
@@ -255,6 +272,7 @@ bool Engine::CheckAndUpdate() {
     if (busy_ || abandoned_)
         return false;
     BusyScope busy(busy_);
+    StartCycle();
     try {
         if (CheckPublicIP())
             UpdateIP();
@@ -268,6 +286,7 @@ bool Engine::ForceUpdate() {
     if (busy_ || abandoned_)
         return false;
     BusyScope busy(busy_);
+    StartCycle();
     try {
         CheckPublicIP();
         UpdateIP();

@@ -22,6 +22,15 @@ struct CurlCommand {
     std::string CommandLine() const;
 };
 
+// What the last cycle came to: for the command line's exit status and the tray tip.
+struct CycleOutcome {
+    bool ran = false;
+    bool checkFailed = false;
+    bool updateFailed = false;
+    bool warning = false; // the service kept the address but warned (nochg)
+    std::string failure;  // what was logged for the failure or the warning
+};
+
 // The check-and-update cycle: learns the public address, compares it with FSET_LAST_IP
 // and tells the service when it changed. Never throws; every outcome is logged in `dm`.
 class Engine {
@@ -42,15 +51,20 @@ public:
     bool ForceUpdate();
     bool Busy() const { return busy_; }
 
-    // Termination: the running cycle sends no further request and shows no further box.
-    // A request that the runner ended for termination does the same by itself.
-    void Abandon() { abandoned_ = true; }
+    // Termination: the running cycle sends no further request and shows no further box. A
+    // request that the runner ended for termination does the same by itself. An address whose
+    // update has not been answered is put back, so that whatever saves next keeps the one the
+    // service knows and the next start sends the update again.
+    void Abandon();
     bool Abandoned() const { return abandoned_; }
+    const CycleOutcome &LastOutcome() const { return outcome_; }
 
 private:
     enum class FileKind { Log, Settings };
 
     void Log(const std::string &type, const std::string &data);
+    void CheckFailed(const std::string &text);
+    void StartCycle();
     void Show(MessageKind kind, const std::string &text);
     void SaveSettingsNow();
     void PutBackUnsentAddress();
@@ -67,9 +81,10 @@ private:
     // One box per failing file until a write of that file works again.
     bool logErrorShown_ = false;
     bool settingsErrorShown_ = false;
-    // FSET_LAST_IP before this cycle's check: an update that was not sent or got no answer
-    // puts it back.
+    // FSET_LAST_IP before this cycle's check, until the update's answer settles the address:
+    // an update that was not sent or got no answer puts it back.
     std::optional<std::string> addressBeforeCheck_;
+    CycleOutcome outcome_;
 };
 
 } // namespace zevlo

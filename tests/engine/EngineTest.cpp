@@ -459,6 +459,21 @@ TEST_F(EngineTest, RequestEndedForTerminationEndsTheCycleQuietly) {
     EXPECT_EQ(StoredAddress(), "198.51.100.1");
     EXPECT_TRUE(engine.Abandoned());
 
+    // Abandoned from outside while the update runs (the end of a Windows session saves at
+    // once): the address is put back before anything can save it.
+    Engine ending{dm, endpoints, runner, notifier, kProgramDir};
+    std::string heldWhileEnding;
+    runner.duringRun = [&] {
+        if (runner.calls.back().IsUpdate()) {
+            ending.Abandon();
+            heldWhileEnding = dm.FSET_LAST_IP;
+        }
+    };
+    runner.outputs = {"192.0.2.8", terminated};
+    ending.CheckAndUpdate();
+    EXPECT_EQ(heldWhileEnding, "198.51.100.1");
+    runner.duringRun = nullptr;
+
     // During the check: no update follows.
     Engine fresh{dm, endpoints, runner, notifier, kProgramDir};
     runner.calls.clear();
