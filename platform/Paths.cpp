@@ -47,4 +47,13 @@ std::string ChooseDataDir(const std::string &programDir, const std::string &perU
     return perUser;
 }
 
+std::string DataDirForProgram(const std::string &programDir, const std::string &perUserDir) {
+#ifdef ZEVLO_PACKAGED
+    static_cast<void>(programDir);
+    return WithSeparator(perUserDir);
+#else
+    return ChooseDataDir(programDir, perUserDir);
+#endif
+}
+
 } // namespace zevlo::platform

@@ -37,4 +37,9 @@ bool MakeDirs(const std::string &dir);
 // so another user's file is never read. Both folders end in a separator; so does the result.
 std::string ChooseDataDir(const std::string &programDir, const std::string &perUserDir);
 
+// The data folder every mode of the program uses: ChooseDataDir's answer, or always the
+// per-user folder in a packaged build (ZEVLO_PACKAGED). Installed by root into /usr/bin, the
+// program's folder is writable for root and would otherwise receive root's files.
+std::string DataDirForProgram(const std::string &programDir, const std::string &perUserDir);
+
 } // namespace zevlo::platform

@@ -72,7 +72,7 @@ int RunProgram(int argc, char **argv) {
     const std::string executable = platform::ExecutablePath();
     const std::string programDir = platform::DirectoryOf(executable);
     const std::string perUserDir = platform::PerUserDataDir();
-    const std::string dataDir = platform::ChooseDataDir(programDir, perUserDir);
+    const std::string dataDir = platform::DataDirForProgram(programDir, perUserDir);
     if (dataDir == perUserDir && !platform::MakeDirs(perUserDir))
         std::cerr << "zevlo: cannot create the folder " << perUserDir << "\n";
 
