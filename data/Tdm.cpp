@@ -248,6 +248,8 @@ void Tdm::LoadLog(bool trim) {
 
 void Tdm::AddLog(const std::string &type, const std::string &data) {
     LogLines.push_back(LogTimestamp(clock_()) + "\t" + type + " " + data);
+    if (LogLineAdded)
+        LogLineAdded(LogLines.back());
     // Without readable settings FMaxLog is only its default, not the user's bound.
     if (!settingsUnreadable_)
         TrimLog();

@@ -27,6 +27,8 @@ public:
     std::int32_t FMaxLog = 500;
     std::string AppDir;
     std::string LogFile;
+    // Told of every line AddLog appends (the command line prints them).
+    std::function<void(const std::string& line)> LogLineAdded;
     std::string FSET_LAST_IP;
     std::int32_t FSET_Interval = 5;
     bool FSET_StartWithWindows = true;

@@ -3,6 +3,7 @@
 #include "form/TfrmMain.h"
 #include "platform/Autostart.h"
 #include "platform/FileVersion.h"
+#include "platform/FolderLock.h"
 #include "platform/Paths.h"
 #include "platform/ProcessRunner.h"
 #include "platform/SingleInstance.h"
@@ -75,6 +76,12 @@ int RunProgram(int argc, char **argv) {
     const std::string dataDir = platform::DataDirForProgram(programDir, perUserDir);
     if (dataDir == perUserDir && !platform::MakeDirs(perUserDir))
         std::cerr << "zevlo: cannot create the folder " << perUserDir << "\n";
+
+    // A one-shot run (a timer at login, say) may be using the files: wait for it rather than
+    // leave the user without the tray icon; one that never ends is not waited for longer.
+    platform::FolderLock folderLock(dataDir);
+    if (!folderLock.LockWithin(std::chrono::minutes(2)))
+        std::cerr << "zevlo: the folder " << dataDir << " is still in use by another copy; going on\n";
 
     platform::ProcessRunner runner;
     const std::unique_ptr<platform::IAutostart> autostart = platform::MakeUserAutostart();

@@ -99,8 +99,10 @@ private:
 class RunningProgram {
 public:
     // `extraEnv`: NAME=value entries added to (or replacing those of) the program's small, fixed
-    // environment.
-    RunningProgram(const ProgramFolder &folder, const fs::path &runtimeDir, const std::vector<std::string> &extraEnv) {
+    // environment; a bare NAME removes that variable. `args` follow the program's name;
+    // standard input comes from `input` (the null device when empty).
+    RunningProgram(const ProgramFolder &folder, const fs::path &runtimeDir, const std::vector<std::string> &extraEnv,
+                   std::vector<std::string> args = {}, const fs::path &input = {}) {
         std::vector<std::string> env = {
             "PATH=" + std::string(std::getenv("PATH") ? std::getenv("PATH") : "/usr/bin:/bin"),
             "HOME=" + folder.Home().string(),
@@ -110,9 +112,10 @@ public:
             "LANG=C.UTF-8",
         };
         for (const auto &extra : extraEnv) {
-            const auto name = extra.substr(0, extra.find('=') + 1);
+            const auto name = extra.substr(0, extra.find('=')) + "=";
             std::erase_if(env, [&](const std::string &entry) { return entry.starts_with(name); });
-            env.push_back(extra);
+            if (extra.find('=') != std::string::npos)
+                env.push_back(extra);
         }
         std::vector<char *> envp;
         for (auto &entry : env)
@@ -120,15 +123,20 @@ public:
         envp.push_back(nullptr);
 
         std::string exe = folder.Executable().string();
-        char *argv[] = {exe.data(), nullptr};
+        args.insert(args.begin(), exe);
+        std::vector<char *> argv;
+        for (auto &arg : args)
+            argv.push_back(arg.data());
+        argv.push_back(nullptr);
 
         posix_spawn_file_actions_t actions;
         posix_spawn_file_actions_init(&actions);
         const std::string output = folder.OutputFile().string();
         posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, output.c_str(), O_WRONLY | O_CREAT | O_APPEND, 0600);
         posix_spawn_file_actions_adddup2(&actions, STDOUT_FILENO, STDERR_FILENO);
-        posix_spawn_file_actions_addopen(&actions, STDIN_FILENO, "/dev/null", O_RDONLY, 0);
-        const int error = posix_spawn(&pid_, exe.c_str(), &actions, nullptr, argv, envp.data());
+        const std::string inputPath = input.empty() ? std::string("/dev/null") : input.string();
+        posix_spawn_file_actions_addopen(&actions, STDIN_FILENO, inputPath.c_str(), O_RDONLY, 0);
+        const int error = posix_spawn(&pid_, exe.c_str(), &actions, nullptr, argv.data(), envp.data());
         posix_spawn_file_actions_destroy(&actions);
         if (error != 0)
             throw std::runtime_error("cannot start " + exe);

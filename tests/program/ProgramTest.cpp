@@ -8,6 +8,7 @@
 #include <iostream>
 #include <memory>
 #include <random>
+#include <sys/file.h>
 
 #ifndef ZEVLO_PROGRAM
 #error "ZEVLO_PROGRAM must name the built program"
@@ -92,12 +93,19 @@ protected:
         service_->Configure({{"/checkip", check}, {"/v3/update", update}});
     }
 
-    RunningProgram &Start(const ProgramFolder &folder) {
-        program_ = std::make_unique<RunningProgram>(
-            folder, folder_->RuntimeDir(),
-            std::vector<std::string>{"CURL_CA_BUNDLE=" + service_->CertFile(),
-                                     "PATH=" + (root_ / "bin").string() + ":/usr/bin:/bin"});
+    RunningProgram &Start(const ProgramFolder &folder, std::vector<std::string> args = {},
+                          std::vector<std::string> env = {}, const fs::path &input = {}) {
+        env.push_back("CURL_CA_BUNDLE=" + service_->CertFile());
+        env.push_back("PATH=" + (root_ / "bin").string() + ":/usr/bin:/bin");
+        program_ = std::make_unique<RunningProgram>(folder, folder_->RuntimeDir(), env, std::move(args), input);
         return *program_;
+    }
+
+    // Runs a command-line mode to its end; its exit status, or -1.
+    int RunToEnd(std::vector<std::string> args, std::vector<std::string> env = {}, const fs::path &input = {}) {
+        auto &program = Start(*folder_, std::move(args), std::move(env), input);
+        const auto status = program.WaitExit();
+        return status && WIFEXITED(*status) ? WEXITSTATUS(*status) : -1;
     }
 
     std::vector<e2e::ReceivedRequest> Requests() const {
@@ -196,6 +204,65 @@ TEST_F(ProgramTest, SigtermDuringAHangingRequestEndsTheProgramWithoutWaitingForI
     EXPECT_EQ(IniValue(folder_->Settings(), "FSET_LAST_IP"), kOldAddress);
     EXPECT_FALSE(HasLineWith(folder_->Log(), "Check:", "")) << "the cut request is not logged";
     EXPECT_EQ(Requests().size(), 1u) << "no request after termination";
+}
+
+TEST_F(ProgramTest, OnceWithoutADisplayStoresThePasswordThenUpdatesAChange) {
+    std::string settings = RunningSettings(true); // paused: --once is asked for explicitly
+    settings.replace(settings.find("FSET_Pass="),
+                     settings.find("\r\n", settings.find("FSET_Pass=")) - settings.find("FSET_Pass="), "FSET_Pass=");
+    WriteText(folder_->SettingsFile(), settings);
+    WriteText(root_ / "password", std::string(kPassword) + "\n");
+    AnswerUpdateWith(std::string("good ") + kNewAddress);
+    const std::vector<std::string> noDisplay{"QT_QPA_PLATFORM", "DISPLAY", "WAYLAND_DISPLAY"};
+
+    ASSERT_EQ(RunToEnd({"--store-password"}, noDisplay, root_ / "password"), 0);
+    const std::string stored = folder_->Settings();
+    EXPECT_EQ(IniValue(stored, "FSET_Pass"), EncryptPassword(kPassword));
+    EXPECT_EQ(stored.size(), settings.size() + EncryptPassword(kPassword).size()) << "no other line changed";
+
+    ASSERT_EQ(RunToEnd({"--once"}, noDisplay), 0);
+    EXPECT_TRUE(UpdateReceived());
+    EXPECT_EQ(IniValue(folder_->Settings(), "FSET_LAST_IP"), kNewAddress);
+    EXPECT_TRUE(HasLineWith(ReadText(folder_->OutputFile()), "Check:", kNewAddress)) << "the log line is printed";
+    EXPECT_TRUE(HasLineWith(folder_->Log(), "Check:", kNewAddress));
+}
+
+TEST_F(ProgramTest, OnceExitStatusSaysWhatWentWrong) {
+    struct Row {
+        const char *name;
+        bool settings;
+        const char *updateAnswer;
+        std::vector<std::string> args;
+        int status;
+    };
+    const Row rows[] = {
+        {"refused update", true, "badauth", {"--once"}, 1},
+        {"no settings", false, "good", {"--once"}, 2},
+        {"unknown option", true, "good", {"--once", "--frobnicate"}, 2},
+    };
+    for (const Row &row : rows) {
+        SCOPED_TRACE(row.name);
+        fs::remove(folder_->SettingsFile());
+        if (row.settings)
+            WriteText(folder_->SettingsFile(), RunningSettings());
+        AnswerUpdateWith(row.updateAnswer);
+        EXPECT_EQ(RunToEnd(row.args), row.status);
+    }
+    EXPECT_EQ(FinishedCurlRuns(), 2) << "only the refused update made requests";
+}
+
+TEST_F(ProgramTest, OnceLeavesAFolderInUseAlone) {
+    WriteText(folder_->SettingsFile(), RunningSettings());
+    AnswerUpdateWith(std::string("good ") + kNewAddress);
+    const std::string before = folder_->Settings();
+    const int folder = open(folder_->AppDir().c_str(), O_RDONLY | O_DIRECTORY);
+    ASSERT_GE(folder, 0);
+    ASSERT_EQ(flock(folder, LOCK_EX | LOCK_NB), 0);
+
+    EXPECT_EQ(RunToEnd({"--once"}), 3);
+    close(folder);
+    EXPECT_FALSE(fs::exists(root_ / "curl-starts")) << "nothing was sent";
+    EXPECT_EQ(folder_->Settings(), before);
 }
 
 TEST_F(ProgramTest, SigkillAfterACycleKeepsTheNewAddress) {
