@@ -2,6 +2,7 @@
 
 #include "crypto/Password.h"
 #include "data/Tdm.h"
+#include "engine/TextRules.h"
 #include "form/Controls.h"
 
 #include <array>
@@ -66,6 +67,13 @@ int MaxLogFromText(const std::string &text, int fallback) {
     if (rounded >= kMaxLogMax)
         return kMaxLogMax;
     return static_cast<int>(rounded);
+}
+
+std::string TrayTipText(const std::string &state) {
+    const std::string title = kApplicationTitle;
+    if (state.empty())
+        return title;
+    return title + "\n" + text::OneLogLine(state, kTrayTipLimit - title.size() - 1);
 }
 
 int EntryOrNone(const std::vector<std::string> &entries, int index) {

@@ -34,6 +34,11 @@ inline constexpr int kMaxLogStep = 10;
 int ClampMaxLog(int lines);
 int MaxLogFromText(const std::string &text, int fallback);
 
+// The tray icon's tip: the application's title and, below it, the state in one line, cut
+// to fit the 127 bytes a Windows tip holds.
+inline constexpr std::size_t kTrayTipLimit = 127;
+std::string TrayTipText(const std::string &state);
+
 // The entry of a list for a stored index; -1 when the index names none.
 int EntryOrNone(const std::vector<std::string> &entries, int index);
 

@@ -118,7 +118,6 @@ TfrmMain::~TfrmMain() {
 
 void TfrmMain::FormCreate() {
     FAllowClose = false;
-    view_.SetTrayTip(kApplicationTitle);
     view_.SetTrayIcon(true);
 
     dm_ = std::make_unique<Tdm>(services_.clock);
@@ -172,6 +171,7 @@ void TfrmMain::FormCreate() {
         startRunning_ = true;
         view_.StartTimer(timerPeriodMs_);
     }
+    UpdateTrayTip();
 
     if (!startRunning_) {
         ShowMainWindow();
@@ -190,12 +190,35 @@ void TfrmMain::StartUp() {
     startUpErrors_.clear();
     if (terminating_ || !startRunning_ || dm_->FSET_StateIsPaused)
         return;
-    engine_->CheckAndUpdate();
+    RunCycle(false);
 }
 
 void TfrmMain::ShowPausedMarker(bool shown) {
     view_.SetVisible(Control::lblPaused, shown);
     view_.SetVisible(Control::btnUnpause, shown);
+}
+
+void TfrmMain::RunCycle(bool force) {
+    const bool ran = force ? engine_->ForceUpdate() : engine_->CheckAndUpdate();
+    if (!ran)
+        return;
+    lastCycle_ = services_.clock();
+    UpdateTrayTip();
+}
+
+void TfrmMain::UpdateTrayTip() {
+    const CycleOutcome &outcome = engine_->LastOutcome();
+    std::string state;
+    if (dm_->FSET_StateIsPaused) {
+        state = "Paused";
+    } else if (outcome.checkFailed || outcome.updateFailed) {
+        state = (outcome.updateFailed ? "update failed: " : "check failed: ") + outcome.failure;
+    } else if (outcome.ran) {
+        state = dm_->FSET_LAST_IP + ", checked " + Tdm::LogTimestamp(lastCycle_);
+    } else {
+        state = dm_->FSET_LAST_IP;
+    }
+    view_.SetTrayTip(TrayTipText(state));
 }
 
 void TfrmMain::SetCheckedWithClick(Control box, bool checked) {
@@ -452,7 +475,7 @@ void TfrmMain::cmbUpdIntervalChange() {
 
 void TfrmMain::Timer1Timer() {
     if (!terminating_)
-        engine_->CheckAndUpdate();
+        RunCycle(false);
 }
 
 void TfrmMain::TakeAccountFromFields() {
@@ -466,7 +489,7 @@ void TfrmMain::btnForceUpdateClick() {
         return;
     // What the fields show is what goes out; the save after the update keeps it.
     TakeAccountFromFields();
-    engine_->ForceUpdate();
+    RunCycle(true);
 }
 
 void TfrmMain::btnUnpauseClick() {
@@ -483,7 +506,8 @@ void TfrmMain::btnUnpauseClick() {
     view_.StartTimer(timerPeriodMs_);
     dm_->FSET_StateIsPaused = false;
     dm_->FSET_FirstRun = false;
-    engine_->CheckAndUpdate();
+    UpdateTrayTip();
+    RunCycle(false);
 }
 
 void TfrmMain::mnuPauseClick() {
@@ -498,6 +522,7 @@ void TfrmMain::mnuPauseClick() {
         ShowPausedMarker(true);
         dm_->FSET_StateIsPaused = true;
     }
+    UpdateTrayTip();
 }
 
 void TfrmMain::mnuShowClick() {

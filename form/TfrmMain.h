@@ -111,6 +111,9 @@ private:
     void ShowMainWindow();
     void HideToTray();
     void ShowPausedMarker(bool shown);
+    // One cycle of the engine, then the tray tip tells how it went.
+    void RunCycle(bool force);
+    void UpdateTrayTip();
     void TakeAccountFromFields();
     // Sets a check box and, when its state changed, runs its click handling.
     void SetCheckedWithClick(Control box, bool checked);
@@ -133,6 +136,7 @@ private:
     bool terminating_ = false;
     bool startRunning_ = false;
     int timerPeriodMs_ = 0;
+    std::chrono::system_clock::time_point lastCycle_;
     std::vector<std::string> startUpErrors_;
 };
 

@@ -79,7 +79,7 @@ platform::RunResult ScriptedRunner::RunCommand(const std::string &command, const
 }
 
 platform::RunResult ScriptedRunner::RunProgram(const std::vector<std::string> &args, const std::string &,
-                                       const std::optional<std::string> &) {
+                                               const std::optional<std::string> &) {
     bool update = false;
     for (const std::string &arg : args)
         update = update || arg.find("myip=") != std::string::npos;

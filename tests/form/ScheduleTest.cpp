@@ -140,6 +140,30 @@ TEST_F(ScheduleTest, NoCheckStartsWhileOneOfTheEnginesBoxesIsOpen) {
     EXPECT_EQ(runner_.Checks(), 2) << "the next tick after the box checks again";
 }
 
+TEST_F(ScheduleTest, TrayTipTellsTheStateInOneShortLine) {
+    WriteSettings(RunningSettings());
+    form::TfrmMain &form = Open();
+    EXPECT_EQ(view_.trayTip.rfind("Windows DDNS Client\n198.51.100.7, checked ", 0), 0u) << view_.trayTip;
+
+    runner_.checkAnswer = "203.0.113.9";
+    runner_.updateAnswer = "badauth";
+    form.Timer1Timer();
+    EXPECT_EQ(view_.trayTip, "Windows DDNS Client\nupdate failed: badauth");
+
+    runner_.checkAnswer = "192.0.2.1";
+    runner_.updateAnswer = "<html>" + std::string(300, 'x');
+    form.Timer1Timer();
+    EXPECT_EQ(view_.trayTip.rfind("Windows DDNS Client\nupdate failed: <html>xx", 0), 0u) << view_.trayTip;
+    EXPECT_EQ(view_.trayTip.size(), 127u) << "cut to what a Windows tip holds";
+
+    runner_.checkAnswer = "";
+    form.Timer1Timer();
+    EXPECT_EQ(view_.trayTip, "Windows DDNS Client\ncheck failed: ERROR - Empty string returned");
+
+    view_.Click(Control::mnuPause);
+    EXPECT_EQ(view_.trayTip, "Windows DDNS Client\nPaused");
+}
+
 TEST_F(ScheduleTest, RequestsRunWhileTheWindowShowsItselfBusy) {
     WriteSettings(RunningSettings());
     runner_.checkAnswer = "203.0.113.9";

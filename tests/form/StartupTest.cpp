@@ -14,7 +14,7 @@ TEST_F(StartupTest, FirstRunOpensPausedWithoutRequestAndRemembersItWasOne) {
     EXPECT_EQ(view_[Control::mnuPause].text, "Unpause");
     EXPECT_FALSE(view_.timerActive);
     EXPECT_TRUE(view_.trayIconShown);
-    EXPECT_EQ(view_.trayTip, "Windows DDNS Client");
+    EXPECT_EQ(view_.trayTip, "Windows DDNS Client\nPaused");
     EXPECT_TRUE(runner_.calls.empty());
 
     Close();

@@ -124,7 +124,8 @@ TEST_F(MainWindowTest, TrayIconAndMenu) {
     form::TfrmMain &form = Open();
     Settle();
     QSystemTrayIcon *tray = window_->TrayIcon();
-    EXPECT_EQ(tray->toolTip(), "Windows DDNS Client");
+    EXPECT_TRUE(tray->toolTip().startsWith("Windows DDNS Client\n198.51.100.7, checked "))
+        << tray->toolTip().toStdString();
     EXPECT_FALSE(tray->icon().isNull());
     QMenu *menu = window_->TrayMenu();
     ASSERT_EQ(menu->actions().size(), 3);
