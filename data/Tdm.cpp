@@ -79,6 +79,7 @@ bool ParseSettingsInt(const std::string &text, std::int32_t &value) {
 Tdm::Tdm(Clock clock) : clock_(clock ? std::move(clock) : Clock(std::chrono::system_clock::now)) {}
 
 Tdm::~Tdm() {
+    skipUnchanged_ = true;
     try {
         SaveSettings();
     } catch (const std::exception &error) {
@@ -170,7 +171,7 @@ bool Tdm::SaveSettings(bool overwriteUnreadable) {
     SetBool("FSET_CIP_CHKCUSTOM", FSET_CIP_CHKCUSTOM);
     SetStr("FSET_CIP_CUSTOMSCRIPT", FSET_CIP_CUSTOMSCRIPT);
 
-    platform::ReplaceFileAtomically(SettingsFile, JoinLines(SettingsList), true);
+    WriteFile(SettingsFile, JoinLines(SettingsList), true);
     settingsUnreadable_ = false; // the file now holds what this run knows
     return true;
 }
@@ -259,7 +260,7 @@ void Tdm::AddLog(const std::string &type, const std::string &data) {
 void Tdm::SaveLog() {
     if (LogFile.empty() || logUnreadable_)
         return;
-    platform::ReplaceFileAtomically(LogFile, JoinLines(LogLines), false);
+    WriteFile(LogFile, JoinLines(LogLines), false);
 }
 
 std::string Tdm::GetUserAgent() const {
@@ -275,6 +276,19 @@ std::string Tdm::LogTimestamp(std::chrono::system_clock::time_point when) {
         text += platform::LongTimeText(local);
     }
     return text;
+}
+
+void Tdm::WriteFile(const std::string &path, const std::string &bytes, bool ownerOnly) const {
+    // The end of a run writes a file only when it would change: a run that saved as it went
+    // (a one-shot run does) is not flushed to the disk twice.
+    if (skipUnchanged_) {
+        try {
+            if (platform::ReadWholeFile(path) == bytes)
+                return;
+        } catch (const FileError &) {
+        }
+    }
+    platform::ReplaceFileAtomically(path, bytes, ownerOnly);
 }
 
 void Tdm::TrimLog() {

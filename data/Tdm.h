@@ -16,7 +16,8 @@ using Clock = std::function<std::chrono::system_clock::time_point()>;
 class Tdm {
 public:
     explicit Tdm(Clock clock = std::chrono::system_clock::now);
-    // Saves the settings and the log; errors go to standard error (never a box at exit).
+    // Saves the settings and the log where they differ from the files; errors go to standard
+    // error (never a box at exit).
     ~Tdm();
     Tdm(const Tdm&) = delete;
     Tdm& operator=(const Tdm&) = delete;
@@ -88,10 +89,12 @@ public:
 
 private:
     void TrimLog();
+    void WriteFile(const std::string& path, const std::string& bytes, bool ownerOnly) const;
 
     Clock clock_;
     bool settingsUnreadable_ = false;
     bool logUnreadable_ = false;
+    bool skipUnchanged_ = false;
 };
 
 // Reads an integer as Settings.ini holds it: leading blanks, optional sign, decimal digits

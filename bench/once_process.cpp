@@ -1,0 +1,124 @@
+// `zevlo --once` as a whole process against the local test service (HTTP check, HTTPS update
+// with Basic, a change each run), next to the same two curl runs started directly. What the
+// program adds is its start, its two file saves and its reading of the settings; the ratio of
+// the two shows it. The peak resident memory of --once is reported as a counter.
+
+#include "bench/CurlService.h"
+#include "crypto/Password.h"
+#include "tests/engine/EngineFakes.h"
+
+#include <sys/resource.h>
+
+#include <filesystem>
+#include <fstream>
+
+#ifndef ZEVLO_PROGRAM
+#error "ZEVLO_PROGRAM must name the built program"
+#endif
+
+namespace {
+
+using namespace zevlo;
+
+// A folder with a copy of the program and its Settings.ini, as a portable install.
+struct OnceFolder {
+    OnceFolder() {
+        std::filesystem::copy_file(ZEVLO_PROGRAM, temp.Path() / "zevlo");
+        std::ofstream(temp.Path() / "log.txt");
+    }
+
+    // The stored address differs from the service's answer: every run sends the update.
+    void WriteSettings() const {
+        e2e::TestService &service = bench::Service();
+        std::ofstream(temp.Path() / "Settings.ini", std::ios::binary | std::ios::trunc)
+            << "FSET_User=alice\r\nFSET_Pass=" << EncryptPassword("secret")
+            << "\r\nFSET_Hostname=home.example.net\r\nFSET_LAST_IP=198.51.100.1\r\n"
+               "FSET_UPD_Protocol=0\r\nFSET_UPD_Port="
+            << service.Port("https")
+            << "\r\nFSET_UPD_Server=127.0.0.1\r\nFSET_UPD_Auth=0\r\n"
+               "FSET_CIP_Protocol=1\r\nFSET_CIP_Port="
+            << service.Port("http") << "\r\nFSET_CIP_Server=127.0.0.1\r\nFSET_CIP_Auth=0\r\n";
+    }
+
+    // Runs the copy to its end; its exit status, and its peak resident memory in KiB.
+    int Run(long &maxResidentKiB) const {
+        const std::string exe = (temp.Path() / "zevlo").string();
+        char once[] = "--once";
+        char *argv[] = {const_cast<char *>(exe.c_str()), once, nullptr};
+        posix_spawn_file_actions_t actions;
+        posix_spawn_file_actions_init(&actions);
+        posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
+        pid_t pid = 0;
+        const int started = posix_spawn(&pid, exe.c_str(), &actions, nullptr, argv, environ);
+        posix_spawn_file_actions_destroy(&actions);
+        if (started != 0)
+            return -1;
+        int status = 0;
+        rusage usage{};
+        wait4(pid, &status, 0, &usage);
+        maxResidentKiB = usage.ru_maxrss;
+        return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    }
+
+    fakes::TempDir temp;
+};
+
+void OnceProcess(benchmark::State &state) {
+    const OnceFolder folder;
+    long maxResident = 0;
+    long peak = 0;
+    int status = 0;
+    for (auto _ : state) {
+        state.PauseTiming();
+        folder.WriteSettings();
+        state.ResumeTiming();
+        status = folder.Run(maxResident);
+        peak = std::max(peak, maxResident);
+        if (status != 0)
+            break;
+    }
+    state.counters["peak_rss_KiB"] = static_cast<double>(peak);
+    if (status != 0)
+        state.SkipWithError("zevlo --once did not end with status 0");
+}
+
+void TwoCurlRuns(benchmark::State &state) {
+    e2e::TestService &service = bench::Service();
+    const CurlCommand check{{"curl", "-s", "-g", "-XGET",
+                             "http://127.0.0.1:" + std::to_string(service.Port("http")) + "/checkip?format=text",
+                             "-AZevlo - Windows DDNS Client by Tarvenic [alice] - v3.0"},
+                            std::nullopt,
+                            {}};
+    const CurlCommand update{{"curl", "-s", "-g", "-XGET", "--basic", "-K", "-",
+                              "https://127.0.0.1:" + std::to_string(service.Port("https")) +
+                                  "/v3/update?hostname=home.example.net&myip=" + bench::kAddress,
+                              "-AZevlo - Windows DDNS Client by Tarvenic [alice] - v3.0"},
+                             std::string("user = \"alice:secret\"\n"),
+                             {}};
+    std::string checkAnswer;
+    std::string updateAnswer;
+    for (auto _ : state) {
+        checkAnswer = bench::SpawnCurl(check);
+        updateAnswer = bench::SpawnCurl(update);
+    }
+    if (checkAnswer != bench::kAddress || updateAnswer != std::string("good ") + bench::kAddress)
+        state.SkipWithError("curl did not reach the service as expected");
+}
+
+// Alternating rounds, so load from elsewhere on the machine falls on both sides alike.
+const bool registered = [] {
+    for (int round = 1; round <= 3; ++round) {
+        const std::string suffix = "/round:" + std::to_string(round);
+        benchmark::RegisterBenchmark(("OnceProcess" + suffix).c_str(), OnceProcess)
+            ->Unit(benchmark::kMillisecond)
+            ->UseRealTime()
+            ->MinTime(2.0);
+        benchmark::RegisterBenchmark(("TwoCurlRuns" + suffix).c_str(), TwoCurlRuns)
+            ->Unit(benchmark::kMillisecond)
+            ->UseRealTime()
+            ->MinTime(2.0);
+    }
+    return true;
+}();
+
+} // namespace
