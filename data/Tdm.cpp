@@ -280,8 +280,9 @@ std::string Tdm::LogTimestamp(std::chrono::system_clock::time_point when) {
 
 void Tdm::WriteFile(const std::string &path, const std::string &bytes, bool ownerOnly) const {
     // The end of a run writes a file only when it would change: a run that saved as it went
-    // (a one-shot run does) is not flushed to the disk twice.
-    if (skipUnchanged_) {
+    // (a one-shot run does) is not flushed to the disk twice. A private file that others can
+    // read is written anyway, which takes their access away.
+    if (skipUnchanged_ && !(ownerOnly && platform::OthersHaveAccess(path))) {
         try {
             if (platform::ReadWholeFile(path) == bytes)
                 return;

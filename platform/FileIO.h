@@ -35,6 +35,10 @@ enum class TemporaryName {
 void ReplaceFileAtomically(const std::string& path, std::string_view bytes, bool ownerOnly,
                            TemporaryName temporaryName = TemporaryName::Fixed);
 
+// True when users other than the owner may open the file (POSIX group or other bits).
+// Windows files get their access list when written and are not looked at: false there.
+bool OthersHaveAccess(const std::string& path);
+
 // The system's text for an error number (errno / GetLastError).
 std::string SystemErrorText(int error);
 

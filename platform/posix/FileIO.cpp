@@ -234,6 +234,11 @@ void ReplaceFileAtomically(const std::string &path, std::string_view bytes, bool
     SyncFolderOf(target);
 }
 
+bool OthersHaveAccess(const std::string &path) {
+    struct stat info {};
+    return ::stat(path.c_str(), &info) == 0 && (info.st_mode & (S_IRWXG | S_IRWXO)) != 0;
+}
+
 std::string SystemErrorText(int error) {
     char buffer[256] = {};
     return ErrorTextOf(::strerror_r(error, buffer, sizeof buffer), buffer);

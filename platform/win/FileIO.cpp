@@ -155,6 +155,10 @@ void ReplaceFileAtomically(const std::string &path, std::string_view bytes, bool
     }
 }
 
+bool OthersHaveAccess(const std::string &) {
+    return false;
+}
+
 std::string SystemErrorText(int error) {
     char *buffer = nullptr;
     const DWORD length =

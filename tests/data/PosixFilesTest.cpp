@@ -159,6 +159,48 @@ TEST(PosixFiles, ExistingFilesKeepTheirModeAndReadOnlyOnesAreNeverWritten) {
     }
 }
 
+// The end of a run leaves a file as it is when nothing in it would change, unless others can
+// read a private one.
+TEST(PosixFiles, TheEndOfARunRewritesOnlyWhatChangedOrWhatOthersCanRead) {
+    TempFolder folder;
+    const struct {
+        const char *name;
+        mode_t mode;
+        bool rewritten;
+    } cases[] = {{"private", 0600, false}, {"readable by others", 0644, true}};
+    for (const auto &c : cases) {
+        const std::string settings = folder.file(std::string(c.name) + ".ini");
+        const std::string log = folder.file(std::string(c.name) + ".txt");
+        {
+            Tdm dm;
+            dm.SettingsFile = settings;
+            dm.LogFile = log;
+            dm.FSET_Hostname = "home.example.net";
+            ASSERT_TRUE(dm.SaveSettings());
+            dm.AddLog("Check: ", "No changed detected.");
+        }
+        ASSERT_EQ(::chmod(settings.c_str(), c.mode), 0);
+        struct stat before {};
+        struct stat logBefore {};
+        ASSERT_EQ(::stat(settings.c_str(), &before), 0);
+        ASSERT_EQ(::stat(log.c_str(), &logBefore), 0);
+        {
+            Tdm dm;
+            dm.SettingsFile = settings;
+            dm.LogFile = log;
+            dm.LoadSettings();
+            dm.LoadLog();
+        }
+        struct stat after {};
+        struct stat logAfter {};
+        ASSERT_EQ(::stat(settings.c_str(), &after), 0);
+        ASSERT_EQ(::stat(log.c_str(), &logAfter), 0);
+        EXPECT_EQ(after.st_ino != before.st_ino, c.rewritten) << c.name;
+        EXPECT_EQ(ModeOf(settings), 0600u) << c.name;
+        EXPECT_EQ(logAfter.st_ino, logBefore.st_ino) << c.name;
+    }
+}
+
 // Only the files of a folder were handed to the user (a portable folder of someone else's):
 // no temporary file can be made there, the files themselves may be written. The save runs in
 // a child process as that user; as root the child takes an id no one uses.
