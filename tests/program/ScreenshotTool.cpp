@@ -68,7 +68,7 @@ std::string SampleLog() {
         {"Check: ", "Detected the IP address change! Now: 203.0.113.5 Was: 198.51.100.20"},
         {"Check: ", "No changed detected."},
         {"Check: ", "No changed detected."},
-        {"Check: ", "ERROR - Empty string returned"},
+        {"Check: ", "ERROR - Empty string returned [could not connect to the server (curl error 7)]"},
         {"Check: ", "No changed detected."},
         {"Check: ", "Detected the IP address change! Now: 203.0.113.7 Was: 203.0.113.5"},
         {"Update:", "nochg 203.0.113.7"},
