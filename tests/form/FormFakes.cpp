@@ -72,7 +72,7 @@ void FakeMainView::ShowLogViewer() {
 }
 
 platform::RunResult ScriptedRunner::RunCommand(const std::string &command, const std::string &) {
-    calls.push_back({{}, command, false, view_.busy});
+    calls.push_back({{}, command, false, view_ != nullptr && view_->busy});
     if (duringRun)
         duringRun();
     return {checkAnswer, platform::ChildEnd::Exited, 0};
@@ -83,7 +83,7 @@ platform::RunResult ScriptedRunner::RunProgram(const std::vector<std::string> &a
     bool update = false;
     for (const std::string &arg : args)
         update = update || arg.find("myip=") != std::string::npos;
-    calls.push_back({args, {}, update, view_.busy});
+    calls.push_back({args, {}, update, view_ != nullptr && view_->busy});
     if (duringRun)
         duringRun();
     return {update ? updateAnswer : checkAnswer, platform::ChildEnd::Exited, 0};

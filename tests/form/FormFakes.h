@@ -143,7 +143,8 @@ public:
         bool busy = false;
     };
 
-    explicit ScriptedRunner(const FakeMainView &view) : view_(view) {}
+    // `view`: whose busy state to note; none in tests of a whole shell.
+    explicit ScriptedRunner(const FakeMainView *view = nullptr) : view_(view) {}
 
     std::string checkAnswer = "198.51.100.7";
     std::string updateAnswer = "good 198.51.100.7";
@@ -160,7 +161,7 @@ public:
     std::string UpdateUrl() const;
 
 private:
-    const FakeMainView &view_;
+    const FakeMainView *view_;
 };
 
 // The login entry, as a flag and a record of what was asked of it.

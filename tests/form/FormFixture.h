@@ -81,7 +81,7 @@ protected:
     TempFolder folder_;
     FakeMainView view_;
     FakeLogView logView_;
-    ScriptedRunner runner_{view_};
+    ScriptedRunner runner_{&view_};
     RecordingAutostart autostart_;
     std::unique_ptr<form::TfrmMain> form_;
 };

@@ -5,6 +5,7 @@
 #include "shell/qt/LogWindow.h"
 #include "shell/qt/MainWindow.h"
 #include "tests/data/TestFiles.h"
+#include "tests/form/FormFakes.h"
 
 #include <QApplication>
 #include <QMessageBox>
@@ -21,33 +22,6 @@
 namespace zevlo::test {
 
 using form::Control;
-
-// Answers curl's part from two fixed texts and counts the requests.
-class FixedRunner final : public platform::IProcessRunner {
-public:
-    std::string checkAnswer = "198.51.100.7";
-    std::string updateAnswer = "good 198.51.100.7";
-    int calls = 0;
-
-    platform::RunResult RunCommand(const std::string &, const std::string &) override {
-        return {(++calls, checkAnswer), platform::ChildEnd::Exited, 0};
-    }
-    platform::RunResult RunProgram(const std::vector<std::string> &args, const std::string &,
-                                   const std::optional<std::string> &) override {
-        ++calls;
-        for (const std::string &arg : args)
-            if (arg.find("myip=") != std::string::npos)
-                return {updateAnswer, platform::ChildEnd::Exited, 0};
-        return {checkAnswer, platform::ChildEnd::Exited, 0};
-    }
-};
-
-class NoAutostart final : public platform::IAutostart {
-public:
-    bool IsPresent() override { return true; }
-    bool Write(const std::string &) override { return true; }
-    bool Remove() override { return true; }
-};
 
 struct SeenQtBox {
     QString caption;
@@ -125,8 +99,8 @@ protected:
     }
 
     TempFolder folder_;
-    FixedRunner runner_;
-    NoAutostart autostart_;
+    ScriptedRunner runner_;
+    RecordingAutostart autostart_;
     std::unique_ptr<qt::LogWindow> logWindow_;
     std::unique_ptr<qt::MainWindow> window_;
     std::unique_ptr<form::TfrmMain> form_;
