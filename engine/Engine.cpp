@@ -250,6 +250,10 @@ void Engine::Abandon() {
     PutBackUnsentAddress();
 }
 
+std::string Engine::SettledAddress() const {
+    return addressBeforeCheck_.value_or(dm_.FSET_LAST_IP);
+}
+
 void Engine::StartCycle() {
     outcome_ = CycleOutcome{};
     outcome_.ran = true;

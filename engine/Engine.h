@@ -58,6 +58,9 @@ public:
     void Abandon();
     bool Abandoned() const { return abandoned_; }
     const CycleOutcome &LastOutcome() const { return outcome_; }
+    // The address the service is known to have: while an update runs, the one before the
+    // check; otherwise FSET_LAST_IP.
+    std::string SettledAddress() const;
 
 private:
     enum class FileKind { Log, Settings };

@@ -118,6 +118,7 @@ TfrmMain::~TfrmMain() {
 
 void TfrmMain::FormCreate() {
     FAllowClose = false;
+    view_.SetTrayTip(kApplicationTitle);
     view_.SetTrayIcon(true);
 
     dm_ = std::make_unique<Tdm>(services_.clock);
@@ -589,11 +590,16 @@ void TfrmMain::UserActed(Control control) {
 }
 
 void TfrmMain::SaveForSession() {
+    // A session may end while an update runs (Windows asks then): the file keeps the address
+    // the service knows, so that the next start sends the update again.
+    const std::string inMemory = dm_->FSET_LAST_IP;
+    dm_->FSET_LAST_IP = engine_->SettledAddress();
     try {
         dm_->SaveSettings();
     } catch (const FileError &error) {
         std::cerr << error.what() << '\n';
     }
+    dm_->FSET_LAST_IP = inMemory;
     try {
         dm_->SaveLog();
     } catch (const FileError &error) {

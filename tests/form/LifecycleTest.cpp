@@ -132,6 +132,22 @@ TEST_F(LifecycleTest, SessionSaveOnlySaves) {
     EXPECT_FALSE(form.AllowClose()) << "a session save is no logout";
     EXPECT_FALSE(view_.eventLoopsEnded);
     EXPECT_TRUE(view_.timerActive);
+
+    // Asked while the update of a new address runs: the file keeps the address the service has.
+    runner_.checkAnswer = "203.0.113.9";
+    bool savedTheOldOne = false;
+    runner_.duringRun = [&] {
+        if (runner_.calls.back().update) {
+            form.SaveForSession();
+            savedTheOldOne = FileHasLine(SettingsPath(), "FSET_LAST_IP=198.51.100.7");
+        }
+    };
+    form.Timer1Timer();
+    EXPECT_EQ(runner_.Updates(), 1);
+    EXPECT_TRUE(savedTheOldOne);
+    runner_.duringRun = nullptr;
+    Close();
+    EXPECT_TRUE(FileHasLine(SettingsPath(), "FSET_LAST_IP=203.0.113.9")) << "once answered, it is saved";
 }
 
 } // namespace
