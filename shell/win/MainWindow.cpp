@@ -185,8 +185,9 @@ void MainWindow::Build() {
     // A second window in the same process (tests) finds the class registered.
     RegisterClassExA(&frameClass);
 
-    // A fixed size: no sizing border, no maximise box; the close button of the title bar.
-    constexpr DWORD style = WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX | WS_CLIPCHILDREN;
+    // A fixed size: no sizing border, no maximise or minimise box (closing hides it to the
+    // tray); the close button of the title bar.
+    constexpr DWORD style = WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_CLIPCHILDREN;
     frame_ = CreateWindowExA(WS_EX_CONTROLPARENT, kClassName, "", style, CW_USEDEFAULT, CW_USEDEFAULT, 300, 400,
                              nullptr, nullptr, instance_, this);
     client_ = CreateDialogParamA(instance_, ResourceName(IDD_MAIN), frame_, DialogProc, reinterpret_cast<LPARAM>(this));
