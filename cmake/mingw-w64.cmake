@@ -1,6 +1,6 @@
 # Cross-build for 64-bit Windows with Debian's MinGW-w64 (posix thread model, so that
 # std::thread and std::mutex exist) and run the results with Wine:
-#   cmake -S . -B build-windows -G Ninja -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64.cmake -DZEVLO_BUILD_GUI=OFF
+#   cmake -S . -B build-windows -G Ninja -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64.cmake
 set(CMAKE_SYSTEM_NAME Windows)
 set(CMAKE_SYSTEM_PROCESSOR x86_64)
 

@@ -1,0 +1,71 @@
+#include "shell/win/Program.h"
+
+#include "form/TfrmMain.h"
+#include "platform/Autostart.h"
+#include "platform/FileVersion.h"
+#include "platform/Paths.h"
+#include "platform/ProcessRunner.h"
+#include "platform/SingleInstance.h"
+#include "shell/win/LogWindow.h"
+#include "shell/win/MainWindow.h"
+#include "shell/win/PumpingRunner.h"
+
+#include <commctrl.h>
+
+#include <iostream>
+
+namespace zevlo::win {
+
+void RunMessageLoop(HWND mainWindow) {
+    MSG message;
+    while (GetMessageA(&message, nullptr, 0, 0) > 0) {
+        if (IsDialogMessageA(mainWindow, &message))
+            continue;
+        TranslateMessage(&message);
+        DispatchMessageA(&message);
+    }
+}
+
+int RunWindowProgram(HINSTANCE instance) {
+    // Before anything else: a second copy leaves at once, without a window or a tray icon.
+    platform::SingleInstance single("Zevlo_Mutex");
+    if (!single.IsFirst())
+        return 0;
+
+    INITCOMMONCONTROLSEX controls{};
+    controls.dwSize = sizeof controls;
+    controls.dwICC = ICC_STANDARD_CLASSES | ICC_TAB_CLASSES | ICC_UPDOWN_CLASS;
+    InitCommonControlsEx(&controls);
+
+    const std::string executable = platform::ExecutablePath();
+    const std::string programDir = platform::DirectoryOf(executable);
+    const std::string perUserDir = platform::PerUserDataDir();
+    const std::string dataDir = platform::ChooseDataDir(programDir, perUserDir);
+    if (dataDir == perUserDir && !platform::MakeDirs(perUserDir))
+        std::cerr << "Zevlo: cannot create the folder " << perUserDir << "\n";
+
+    platform::ProcessRunner runner;
+    PumpingRunner pumpingRunner(runner);
+    const std::unique_ptr<platform::IAutostart> autostart = platform::MakeUserAutostart();
+    form::MainServices services;
+    services.programDir = programDir;
+    services.dataDir = dataDir;
+    services.executablePath = executable;
+    services.runner = &pumpingRunner;
+    services.autostart = autostart.get();
+    services.versionText = [executable] { return platform::GetFileVersionText(executable); };
+
+    LogWindow logWindow(instance);
+    MainWindow window(instance, logWindow);
+    {
+        form::TfrmMain form(window, logWindow, std::move(services));
+        window.Bind(form);
+        logWindow.Bind(form.frmLog());
+        window.PostStartUp();
+        RunMessageLoop(window.Handle());
+        // The form's destruction writes Settings.ini and log.txt; errors go to standard error.
+    }
+    return 0;
+}
+
+} // namespace zevlo::win

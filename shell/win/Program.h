@@ -1,0 +1,15 @@
+#pragma once
+
+#include <windows.h>
+
+namespace zevlo::win {
+
+// The window program: one copy per user ("Zevlo_Mutex"), the data folder, the main window
+// and the log viewer bound to the form logic, the event loop. Returns the exit status.
+int RunWindowProgram(HINSTANCE instance);
+
+// The event loop of the main window, with the dialog keys (Tab between controls); returns
+// when WM_QUIT arrives.
+void RunMessageLoop(HWND mainWindow);
+
+} // namespace zevlo::win

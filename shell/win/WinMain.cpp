@@ -1,0 +1,5 @@
+#include "shell/win/Program.h"
+
+int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
+    return zevlo::win::RunWindowProgram(instance);
+}
