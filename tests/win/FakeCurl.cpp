@@ -1,0 +1,87 @@
+// Stands in for curl.exe in the program tests, found along PATH. Appends a record of its
+// run to calls.txt beside itself ("call", then "arg:<hex>" per argument and "stdin:<hex>"),
+// then answers as answers.txt beside it says: lines "<part of an argument>\t<answer>", the
+// first match wins; the answer "hang" waits until the process is ended.
+#include <windows.h>
+
+#include <cstdio>
+#include <string>
+
+namespace {
+
+std::string Hex(const std::string &bytes) {
+    static const char digits[] = "0123456789abcdef";
+    std::string text;
+    for (const unsigned char c : bytes) {
+        text.push_back(digits[c >> 4]);
+        text.push_back(digits[c & 15]);
+    }
+    return text;
+}
+
+std::string ReadAll(HANDLE from) {
+    std::string bytes;
+    char buffer[4096];
+    DWORD count = 0;
+    while (ReadFile(from, buffer, sizeof buffer, &count, nullptr) && count > 0)
+        bytes.append(buffer, count);
+    return bytes;
+}
+
+std::string ReadFileText(const std::string &path) {
+    HANDLE file = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+    if (file == INVALID_HANDLE_VALUE)
+        return {};
+    std::string text = ReadAll(file);
+    CloseHandle(file);
+    return text;
+}
+
+void Append(const std::string &path, const std::string &text) {
+    HANDLE file = CreateFileA(path.c_str(), FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_ALWAYS,
+                              0, nullptr);
+    DWORD written = 0;
+    WriteFile(file, text.data(), static_cast<DWORD>(text.size()), &written, nullptr);
+    CloseHandle(file);
+}
+
+} // namespace
+
+int main(int argc, char **argv) {
+    char self[MAX_PATH];
+    const DWORD length = GetModuleFileNameA(nullptr, self, MAX_PATH);
+    std::string folder(self, length);
+    folder.resize(folder.find_last_of('\\') + 1);
+
+    std::string record = "call\n";
+    for (int i = 1; i < argc; ++i)
+        record += "arg:" + Hex(argv[i]) + "\n";
+    record += "stdin:" + Hex(ReadAll(GetStdHandle(STD_INPUT_HANDLE))) + "\n";
+    Append(folder + "calls.txt", record);
+
+    const std::string answers = ReadFileText(folder + "answers.txt");
+    std::size_t start = 0;
+    while (start < answers.size()) {
+        std::size_t end = answers.find('\n', start);
+        if (end == std::string::npos)
+            end = answers.size();
+        std::string line = answers.substr(start, end - start);
+        start = end + 1;
+        if (!line.empty() && line.back() == '\r')
+            line.pop_back();
+        const std::size_t tab = line.find('\t');
+        if (tab == std::string::npos)
+            continue;
+        const std::string key = line.substr(0, tab);
+        for (int i = 1; i < argc; ++i) {
+            if (std::string(argv[i]).find(key) == std::string::npos)
+                continue;
+            const std::string answer = line.substr(tab + 1);
+            if (answer == "hang")
+                Sleep(INFINITE);
+            std::fwrite(answer.data(), 1, answer.size(), stdout);
+            return 0;
+        }
+    }
+    return 7; // as curl when it could not connect
+}

@@ -1,0 +1,350 @@
+#include "form/FormRules.h"
+#include "shell/win/Resource.h"
+#include "tests/win/ShellFixture.h"
+
+#include <cstring>
+
+namespace zevlo::win::test {
+namespace {
+
+using form::ControlKind;
+
+// Where a control is and what the user sees of it: the caption of labels, buttons, check
+// boxes and menu items; for fields and lists the label before them.
+struct Expected {
+    Control control;
+    const char *place; // a tab, "bar" (below the tabs) or "tray"
+    const char *seen;
+};
+
+constexpr Expected kLayout[] = {
+    {Control::cmbUpdInterval, "General", "Update interval"},
+    {Control::chkStartWithWin, "General", "Start with Windows"},
+    {Control::chkRememberPause, "General", "Remember paused state"},
+    {Control::lblUser, "General", "Username *"},
+    {Control::edtUser, "General", "Username *"},
+    {Control::lblPass, "General", "Password *"},
+    {Control::edtPass, "General", "Password *"},
+    {Control::edtHostname, "General", "Hostname *"},
+    {Control::spnMaxLog, "General", "Log Max Lines"},
+    {Control::btnViewLog, "General", "View Log"},
+    {Control::cmbProtocol, "Update Request", "Protocol"},
+    {Control::edtPort, "Update Request", "Port"},
+    {Control::edtServer, "Update Request", "Server"},
+    {Control::edtBaseURI, "Update Request", "Base URI"},
+    {Control::cmbMethod, "Update Request", "Method"},
+    {Control::cmbAuthType, "Update Request", "Authentication Type"},
+    {Control::btnForceUpdate, "Update Request", "Force Update"},
+    {Control::lblCProtocol, "Check IP", "Protocol"},
+    {Control::cmbCProtocol, "Check IP", "Protocol"},
+    {Control::lblCPort, "Check IP", "Port"},
+    {Control::edtCPort, "Check IP", "Port"},
+    {Control::lblCServer, "Check IP", "Server"},
+    {Control::edtCServer, "Check IP", "Server"},
+    {Control::lblCBaseURI, "Check IP", "Base URI"},
+    {Control::edtCBaseURI, "Check IP", "Base URI"},
+    {Control::lblCMethod, "Check IP", "Method"},
+    {Control::cmbCMethod, "Check IP", "Method"},
+    {Control::lblCAuthType, "Check IP", "Authentication Type"},
+    {Control::cmbCAuthType, "Check IP", "Authentication Type"},
+    {Control::chkCustomIP, "Check IP", "Use custom script (full path)"},
+    {Control::edtCustomChkIP, "Check IP", "Use custom script (full path)"},
+    {Control::spdCOpenDir, "Check IP", "..."},
+    {Control::lblPaused, "bar", "Application paused"},
+    {Control::btnUnpause, "bar", "Unpause"},
+    {Control::btnSaveConfig, "bar", "Save Config"},
+    {Control::btnTerminate, "bar", "Terminate"},
+    {Control::mnuShow, "tray", "Show"},
+    {Control::mnuTerminate, "tray", "Terminate"},
+    {Control::mnuPause, "tray", "Pause"},
+};
+
+std::string ClassOf(HWND window) {
+    char name[64] = {};
+    GetClassNameA(window, name, sizeof name);
+    return name;
+}
+
+LONG_PTR StyleOf(HWND window) {
+    return GetWindowLongPtrA(window, GWL_STYLE);
+}
+
+std::string TabText(HWND tabs, int index) {
+    char text[64] = {};
+    TCITEMA item{};
+    item.mask = TCIF_TEXT;
+    item.pszText = text;
+    item.cchTextMax = sizeof text;
+    SendMessageA(tabs, TCM_GETITEMA, static_cast<WPARAM>(index), reinterpret_cast<LPARAM>(&item));
+    return text;
+}
+
+std::vector<std::string> MenuTexts(HMENU menu) {
+    std::vector<std::string> texts;
+    for (int i = 0; i < GetMenuItemCount(menu); ++i) {
+        char text[64] = {};
+        GetMenuStringA(menu, static_cast<UINT>(i), text, sizeof text, MF_BYPOSITION);
+        texts.emplace_back(text);
+    }
+    return texts;
+}
+
+using MainWindowTest = ShellTest;
+
+TEST_F(MainWindowTest, EveryControlIsTheWindowItsNameStandsFor) {
+    ASSERT_EQ(std::size(kLayout), form::kControlCount);
+    HWND tabs = GetDlgItem(GetParent(main_.Page(0)), IDC_TABS);
+    ASSERT_NE(tabs, nullptr);
+    for (const Expected &expected : kLayout) {
+        const Control control = expected.control;
+        SCOPED_TRACE(form::ControlName(control));
+        const ControlKind kind = form::KindOf(control);
+        if (kind == ControlKind::MenuItem) {
+            EXPECT_EQ(Window(control), nullptr);
+            EXPECT_EQ(main_.Text(control), expected.seen);
+            continue;
+        }
+        HWND window = Window(control);
+        ASSERT_NE(window, nullptr);
+        const std::string place = expected.place;
+        if (place == "bar") {
+            EXPECT_EQ(GetParent(window), GetParent(tabs));
+        } else {
+            int found = -1;
+            for (int i = 0; i < 3; ++i)
+                found = GetParent(window) == main_.Page(i) ? i : found;
+            ASSERT_GE(found, 0);
+            EXPECT_EQ(TabText(tabs, found), place);
+        }
+        const bool labelled = kind == ControlKind::List || kind == ControlKind::Edit || kind == ControlKind::SpinEdit;
+        EXPECT_EQ(WindowText(labelled ? GetWindow(window, GW_HWNDPREV) : window), expected.seen);
+
+        const LONG_PTR style = StyleOf(window);
+        switch (kind) {
+        case ControlKind::List: {
+            EXPECT_EQ(ClassOf(window), "ComboBox");
+            EXPECT_EQ(style & 3, form::IsEditableList(control) ? CBS_DROPDOWN : CBS_DROPDOWNLIST);
+            const std::vector<std::string> &entries = form::ListEntries(control);
+            ASSERT_EQ(SendMessageA(window, CB_GETCOUNT, 0, 0), static_cast<LRESULT>(entries.size()));
+            for (std::size_t i = 0; i < entries.size(); ++i) {
+                main_.SetEntry(control, static_cast<int>(i));
+                EXPECT_EQ(main_.Entry(control), static_cast<int>(i));
+                EXPECT_EQ(main_.Text(control), entries[i]);
+            }
+            break;
+        }
+        case ControlKind::CheckBox:
+            EXPECT_EQ(ClassOf(window), "Button");
+            EXPECT_EQ(style & BS_TYPEMASK, BS_AUTOCHECKBOX);
+            main_.SetChecked(control, true);
+            EXPECT_EQ(SendMessageA(window, BM_GETCHECK, 0, 0), BST_CHECKED);
+            EXPECT_TRUE(main_.Checked(control));
+            main_.SetChecked(control, false);
+            EXPECT_FALSE(main_.Checked(control));
+            break;
+        case ControlKind::Button:
+            EXPECT_EQ(ClassOf(window), "Button");
+            EXPECT_EQ(style & BS_TYPEMASK, BS_PUSHBUTTON);
+            break;
+        case ControlKind::Label:
+            EXPECT_EQ(ClassOf(window), "Static");
+            break;
+        case ControlKind::Edit:
+        case ControlKind::SpinEdit: {
+            EXPECT_EQ(ClassOf(window), "Edit");
+            EXPECT_EQ((style & ES_PASSWORD) != 0, control == Control::edtPass);
+            // What the form logic writes is what the window holds, and back.
+            const std::string value = kind == ControlKind::SpinEdit ? "1230" : form::ControlName(control);
+            main_.SetText(control, value);
+            EXPECT_EQ(WindowText(window), value);
+            EXPECT_EQ(main_.Text(control), value);
+            break;
+        }
+        case ControlKind::MenuItem:
+            break;
+        }
+    }
+}
+
+TEST_F(MainWindowTest, TheWindowHasAFixedSizeAndNoMaximiseBox) {
+    const LONG_PTR style = StyleOf(main_.Handle());
+    EXPECT_EQ(style & WS_THICKFRAME, 0);
+    EXPECT_EQ(style & WS_MAXIMIZEBOX, 0);
+    EXPECT_NE(style & WS_SYSMENU, 0);
+    EXPECT_EQ(ClassOf(main_.Handle()), MainWindow::kClassName);
+    // The spin edit's arrows: its range and its step.
+    HWND arrows = GetDlgItem(main_.Page(0), IDC_spnMaxLogArrows);
+    EXPECT_EQ(reinterpret_cast<HWND>(SendMessageA(arrows, UDM_GETBUDDY, 0, 0)), Window(Control::spnMaxLog));
+    int low = 0;
+    int high = 0;
+    SendMessageA(arrows, UDM_GETRANGE32, reinterpret_cast<WPARAM>(&low), reinterpret_cast<LPARAM>(&high));
+    EXPECT_EQ(low, form::kMaxLogMin);
+    EXPECT_EQ(high, form::kMaxLogMax);
+    UDACCEL step{};
+    ASSERT_EQ(SendMessageA(arrows, UDM_GETACCEL, 1, reinterpret_cast<LPARAM>(&step)), 1);
+    EXPECT_EQ(step.nInc, static_cast<UINT>(form::kMaxLogStep));
+    EXPECT_NE(StyleOf(arrows) & UDS_NOTHOUSANDS, 0);
+}
+
+TEST_F(MainWindowTest, TheUsersActsReachTheirHandlers) {
+    Start(); // a first run: paused, shown
+    ASSERT_TRUE(main_.IsVisible());
+
+    // A list's choice: the protocol brings its port.
+    Choose(Control::cmbProtocol, 1);
+    EXPECT_EQ(Text(Control::edtPort), "8245");
+
+    // A check box: the custom script takes over from the check-IP endpoint.
+    ASSERT_FALSE(Enabled(Control::edtCustomChkIP));
+    Click(Control::chkCustomIP);
+    EXPECT_TRUE(Enabled(Control::edtCustomChkIP));
+    EXPECT_FALSE(Enabled(Control::lblCPort));
+
+    // "...": the open dialog, with its filter; the chosen file goes into the field.
+    form::FileFilter filter;
+    main_.chooseFileToOpen = [&](HWND, const std::string &, const form::FileFilter &given) {
+        filter = given;
+        return std::string("C:\\scripts\\my ip.cmd");
+    };
+    Click(Control::spdCOpenDir);
+    EXPECT_EQ(filter.name, "All files(*.*)");
+    EXPECT_EQ(filter.pattern, "*.*");
+    EXPECT_EQ(Text(Control::edtCustomChkIP), "C:\\scripts\\my ip.cmd");
+
+    // A button: "Terminate" asks first; "No" keeps the program.
+    Click(Control::btnTerminate);
+    ASSERT_EQ(boxes_.size(), 1u);
+    EXPECT_EQ(boxes_[0].caption, "Confirm");
+    EXPECT_EQ(boxes_[0].flags & (MB_TYPEMASK | MB_ICONMASK), static_cast<UINT>(MB_YESNO | MB_ICONQUESTION));
+    EXPECT_EQ(boxes_[0].owner, main_.Handle());
+    EXPECT_FALSE(form_->Terminating());
+
+    // "Unpause" with no account: an error box, and still paused.
+    Click(Control::btnUnpause);
+    ASSERT_EQ(boxes_.size(), 2u);
+    EXPECT_EQ(boxes_[1].flags & MB_ICONMASK, static_cast<UINT>(MB_ICONERROR));
+    EXPECT_TRUE(Shown(Control::lblPaused));
+    EXPECT_TRUE(main_.Alert(Control::lblUser));
+    EXPECT_TRUE(runner_.calls.empty());
+}
+
+TEST_F(MainWindowTest, AValueSetThroughTheViewRunsNoHandler) {
+    Start();
+    main_.SetChecked(Control::chkCustomIP, true);
+    main_.SetEntry(Control::cmbProtocol, 1);
+    EXPECT_FALSE(Enabled(Control::edtCustomChkIP));
+    EXPECT_EQ(Text(Control::edtPort), "443");
+}
+
+TEST_F(MainWindowTest, APortFieldTakesDigitsAndControlCharactersOnly) {
+    Start();
+    SetWindowTextA(Window(Control::edtCPort), "");
+    Type(Control::edtCPort, U'a');
+    Type(Control::edtCPort, U'8');
+    Type(Control::edtCPort, U'-');
+    EXPECT_EQ(Text(Control::edtCPort), "8");
+
+    // Ctrl+V arrives as control character 0x16: the edit control pastes.
+    ASSERT_TRUE(OpenClipboard(main_.Handle()));
+    EmptyClipboard();
+    HGLOBAL text = GlobalAlloc(GMEM_MOVEABLE, 4);
+    std::memcpy(GlobalLock(text), "443", 4);
+    GlobalUnlock(text);
+    SetClipboardData(CF_TEXT, text);
+    CloseClipboard();
+    Type(Control::edtCPort, U'\x16');
+    EXPECT_EQ(Text(Control::edtCPort), "8443");
+    // Backspace is a control character too.
+    Type(Control::edtCPort, U'\b');
+    EXPECT_EQ(Text(Control::edtCPort), "844");
+}
+
+struct TrayCase {
+    bool taskbar;
+    bool accepts;
+    bool hides; // else minimises
+};
+
+class MainWindowTrayTest : public ShellTest, public ::testing::WithParamInterface<TrayCase> {};
+
+TEST_P(MainWindowTrayTest, CloseHidesToTheTrayOnlyWhereThereIsOne) {
+    trayPresent_ = GetParam().taskbar;
+    trayAccepts_ = GetParam().accepts;
+    Start();
+    ASSERT_TRUE(main_.IsVisible());
+    SendMessageA(main_.Handle(), WM_CLOSE, 0, 0);
+    EXPECT_EQ(main_.IsVisible(), !GetParam().hides);
+    EXPECT_EQ(main_.IsMinimised(), !GetParam().hides);
+    EXPECT_FALSE(form_->Terminating());
+    // A left click on the icon (or the window's button) brings it back.
+    TrayClick(WM_LBUTTONDOWN);
+    EXPECT_TRUE(main_.IsVisible());
+    EXPECT_FALSE(main_.IsMinimised());
+}
+
+INSTANTIATE_TEST_SUITE_P(Taskbars, MainWindowTrayTest,
+                         ::testing::Values(TrayCase{true, true, true}, TrayCase{false, true, false},
+                                           TrayCase{true, false, false}));
+
+TEST_F(MainWindowTest, TheTrayIconCarriesItsTipMenuAndCallback) {
+    Start();
+    ASSERT_FALSE(icons_.empty());
+    EXPECT_EQ(icons_[0].message, static_cast<DWORD>(NIM_ADD));
+    const NOTIFYICONDATAA &added = icons_[0].data;
+    EXPECT_EQ(added.hWnd, main_.Handle());
+    EXPECT_EQ(added.uCallbackMessage, 1025u);
+    EXPECT_EQ(added.uFlags, static_cast<UINT>(NIF_MESSAGE | NIF_ICON | NIF_TIP));
+    EXPECT_NE(added.hIcon, nullptr);
+    EXPECT_STREQ(added.szTip, "Windows DDNS Client");
+
+    // Two lines, cut to the 127 bytes the tip holds.
+    const std::string tip = "Windows DDNS Client\n" + std::string(200, 'x');
+    main_.SetTrayTip(tip);
+    EXPECT_EQ(icons_.back().message, static_cast<DWORD>(NIM_MODIFY));
+    EXPECT_EQ(std::string(icons_.back().data.szTip), tip.substr(0, 127));
+
+    // Explorer restarted: the icon comes back.
+    const std::size_t before = icons_.size();
+    SendMessageA(main_.Handle(), RegisterWindowMessageA("TaskbarCreated"), 0, 0);
+    ASSERT_EQ(icons_.size(), before + 1);
+    EXPECT_EQ(icons_.back().message, static_cast<DWORD>(NIM_ADD));
+
+    // A right click opens the menu with the items' texts; its choice runs the handler.
+    std::vector<std::string> items;
+    main_.trackTrayMenu = [&](HMENU menu, HWND owner, POINT) -> UINT {
+        EXPECT_EQ(owner, main_.Handle());
+        items = MenuTexts(menu);
+        return IDM_mnuPause;
+    };
+    ASSERT_TRUE(Shown(Control::lblPaused));
+    TrayClick(WM_RBUTTONDOWN);
+    EXPECT_EQ(items, (std::vector<std::string>{"Show", "Terminate", "Unpause"}));
+    EXPECT_FALSE(Shown(Control::lblPaused)) << "mnuPause unpaused";
+    main_.trackTrayMenu = [&](HMENU menu, HWND, POINT) -> UINT {
+        items = MenuTexts(menu);
+        return IDM_mnuTerminate;
+    };
+    TrayClick(WM_RBUTTONDOWN);
+    EXPECT_EQ(items[2], "Pause");
+    EXPECT_TRUE(form_->Terminating());
+    MSG quit;
+    EXPECT_TRUE(PeekMessageA(&quit, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE)) << "the event loop is told to end";
+}
+
+TEST_F(MainWindowTest, TheEndOfTheSessionSavesAndTerminates) {
+    Start();
+    const std::string settings = DataDir() + "Settings.ini";
+    ASSERT_EQ(GetFileAttributesA(settings.c_str()), INVALID_FILE_ATTRIBUTES);
+    EXPECT_EQ(SendMessageA(main_.Handle(), WM_QUERYENDSESSION, 0, ENDSESSION_LOGOFF), TRUE);
+    EXPECT_NE(GetFileAttributesA(settings.c_str()), INVALID_FILE_ATTRIBUTES) << "saved at the question";
+    EXPECT_FALSE(form_->Terminating());
+    DeleteFileA(settings.c_str());
+    SendMessageA(main_.Handle(), WM_ENDSESSION, TRUE, ENDSESSION_LOGOFF);
+    EXPECT_TRUE(form_->Terminating());
+    EXPECT_NE(GetFileAttributesA(settings.c_str()), INVALID_FILE_ATTRIBUTES) << "saved before the answer";
+    MSG quit;
+    EXPECT_TRUE(PeekMessageA(&quit, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE));
+}
+
+} // namespace
+} // namespace zevlo::win::test

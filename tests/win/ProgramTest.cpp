@@ -1,0 +1,311 @@
+// Zevlo.exe as a process: a portable folder holding a copy of it and a prepared
+// Settings.ini, a stand-in curl.exe first along PATH, an empty APPDATA.
+#include "crypto/Password.h"
+#include "tests/windows/WindowsTestSupport.h"
+
+#include <gtest/gtest.h>
+
+#include <windows.h>
+
+#include <chrono>
+#include <functional>
+#include <optional>
+#include <thread>
+
+#ifndef ZEVLO_PROGRAM_FROM_TESTS
+#error "ZEVLO_PROGRAM_FROM_TESTS must name Zevlo.exe relative to the tests"
+#endif
+
+namespace zevlo::win {
+namespace {
+
+using namespace std::chrono_literals;
+using zevlo::testing::HexLines;
+using zevlo::testing::TempFolder;
+using zevlo::testing::WriteFileBytes;
+
+constexpr const char *kOldAddress = "198.51.100.1";
+constexpr const char *kNewAddress = "203.0.113.9";
+
+std::string ReadText(const std::string &path) {
+    HANDLE file = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                              nullptr, OPEN_EXISTING, 0, nullptr);
+    if (file == INVALID_HANDLE_VALUE)
+        return {};
+    std::string text;
+    char buffer[4096];
+    DWORD count = 0;
+    while (ReadFile(file, buffer, sizeof buffer, &count, nullptr) && count > 0)
+        text.append(buffer, count);
+    CloseHandle(file);
+    return text;
+}
+
+bool Exists(const std::string &path) {
+    return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES;
+}
+
+// Polls until the condition holds; false once the deadline passed.
+bool WaitFor(const std::function<bool()> &condition, std::chrono::milliseconds deadline = 30s) {
+    const auto end = std::chrono::steady_clock::now() + deadline;
+    while (!condition()) {
+        if (std::chrono::steady_clock::now() > end)
+            return false;
+        std::this_thread::sleep_for(50ms);
+    }
+    return true;
+}
+
+struct FindWindowOf {
+    DWORD process;
+    HWND found;
+};
+
+BOOL CALLBACK NoteMainWindow(HWND window, LPARAM data) {
+    auto *search = reinterpret_cast<FindWindowOf *>(data);
+    DWORD process = 0;
+    GetWindowThreadProcessId(window, &process);
+    char name[64] = {};
+    GetClassNameA(window, name, sizeof name);
+    if (process == search->process && lstrcmpA(name, "ZevloMainWindow") == 0) {
+        search->found = window;
+        return FALSE;
+    }
+    return TRUE;
+}
+
+class Program {
+public:
+    Program(const std::string &exe, const std::string &folder, const std::string &path, const std::string &appData) {
+        // The caller's environment with PATH and APPDATA of the test.
+        std::string environment;
+        char *const block = GetEnvironmentStringsA();
+        for (const char *entry = block; *entry != '\0'; entry += lstrlenA(entry) + 1) {
+            if (_strnicmp(entry, "PATH=", 5) != 0 && _strnicmp(entry, "APPDATA=", 8) != 0)
+                environment += std::string(entry) + '\0';
+        }
+        FreeEnvironmentStringsA(block);
+        environment += "PATH=" + path + '\0' + "APPDATA=" + appData + '\0' + '\0';
+        STARTUPINFOA startup{};
+        startup.cb = sizeof startup;
+        std::string commandLine = "\"" + exe + "\"";
+        started_ = CreateProcessA(exe.c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0, environment.data(),
+                                  folder.c_str(), &startup, &process_) != FALSE;
+    }
+    ~Program() {
+        if (started_) {
+            if (WaitForSingleObject(process_.hProcess, 0) == WAIT_TIMEOUT)
+                TerminateProcess(process_.hProcess, 99);
+            CloseHandle(process_.hThread);
+            CloseHandle(process_.hProcess);
+        }
+    }
+    Program(const Program &) = delete;
+    Program &operator=(const Program &) = delete;
+
+    bool Started() const { return started_; }
+    bool Running() const { return started_ && WaitForSingleObject(process_.hProcess, 0) == WAIT_TIMEOUT; }
+
+    // The exit status once it ended within the deadline.
+    std::optional<DWORD> WaitExit(std::chrono::milliseconds deadline = 20s) const {
+        if (!started_ || WaitForSingleObject(process_.hProcess, static_cast<DWORD>(deadline.count())) != WAIT_OBJECT_0)
+            return std::nullopt;
+        DWORD status = 0;
+        GetExitCodeProcess(process_.hProcess, &status);
+        return status;
+    }
+
+    // Its main window, found by class among its own windows (tests in other processes make
+    // windows of that class too).
+    HWND MainWindow() const {
+        FindWindowOf search{process_.dwProcessId, nullptr};
+        EnumWindows(NoteMainWindow, reinterpret_cast<LPARAM>(&search));
+        return search.found;
+    }
+
+    HWND WaitForMainWindow(bool visible) const {
+        HWND window = nullptr;
+        WaitFor([&] {
+            window = MainWindow();
+            return window != nullptr && (!visible || IsWindowVisible(window));
+        });
+        return window;
+    }
+
+private:
+    PROCESS_INFORMATION process_{};
+    bool started_ = false;
+};
+
+// Ends the session as Windows does: the question, then the end. The sends fail when the
+// program does not answer within the bound.
+void EndSession(HWND window) {
+    DWORD_PTR answer = 0;
+    ASSERT_NE(SendMessageTimeoutA(window, WM_QUERYENDSESSION, 0, ENDSESSION_LOGOFF, SMTO_NORMAL, 10000, &answer), 0)
+        << "no answer to WM_QUERYENDSESSION";
+    EXPECT_EQ(answer, static_cast<DWORD_PTR>(TRUE));
+    ASSERT_NE(SendMessageTimeoutA(window, WM_ENDSESSION, TRUE, ENDSESSION_LOGOFF, SMTO_NORMAL, 10000, &answer), 0)
+        << "no answer to WM_ENDSESSION";
+}
+
+std::optional<std::string> IniValue(const std::string &text, const std::string &key) {
+    const std::string prefix = key + "=";
+    std::size_t start = 0;
+    while (start < text.size()) {
+        std::size_t end = text.find('\n', start);
+        if (end == std::string::npos)
+            end = text.size();
+        std::string line = text.substr(start, end - start);
+        if (!line.empty() && line.back() == '\r')
+            line.pop_back();
+        if (line.compare(0, prefix.size(), prefix) == 0)
+            return line.substr(prefix.size());
+        start = end + 1;
+    }
+    return std::nullopt;
+}
+
+class ProgramTest : public ::testing::Test {
+protected:
+    ProgramTest() {
+        CreateDirectoryA(AppDir().c_str(), nullptr);
+        CreateDirectoryA(BinDir().c_str(), nullptr);
+        CreateDirectoryA(AppData().c_str(), nullptr);
+        const std::string tests = platform::DirectoryOf(platform::ExecutablePath());
+        CopyFileA((tests + ZEVLO_PROGRAM_FROM_TESTS).c_str(), Exe().c_str(), FALSE);
+        CopyFileA((tests + "fake-curl\\curl.exe").c_str(), (BinDir() + "curl.exe").c_str(), FALSE);
+    }
+
+    std::string AppDir() const { return root_.Path() + "portable\\"; }
+    std::string BinDir() const { return root_.Path() + "bin\\"; }
+    std::string AppData() const { return root_.Path() + "appdata"; }
+    std::string Exe() const { return AppDir() + "Zevlo.exe"; }
+    std::string SettingsFile() const { return AppDir() + "Settings.ini"; }
+    std::string Settings() const { return ReadText(SettingsFile()); }
+    std::string Log() const { return ReadText(AppDir() + "log.txt"); }
+
+    void Answer(const std::string &check, const std::string &update) const {
+        WriteFileBytes(BinDir() + "answers.txt", "/checkip\t" + check + "\n/v3/update\t" + update + "\n");
+    }
+    void WriteSettings(bool paused) const {
+        WriteFileBytes(SettingsFile(), "FSET_User=alice\r\nFSET_Pass=" + EncryptPassword("s3cret") +
+                                           "\r\nFSET_Hostname=home.example.net\r\nFSET_LAST_IP=" + kOldAddress +
+                                           "\r\nFSET_FirstRun=FALSE\r\nFSET_StartWithWindows=FALSE\r\n"
+                                           "FSET_StateIsPaused=" +
+                                           (paused ? "TRUE" : "FALSE") + "\r\nFSET_CIP_Auth=0\r\n");
+    }
+
+    std::unique_ptr<Program> Start() const {
+        auto program = std::make_unique<Program>(Exe(), AppDir(), BinDir() + ";" + SystemPath(), AppData());
+        EXPECT_TRUE(program->Started());
+        return program;
+    }
+
+    // The runs of the stand-in curl: the arguments of each, and its standard input.
+    struct Call {
+        std::vector<std::string> args;
+        std::string input;
+    };
+    std::vector<Call> Calls() const {
+        std::vector<Call> calls;
+        const std::string text = ReadText(BinDir() + "calls.txt");
+        std::size_t start = 0;
+        while ((start = text.find("call\n", start)) != std::string::npos) {
+            std::size_t end = text.find("call\n", start + 1);
+            const std::string one = text.substr(start, end == std::string::npos ? std::string::npos : end - start);
+            const std::vector<std::string> input = HexLines(one, "stdin:");
+            calls.push_back({HexLines(one, "arg:"), input.empty() ? std::string() : input[0]});
+            start = start + 1;
+        }
+        return calls;
+    }
+
+    static std::string SystemPath() {
+        char buffer[4096] = {};
+        GetEnvironmentVariableA("PATH", buffer, sizeof buffer);
+        return buffer;
+    }
+
+    TempFolder root_;
+};
+
+bool HasArgWith(const std::vector<std::string> &args, const std::string &part) {
+    for (const std::string &arg : args)
+        if (arg.find(part) != std::string::npos)
+            return true;
+    return false;
+}
+
+TEST_F(ProgramTest, ARunningStartChecksUpdatesAndLogs) {
+    WriteSettings(false);
+    Answer(kNewAddress, std::string("good ") + kNewAddress);
+    const auto program = Start();
+
+    // The new address is saved once the update was answered.
+    ASSERT_TRUE(WaitFor([&] { return IniValue(Settings(), "FSET_LAST_IP") == kNewAddress; }))
+        << "settings:\n"
+        << Settings() << "\nlog:\n"
+        << Log();
+    const std::vector<Call> calls = Calls();
+    ASSERT_EQ(calls.size(), 2u);
+    EXPECT_TRUE(HasArgWith(calls[0].args, "/checkip"));
+    EXPECT_TRUE(HasArgWith(calls[1].args, "/v3/update"));
+    EXPECT_TRUE(HasArgWith(calls[1].args, "hostname=home.example.net"));
+    EXPECT_TRUE(HasArgWith(calls[1].args, std::string("myip=") + kNewAddress));
+    // The password goes on curl's standard input, never on its command line.
+    EXPECT_NE(calls[1].input.find("alice:s3cret"), std::string::npos) << calls[1].input;
+    EXPECT_FALSE(HasArgWith(calls[1].args, "s3cret"));
+    EXPECT_NE(Log().find(std::string("\tCheck: ")), std::string::npos) << Log();
+    EXPECT_NE(Log().find(kNewAddress), std::string::npos) << Log();
+
+    ASSERT_NO_FATAL_FAILURE(EndSession(program->WaitForMainWindow(false)));
+    EXPECT_EQ(program->WaitExit(), 0u);
+}
+
+TEST_F(ProgramTest, ASecondCopyEndsAtOnce) {
+    WriteSettings(true);
+    const auto first = Start();
+    const HWND window = first->WaitForMainWindow(false);
+    ASSERT_NE(window, nullptr);
+
+    const auto second = Start();
+    EXPECT_EQ(second->WaitExit(), 0u);
+    EXPECT_TRUE(first->Running());
+    EXPECT_EQ(first->MainWindow(), window);
+
+    ASSERT_NO_FATAL_FAILURE(EndSession(window));
+    EXPECT_EQ(first->WaitExit(), 0u);
+}
+
+TEST_F(ProgramTest, TheEndOfTheSessionDuringAHangingRequestSavesAndEndsAtOnce) {
+    WriteSettings(false);
+    Answer("hang", "good");
+    const auto program = Start();
+    ASSERT_TRUE(WaitFor([&] { return Calls().size() == 1; })) << "the check never started";
+    const HWND window = program->WaitForMainWindow(false);
+    ASSERT_NE(window, nullptr);
+
+    // While curl hangs the program still answers, and saves at the question.
+    DeleteFileA(SettingsFile().c_str());
+    ASSERT_NO_FATAL_FAILURE(EndSession(window));
+    // Far less than the runner's 60 s bound: the hanging request was ended, not waited for.
+    EXPECT_EQ(program->WaitExit(), 0u);
+    EXPECT_EQ(IniValue(Settings(), "FSET_LAST_IP"), kOldAddress);
+    EXPECT_EQ(IniValue(Settings(), "FSET_User"), "alice");
+    EXPECT_EQ(Calls().size(), 1u) << "nothing sent after the end";
+}
+
+TEST_F(ProgramTest, AFirstRunShowsTheWindowAndSendsNothing) {
+    Answer(kNewAddress, "good");
+    const auto program = Start();
+    const HWND window = program->WaitForMainWindow(true);
+    ASSERT_NE(window, nullptr) << "the window of a first run is shown";
+
+    ASSERT_NO_FATAL_FAILURE(EndSession(window));
+    EXPECT_EQ(program->WaitExit(), 0u);
+    EXPECT_FALSE(Exists(BinDir() + "calls.txt")) << "curl was started";
+    EXPECT_EQ(IniValue(Settings(), "FSET_StateIsPaused"), "TRUE");
+}
+
+} // namespace
+} // namespace zevlo::win
