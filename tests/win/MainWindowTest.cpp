@@ -95,9 +95,10 @@ TEST_F(MainWindowTest, EveryControlIsTheWindowItsNameStandsFor) {
     ASSERT_EQ(std::size(kLayout), form::kControlCount);
     HWND tabs = GetDlgItem(GetParent(main_.Page(0)), IDC_TABS);
     ASSERT_NE(tabs, nullptr);
-    for (const Expected &expected : kLayout) {
-        const Control control = expected.control;
+    for (const Control control : form::AllControls()) {
         SCOPED_TRACE(form::ControlName(control));
+        const Expected &expected = kLayout[static_cast<std::size_t>(control)];
+        ASSERT_EQ(expected.control, control);
         const ControlKind kind = form::KindOf(control);
         if (kind == ControlKind::MenuItem) {
             EXPECT_EQ(Window(control), nullptr);
@@ -166,7 +167,7 @@ TEST_F(MainWindowTest, EveryControlIsTheWindowItsNameStandsFor) {
     }
 }
 
-TEST_F(MainWindowTest, TheWindowHasAFixedSizeAndNoMaximiseBox) {
+TEST_F(MainWindowTest, TheWindowHasAFixedSizeAndItsTabsShowTheirPages) {
     const LONG_PTR style = StyleOf(main_.Handle());
     EXPECT_EQ(style & WS_THICKFRAME, 0);
     EXPECT_EQ(style & WS_MAXIMIZEBOX, 0);
@@ -184,6 +185,15 @@ TEST_F(MainWindowTest, TheWindowHasAFixedSizeAndNoMaximiseBox) {
     ASSERT_EQ(SendMessageA(arrows, UDM_GETACCEL, 1, reinterpret_cast<LPARAM>(&step)), 1);
     EXPECT_EQ(step.nInc, static_cast<UINT>(form::kMaxLogStep));
     EXPECT_NE(StyleOf(arrows) & UDS_NOTHOUSANDS, 0);
+
+    // A click on a tab: the control selects it and tells its parent.
+    HWND tabs = GetDlgItem(GetParent(main_.Page(0)), IDC_TABS);
+    SendMessageA(tabs, TCM_SETCURSEL, 2, 0);
+    NMHDR change{tabs, IDC_TABS, static_cast<UINT>(TCN_SELCHANGE)};
+    SendMessageA(GetParent(tabs), WM_NOTIFY, IDC_TABS, reinterpret_cast<LPARAM>(&change));
+    EXPECT_EQ(main_.ShownPage(), 2);
+    for (int page = 0; page < 3; ++page)
+        EXPECT_EQ((StyleOf(main_.Page(page)) & WS_VISIBLE) != 0, page == 2) << page;
 }
 
 TEST_F(MainWindowTest, TheUsersActsReachTheirHandlers) {
