@@ -2,11 +2,11 @@
 //   zevlo_screenshots <output folder>
 // The window is built through its seams in a temporary folder with sample settings and a
 // sample log; no request is made (the sample is paused and the runner answers nothing).
-#include "crypto/Password.h"
 #include "data/Tdm.h"
 #include "form/TfrmMain.h"
 #include "shell/qt/LogWindow.h"
 #include "shell/qt/MainWindow.h"
+#include "tests/program/ScreenshotSample.h"
 
 #include <QApplication>
 #include <QDir>
@@ -21,67 +21,14 @@
 
 namespace {
 
-// Every request ends at once with nothing printed.
-class SilentRunner : public zevlo::platform::IProcessRunner {
-public:
-    zevlo::platform::RunResult RunCommand(const std::string &, const std::string &) override { return Silence(); }
-    zevlo::platform::RunResult RunProgram(const std::vector<std::string> &, const std::string &,
-                                          const std::optional<std::string> &) override {
-        return Silence();
-    }
-
-private:
-    static zevlo::platform::RunResult Silence() { return {"", zevlo::platform::ChildEnd::Exited, 0}; }
-};
-
-class NoAutostart : public zevlo::platform::IAutostart {
-public:
-    bool IsPresent() override { return true; }
-    bool Write(const std::string &) override { return true; }
-    bool Remove() override { return true; }
-};
+using zevlo::screenshot::NoAutostart;
+using zevlo::screenshot::SampleLog;
+using zevlo::screenshot::SampleSettings;
+using zevlo::screenshot::SilentRunner;
 
 void WriteFile(const QString &path, const std::string &bytes) {
     std::ofstream out(QFile::encodeName(path).toStdString(), std::ios::binary | std::ios::trunc);
     out << bytes;
-}
-
-std::string SampleSettings() {
-    return "FSET_User=alice\r\n"
-           "FSET_Pass=" +
-           zevlo::EncryptPassword("correct horse") +
-           "\r\n"
-           "FSET_Hostname=home.example.net\r\n"
-           "FSET_LAST_IP=203.0.113.7\r\n"
-           "FSET_Interval=15\r\n"
-           "FSET_StartWithWindows=TRUE\r\n"
-           "FSET_StateIsPaused=TRUE\r\n"
-           "FSET_CIP_Auth=0\r\n"
-           "FMaxLog=500\r\n";
-}
-
-// A few days of a typical log, in the user's date and time format.
-std::string SampleLog() {
-    using namespace std::chrono;
-    const auto start = system_clock::now() - hours(50);
-    const char *events[][2] = {
-        {"Check: ", "Detected the IP address change! Now: 203.0.113.5 Was: 198.51.100.20"},
-        {"Check: ", "No changed detected."},
-        {"Check: ", "No changed detected."},
-        {"Check: ", "ERROR - Empty string returned [could not connect to the server (curl error 7)]"},
-        {"Check: ", "No changed detected."},
-        {"Check: ", "Detected the IP address change! Now: 203.0.113.7 Was: 203.0.113.5"},
-        {"Update:", "nochg 203.0.113.7"},
-        {"Check: ", "ERROR - Not an IP address [<html><head><title>502 Bad Gateway</title>]"},
-        {"Check: ", "No changed detected."},
-    };
-    std::string log;
-    auto when = start;
-    for (const auto &event : events) {
-        log += zevlo::Tdm::LogTimestamp(when) + "\t" + event[0] + " " + event[1] + "\r\n";
-        when += minutes(15) * 23;
-    }
-    return log;
 }
 
 bool Save(QWidget &widget, const QString &path) {

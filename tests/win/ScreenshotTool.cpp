@@ -6,11 +6,11 @@
 // are built through their seams in a temporary folder with sample settings and a sample
 // log; no request is made (the sample is paused and the runner answers nothing). Captures
 // are taken from the screen, as the user would see them.
-#include "crypto/Password.h"
 #include "data/Tdm.h"
 #include "form/TfrmMain.h"
 #include "shell/win/LogWindow.h"
 #include "shell/win/MainWindow.h"
+#include "tests/program/ScreenshotSample.h"
 #include "tests/windows/WindowsTestSupport.h"
 
 #include <windows.h>
@@ -24,54 +24,12 @@
 
 namespace {
 
+using zevlo::screenshot::NoAutostart;
+using zevlo::screenshot::SampleLog;
+using zevlo::screenshot::SampleSettings;
+using zevlo::screenshot::SilentRunner;
+
 using namespace zevlo;
-
-class SilentRunner : public platform::IProcessRunner {
-public:
-    platform::RunResult RunCommand(const std::string &, const std::string &) override { return Silence(); }
-    platform::RunResult RunProgram(const std::vector<std::string> &, const std::string &,
-                                   const std::optional<std::string> &) override {
-        return Silence();
-    }
-
-private:
-    static platform::RunResult Silence() { return {"", platform::ChildEnd::Exited, 0}; }
-};
-
-class NoAutostart : public platform::IAutostart {
-public:
-    bool IsPresent() override { return true; }
-    bool Write(const std::string &) override { return true; }
-    bool Remove() override { return true; }
-};
-
-std::string SampleSettings() {
-    return "FSET_User=alice\r\nFSET_Pass=" + EncryptPassword("correct horse") +
-           "\r\nFSET_Hostname=home.example.net\r\nFSET_LAST_IP=203.0.113.7\r\nFSET_Interval=15\r\n"
-           "FSET_StartWithWindows=TRUE\r\nFSET_StateIsPaused=TRUE\r\nFSET_CIP_Auth=0\r\nFMaxLog=500\r\n";
-}
-
-std::string SampleLog() {
-    using namespace std::chrono;
-    const char *events[][2] = {
-        {"Check: ", "Detected the IP address change! Now: 203.0.113.5 Was: 198.51.100.20"},
-        {"Check: ", "No changed detected."},
-        {"Check: ", "No changed detected."},
-        {"Check: ", "ERROR - Empty string returned [could not connect to the server (curl error 7)]"},
-        {"Check: ", "No changed detected."},
-        {"Check: ", "Detected the IP address change! Now: 203.0.113.7 Was: 203.0.113.5"},
-        {"Update:", "nochg 203.0.113.7"},
-        {"Check: ", "ERROR - Not an IP address [<html><head><title>502 Bad Gateway</title>]"},
-        {"Check: ", "No changed detected."},
-    };
-    std::string log;
-    auto when = system_clock::now() - hours(50);
-    for (const auto &event : events) {
-        log += Tdm::LogTimestamp(when) + "\t" + event[0] + " " + event[1] + "\r\n";
-        when += minutes(15) * 23;
-    }
-    return log;
-}
 
 // Lets the windows paint for a while.
 void Settle(int milliseconds) {
