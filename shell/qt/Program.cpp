@@ -1,10 +1,8 @@
 #include "shell/qt/Program.h"
 
+#include "form/ProgramFiles.h"
 #include "form/TfrmMain.h"
 #include "platform/Autostart.h"
-#include "platform/FileVersion.h"
-#include "platform/FolderLock.h"
-#include "platform/Paths.h"
 #include "platform/ProcessRunner.h"
 #include "platform/SingleInstance.h"
 #include "platform/TerminationSignals.h"
@@ -18,7 +16,6 @@
 #include <QSystemTrayIcon>
 #include <QTimer>
 
-#include <iostream>
 
 namespace zevlo::qt {
 
@@ -70,28 +67,12 @@ int RunProgram(int argc, char **argv) {
     QApplication::setQuitOnLastWindowClosed(false);
     QApplication::setWindowIcon(ApplicationIcon());
 
-    const std::string executable = platform::ExecutablePath();
-    const std::string programDir = platform::DirectoryOf(executable);
-    const std::string perUserDir = platform::PerUserDataDir();
-    const std::string dataDir = platform::DataDirForProgram(programDir, perUserDir);
-    if (dataDir == perUserDir && !platform::MakeDirs(perUserDir))
-        std::cerr << "zevlo: cannot create the folder " << perUserDir << "\n";
-
-    // A one-shot run (a timer at login, say) may be using the files: wait for it rather than
-    // leave the user without the tray icon; one that never ends is not waited for longer.
-    platform::FolderLock folderLock(dataDir);
-    if (!folderLock.LockWithin(std::chrono::minutes(2)))
-        std::cerr << "zevlo: the folder " << dataDir << " is still in use by another copy; going on\n";
-
+    const form::ProgramFiles files;
     platform::ProcessRunner runner;
     const std::unique_ptr<platform::IAutostart> autostart = platform::MakeUserAutostart();
-    form::MainServices services;
-    services.programDir = programDir;
-    services.dataDir = dataDir;
-    services.executablePath = executable;
+    form::MainServices services = files.Services();
     services.runner = &runner;
     services.autostart = autostart.get();
-    services.versionText = [executable] { return platform::GetFileVersionText(executable); };
 
     TerminationSignals terminationSignals;
     LogWindow logWindow;

@@ -1,10 +1,8 @@
 #include "shell/win/Program.h"
 
+#include "form/ProgramFiles.h"
 #include "form/TfrmMain.h"
 #include "platform/Autostart.h"
-#include "platform/FileVersion.h"
-#include "platform/FolderLock.h"
-#include "platform/Paths.h"
 #include "platform/ProcessRunner.h"
 #include "platform/SingleInstance.h"
 #include "shell/win/LogWindow.h"
@@ -13,7 +11,6 @@
 
 #include <commctrl.h>
 
-#include <iostream>
 
 namespace zevlo::win {
 
@@ -38,28 +35,13 @@ int RunWindowProgram(HINSTANCE instance) {
     controls.dwICC = ICC_STANDARD_CLASSES | ICC_TAB_CLASSES | ICC_UPDOWN_CLASS;
     InitCommonControlsEx(&controls);
 
-    const std::string executable = platform::ExecutablePath();
-    const std::string programDir = platform::DirectoryOf(executable);
-    const std::string perUserDir = platform::PerUserDataDir();
-    const std::string dataDir = platform::DataDirForProgram(programDir, perUserDir);
-    if (dataDir == perUserDir && !platform::MakeDirs(perUserDir))
-        std::cerr << "Zevlo: cannot create the folder " << perUserDir << "\n";
-    // A one-shot run (a scheduled task at sign-in, say) may be using the files: wait for it
-    // rather than leave the user without the tray icon; one that never ends is not waited for.
-    platform::FolderLock folderLock(dataDir);
-    if (!folderLock.LockWithin(std::chrono::minutes(2)))
-        std::cerr << "Zevlo: the folder " << dataDir << " is still in use by another copy; going on\n";
-
+    const form::ProgramFiles files;
     platform::ProcessRunner runner;
     PumpingRunner pumpingRunner(runner);
     const std::unique_ptr<platform::IAutostart> autostart = platform::MakeUserAutostart();
-    form::MainServices services;
-    services.programDir = programDir;
-    services.dataDir = dataDir;
-    services.executablePath = executable;
+    form::MainServices services = files.Services();
     services.runner = &pumpingRunner;
     services.autostart = autostart.get();
-    services.versionText = [executable] { return platform::GetFileVersionText(executable); };
 
     LogWindow logWindow(instance);
     MainWindow window(instance, logWindow);
