@@ -43,7 +43,8 @@ inline e2e::TestService &Service() {
 }
 
 inline // curl started straight from the argument list, output read through one pipe.
-std::string SpawnCurl(const CurlCommand &command) {
+    std::string
+    SpawnCurl(const CurlCommand &command) {
     int output[2];
     int input[2] = {-1, -1};
     if (pipe2(output, O_CLOEXEC) != 0 || (command.input && pipe2(input, O_CLOEXEC) != 0))

@@ -2,11 +2,11 @@
 // the local test service, next to the same two curl runs started directly with the same
 // arguments. The engine's overhead is the ratio of the two.
 
+#include "bench/CurlService.h"
 #include "crypto/Password.h"
 #include "data/Tdm.h"
 #include "engine/Engine.h"
 #include "platform/ProcessRunner.h"
-#include "bench/CurlService.h"
 #include "tests/engine/EngineFakes.h"
 
 #include <benchmark/benchmark.h>

@@ -10,10 +10,10 @@ namespace zevlo {
 // the first TAB, the type up to the first blank after it, and the rest without its leading
 // blanks; fields holding a comma, a double quote, CR or LF are quoted (RFC 4180).
 // Every line ends in CR LF.
-std::string LogToCsv(const TextList& logLines);
+std::string LogToCsv(const TextList &logLines);
 
 // Writes LogToCsv(logLines) to `path` atomically, through a temporary file of a name of its
 // own: a "<path>.tmp" beside the chosen file may be one of the user's. Throws FileError.
-void ExportLogCsv(const TextList& logLines, const std::string& path);
+void ExportLogCsv(const TextList &logLines, const std::string &path);
 
 } // namespace zevlo

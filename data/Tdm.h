@@ -19,8 +19,8 @@ public:
     // Saves the settings and the log where they differ from the files; errors go to standard
     // error (never a box at exit).
     ~Tdm();
-    Tdm(const Tdm&) = delete;
-    Tdm& operator=(const Tdm&) = delete;
+    Tdm(const Tdm &) = delete;
+    Tdm &operator=(const Tdm &) = delete;
 
     TextList SettingsList;
     std::string SettingsFile;
@@ -29,7 +29,7 @@ public:
     std::string AppDir;
     std::string LogFile;
     // Told of every line AddLog appends (the command line prints them).
-    std::function<void(const std::string& line)> LogLineAdded;
+    std::function<void(const std::string &line)> LogLineAdded;
     std::string FSET_LAST_IP;
     std::int32_t FSET_Interval = 5;
     bool FSET_StartWithWindows = true;
@@ -66,12 +66,12 @@ public:
     bool SaveSettings(bool overwriteUnreadable = false);
     bool SettingsUnreadable() const { return settingsUnreadable_; }
 
-    void SetStr(const std::string& name, const std::string& value);
-    void SetBool(const std::string& name, bool value);
-    void SetInt(const std::string& name, std::int32_t value);
-    std::string GetStr(const std::string& name, const std::string& def) const;
-    bool GetBool(const std::string& name, bool def) const;
-    std::int32_t GetInt(const std::string& name, std::int32_t def) const;
+    void SetStr(const std::string &name, const std::string &value);
+    void SetBool(const std::string &name, bool value);
+    void SetInt(const std::string &name, std::int32_t value);
+    std::string GetStr(const std::string &name, const std::string &def) const;
+    bool GetBool(const std::string &name, bool def) const;
+    std::int32_t GetInt(const std::string &name, std::int32_t def) const;
 
     // Replaces LogLines by the lines of LogFile when it exists, then trims to FMaxLog
     // (unless `trim` is false). An unreadable log.txt throws FileError and is not written
@@ -79,7 +79,7 @@ public:
     void LoadLog(bool trim = true);
     // Appends "<date> <time>\t<type> <data>", trims to FMaxLog (not while the settings are
     // unreadable: FMaxLog is only its default then), then SaveLog.
-    void AddLog(const std::string& type, const std::string& data);
+    void AddLog(const std::string &type, const std::string &data);
     // Writes LogLines to LogFile atomically; nothing when LogFile is empty or unreadable.
     void SaveLog();
     std::string GetUserAgent() const;
@@ -89,7 +89,7 @@ public:
 
 private:
     void TrimLog();
-    void WriteFile(const std::string& path, const std::string& bytes, bool ownerOnly) const;
+    void WriteFile(const std::string &path, const std::string &bytes, bool ownerOnly) const;
 
     Clock clock_;
     bool settingsUnreadable_ = false;
@@ -99,6 +99,6 @@ private:
 
 // Reads an integer as Settings.ini holds it: leading blanks, optional sign, decimal digits
 // or hexadecimal after "$", "x" or "0x". False for trailing text, 32-bit overflow or empty text.
-bool ParseSettingsInt(const std::string& text, std::int32_t& value);
+bool ParseSettingsInt(const std::string &text, std::int32_t &value);
 
 } // namespace zevlo

@@ -18,13 +18,13 @@ TextList SplitLines(std::string_view text) {
     return lines;
 }
 
-std::string JoinLines(const TextList& lines) {
+std::string JoinLines(const TextList &lines) {
     std::size_t size = 0;
-    for (const auto& line : lines)
+    for (const auto &line : lines)
         size += line.size() + 2;
     std::string text;
     text.reserve(size);
-    for (const auto& line : lines) {
+    for (const auto &line : lines) {
         text += line;
         text += "\r\n";
     }

@@ -14,6 +14,6 @@ using TextList = std::vector<std::string>;
 TextList SplitLines(std::string_view text);
 
 // Every line, the last included, followed by CR LF.
-std::string JoinLines(const TextList& lines);
+std::string JoinLines(const TextList &lines);
 
 } // namespace zevlo

@@ -2,7 +2,7 @@
 
 namespace zevlo {
 
-const char* CaptionFor(MessageKind kind) {
+const char *CaptionFor(MessageKind kind) {
     switch (kind) {
     case MessageKind::Error:
         return "Error";

@@ -31,15 +31,15 @@ public:
 enum class MessageKind { Error, Warning, FileError };
 
 // "Error", "Warning", or the application title for file errors.
-const char* CaptionFor(MessageKind kind);
+const char *CaptionFor(MessageKind kind);
 
-inline constexpr const char* kApplicationTitle = "Windows DDNS Client";
+inline constexpr const char *kApplicationTitle = "Windows DDNS Client";
 
 // Modal message boxes with one OK button; the main window shows QMessageBox, tests record.
 class INotifier {
 public:
     virtual ~INotifier() = default;
-    virtual void ShowMessage(MessageKind kind, const std::string& text) = 0;
+    virtual void ShowMessage(MessageKind kind, const std::string &text) = 0;
 };
 
 } // namespace zevlo

@@ -12,7 +12,7 @@ public:
     virtual ~IAutostart() = default;
     virtual bool IsPresent() = 0;
     // Writes (or replaces) the entry so that it starts the executable at `exePath`.
-    virtual bool Write(const std::string& exePath) = 0;
+    virtual bool Write(const std::string &exePath) = 0;
     // Deletes the entry when it exists.
     virtual bool Remove() = 0;
 };

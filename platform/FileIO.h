@@ -6,12 +6,12 @@
 namespace zevlo::platform {
 
 // True when something (file, folder, link target) exists at the path.
-bool PathExists(const std::string& path);
+bool PathExists(const std::string &path);
 // True when a regular file (after following links) exists at the path.
-bool FileExists(const std::string& path);
+bool FileExists(const std::string &path);
 
 // The whole file as bytes. Throws FileError "Cannot open file \"path\". <system text>".
-std::string ReadWholeFile(const std::string& path);
+std::string ReadWholeFile(const std::string &path);
 
 // How the temporary file of a replace is named.
 enum class TemporaryName {
@@ -32,12 +32,12 @@ enum class TemporaryName {
 // may be written, the file is rewritten in place and flushed instead; it keeps its owner and
 // its permissions (on POSIX less those of others with ownerOnly). Throws FileError "Cannot
 // create file \"path\". <system text>"; the temporary file is removed.
-void ReplaceFileAtomically(const std::string& path, std::string_view bytes, bool ownerOnly,
+void ReplaceFileAtomically(const std::string &path, std::string_view bytes, bool ownerOnly,
                            TemporaryName temporaryName = TemporaryName::Fixed);
 
 // True when users other than the owner may open the file (POSIX group or other bits).
 // Windows files get their access list when written and are not looked at: false there.
-bool OthersHaveAccess(const std::string& path);
+bool OthersHaveAccess(const std::string &path);
 
 // The system's text for an error number (errno / GetLastError).
 std::string SystemErrorText(int error);

@@ -33,14 +33,14 @@ public:
 
     // Runs `command` through the system's command interpreter (/bin/sh -c, cmd.exe /S /C)
     // in `directory`.
-    virtual RunResult RunCommand(const std::string& command, const std::string& directory) = 0;
+    virtual RunResult RunCommand(const std::string &command, const std::string &directory) = 0;
 
     // Starts args[0] with the argument list, without an interpreter. A bare name is looked
     // up along the absolute entries of PATH only, never in the working folder. With `input`
     // the bytes are written to the child's standard input, which is then closed; without it
     // the child's standard input is the null device.
-    virtual RunResult RunProgram(const std::vector<std::string>& args, const std::string& directory,
-                                 const std::optional<std::string>& input) = 0;
+    virtual RunResult RunProgram(const std::vector<std::string> &args, const std::string &directory,
+                                 const std::optional<std::string> &input) = 0;
 };
 
 // The system's runner. A child still running after `limit`, or when a termination request
@@ -52,15 +52,15 @@ public:
 
     explicit ProcessRunner(std::chrono::milliseconds limit = kDefaultLimit) : limit_(limit) {}
 
-    RunResult RunCommand(const std::string& command, const std::string& directory) override;
-    RunResult RunProgram(const std::vector<std::string>& args, const std::string& directory,
-                         const std::optional<std::string>& input) override;
+    RunResult RunCommand(const std::string &command, const std::string &directory) override;
+    RunResult RunProgram(const std::vector<std::string> &args, const std::string &directory,
+                         const std::optional<std::string> &input) override;
 
 private:
     std::chrono::milliseconds limit_;
 };
 
 // Quotes a path so the command interpreter takes it as one word ('...' for sh, "..." for cmd).
-std::string QuoteForInterpreter(const std::string& path);
+std::string QuoteForInterpreter(const std::string &path);
 
 } // namespace zevlo::platform

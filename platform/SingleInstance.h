@@ -9,10 +9,10 @@ namespace zevlo::platform {
 // Windows; an flock on a file named after it in $XDG_RUNTIME_DIR or the temp folder).
 class SingleInstance {
 public:
-    explicit SingleInstance(const std::string& name);
+    explicit SingleInstance(const std::string &name);
     ~SingleInstance();
-    SingleInstance(const SingleInstance&) = delete;
-    SingleInstance& operator=(const SingleInstance&) = delete;
+    SingleInstance(const SingleInstance &) = delete;
+    SingleInstance &operator=(const SingleInstance &) = delete;
 
     // False when another copy already holds the guard.
     bool IsFirst() const { return first_; }

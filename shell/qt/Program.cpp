@@ -16,7 +16,6 @@
 #include <QSystemTrayIcon>
 #include <QTimer>
 
-
 namespace zevlo::qt {
 
 bool TerminationSignals::Install() {

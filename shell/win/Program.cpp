@@ -11,7 +11,6 @@
 
 #include <commctrl.h>
 
-
 namespace zevlo::win {
 
 void RunMessageLoop(HWND mainWindow) {
