@@ -2,7 +2,7 @@
 #include "engine/Engine.h"
 #include "platform/Paths.h"
 #include "platform/ProcessRunner.h"
-#include "tests/windows/WindowsTestSupport.h"
+#include "tests/platform_win/WindowsTestSupport.h"
 
 #include <gtest/gtest.h>
 

@@ -1,6 +1,6 @@
 #include "platform/SingleInstance.h"
 #include "platform/ProcessRunner.h"
-#include "tests/windows/WindowsTestSupport.h"
+#include "tests/platform_win/WindowsTestSupport.h"
 
 #include <gtest/gtest.h>
 

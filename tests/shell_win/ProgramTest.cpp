@@ -1,7 +1,7 @@
 // Zevlo.exe as a process: a portable folder holding a copy of it and a prepared
 // Settings.ini, a stand-in curl.exe first along PATH, an empty APPDATA.
 #include "crypto/Password.h"
-#include "tests/windows/WindowsTestSupport.h"
+#include "tests/platform_win/WindowsTestSupport.h"
 
 #include <gtest/gtest.h>
 

@@ -1,5 +1,5 @@
 #include "platform/FileVersion.h"
-#include "tests/windows/WindowsTestSupport.h"
+#include "tests/platform_win/WindowsTestSupport.h"
 
 #include <gtest/gtest.h>
 

@@ -7,7 +7,7 @@
 #include "form/TfrmMain.h"
 #include "shell/win/LogWindow.h"
 #include "shell/win/MainWindow.h"
-#include "tests/windows/WindowsTestSupport.h"
+#include "tests/platform_win/WindowsTestSupport.h"
 
 #include <gtest/gtest.h>
 

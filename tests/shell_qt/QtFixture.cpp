@@ -1,4 +1,4 @@
-#include "tests/qt/QtFixture.h"
+#include "tests/shell_qt/QtFixture.h"
 
 #include <QAbstractButton>
 #include <QDialog>

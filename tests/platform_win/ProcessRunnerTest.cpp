@@ -2,7 +2,7 @@
 #include "platform/TerminationSignals.h"
 #include "platform/win/CommandLine.h"
 #include "platform/win/TerminationEvent.h"
-#include "tests/windows/WindowsTestSupport.h"
+#include "tests/platform_win/WindowsTestSupport.h"
 
 #include <gtest/gtest.h>
 

@@ -10,8 +10,8 @@
 #include "form/TfrmMain.h"
 #include "shell/win/LogWindow.h"
 #include "shell/win/MainWindow.h"
+#include "tests/platform_win/WindowsTestSupport.h"
 #include "tests/program/ScreenshotSample.h"
-#include "tests/windows/WindowsTestSupport.h"
 
 #include <windows.h>
 

@@ -1,5 +1,5 @@
 #include "shell/win/Resource.h"
-#include "tests/win/ShellFixture.h"
+#include "tests/shell_win/ShellFixture.h"
 
 #include <functional>
 

@@ -1,7 +1,7 @@
 #include "platform/FileIO.h"
 #include "platform/FileError.h"
 #include "platform/win/Security.h"
-#include "tests/windows/WindowsTestSupport.h"
+#include "tests/platform_win/WindowsTestSupport.h"
 
 #include <gtest/gtest.h>
 

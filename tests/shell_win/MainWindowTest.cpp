@@ -1,6 +1,6 @@
 #include "form/FormRules.h"
 #include "shell/win/Resource.h"
-#include "tests/win/ShellFixture.h"
+#include "tests/shell_win/ShellFixture.h"
 
 #include <cstring>
 

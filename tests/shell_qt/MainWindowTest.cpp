@@ -1,6 +1,6 @@
 #include "form/FormRules.h"
 #include "shell/qt/Program.h"
-#include "tests/qt/QtFixture.h"
+#include "tests/shell_qt/QtFixture.h"
 
 #include <QAction>
 #include <QCheckBox>

@@ -1,6 +1,6 @@
 #include "platform/Paths.h"
 #include "platform/FileIO.h"
-#include "tests/windows/WindowsTestSupport.h"
+#include "tests/platform_win/WindowsTestSupport.h"
 
 #include <gtest/gtest.h>
 
