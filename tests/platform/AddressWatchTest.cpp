@@ -1,0 +1,117 @@
+#include "platform/AddressWatch.h"
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+
+#include <fcntl.h>
+#include <poll.h>
+#include <sched.h>
+#include <unistd.h>
+
+namespace zevlo::test {
+namespace {
+
+// Runs the test's body in a network namespace of its own and returns to the test
+// process's namespace afterwards. Active() is false where the system does not permit one.
+class PrivateNetwork {
+public:
+    PrivateNetwork() : home_(open("/proc/self/ns/net", O_RDONLY | O_CLOEXEC)) {
+        if (home_ >= 0 && unshare(CLONE_NEWNET) == 0)
+            active_ = true;
+        else
+            error_ = std::strerror(errno);
+    }
+    ~PrivateNetwork() {
+        if (active_ && setns(home_, CLONE_NEWNET) != 0)
+            std::abort(); // every later test would run in the wrong network
+        if (home_ >= 0)
+            close(home_);
+    }
+    bool Active() const { return active_; }
+    const std::string &Error() const { return error_; }
+
+private:
+    int home_;
+    bool active_ = false;
+    std::string error_;
+};
+
+bool Shell(const std::string &command) {
+    return std::system((command + " >/dev/null 2>&1").c_str()) == 0;
+}
+
+bool SomeAddressTentative() {
+    FILE *out = popen("ip -6 addr show tentative -dadfailed 2>/dev/null", "r");
+    if (out == nullptr)
+        return false;
+    const bool any = std::fgetc(out) != EOF;
+    pclose(out);
+    return any;
+}
+
+struct Reported {
+    int notifications = 0;
+    int changes = 0;
+};
+
+// Takes in everything the system reports until no address is still in duplicate address
+// detection (about a second) and the socket stayed quiet for a while, five seconds at most.
+Reported Collect(platform::AddressWatch &watch) {
+    Reported reported;
+    const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(5);
+    while (std::chrono::steady_clock::now() < end) {
+        pollfd watched{watch.Descriptor(), POLLIN, 0};
+        if (poll(&watched, 1, 400) > 0) {
+            ++reported.notifications;
+            reported.changes += watch.TakeChange() ? 1 : 0;
+        } else if (!SomeAddressTentative()) {
+            break;
+        }
+    }
+    return reported;
+}
+
+TEST(AddressWatchTest, CountsChangesOfTheGlobalAddressSetOnly) {
+    PrivateNetwork network;
+    if (!network.Active())
+        GTEST_SKIP() << "no network namespace of our own (" << network.Error() << "): run as root";
+    ASSERT_TRUE(Shell("ip link set lo up && ip link add zv0 type veth peer name zv1 && ip link set zv0 up && "
+                      "ip link set zv1 up && ip addr add 198.51.100.7/24 dev zv0"));
+    // The link-local addresses of the new links settle first; the address added before the
+    // watch starts is known from its first look.
+    for (int i = 0; i < 50 && SomeAddressTentative(); ++i)
+        usleep(100000);
+    platform::AddressWatch watch;
+    ASSERT_TRUE(watch.Active());
+    ASSERT_GE(watch.Descriptor(), 0);
+
+    struct Step {
+        const char *command;
+        int changes;
+    };
+    const Step steps[] = {
+        {"ip addr change 198.51.100.7/24 dev zv0 valid_lft 3000 preferred_lft 2000", 0},
+        {"ip addr add 203.0.113.9/24 dev zv0", 1},
+        {"ip -6 addr add 2001:db8::7/64 dev zv0", 1}, // reported tentative, then ready
+        {"ip -6 addr change 2001:db8::7/64 dev zv0 valid_lft 3000 preferred_lft 2000", 0},
+        {"ip -6 addr del 2001:db8::7/64 dev zv0", 1},
+        {"ip -6 addr add 2001:db8::9/64 dev zv1", 1},
+        {"ip -6 addr add 2001:db8::9/64 dev zv0", 0}, // zv1 has it: detection fails, it never becomes ready
+        {"ip link add zv2 type veth peer name zv3 && ip link set zv2 up && ip link set zv3 up", 0}, // link-local
+        {"ip addr del 198.51.100.7/24 dev zv0", 1},
+    };
+    for (const Step &step : steps) {
+        ASSERT_TRUE(Shell(step.command)) << step.command;
+        const Reported reported = Collect(watch);
+        EXPECT_GT(reported.notifications, 0) << step.command << ": the system reported nothing";
+        EXPECT_EQ(reported.changes, step.changes) << step.command;
+    }
+}
+
+} // namespace
+} // namespace zevlo::test
