@@ -1,0 +1,108 @@
+#include "shell/qt/ResumeListener.h"
+
+#include <QDBusConnectionInterface>
+#include <QDBusMessage>
+#include <QFile>
+#include <QProcess>
+#include <QSignalSpy>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <gtest/gtest.h>
+
+namespace zevlo::test {
+namespace {
+
+// A message bus of the test's own, with a policy that lets anyone own any name.
+class PrivateBus {
+public:
+    PrivateBus() {
+        const QString config = dir_.filePath("bus.conf");
+        QFile file(config);
+        if (!file.open(QIODevice::WriteOnly))
+            return;
+        file.write(R"(<!DOCTYPE busconfig PUBLIC "-//freedesktop//DTD D-BUS Bus Configuration 1.0//EN"
+ "http://www.freedesktop.org/standards/dbus/1.0/busconfig.dtd">
+<busconfig>
+  <listen>unix:path=)" +
+                   QFile::encodeName(dir_.filePath("bus")) + R"(</listen>
+  <auth>EXTERNAL</auth>
+  <policy context="default">
+    <allow user="*"/>
+    <allow own="*"/>
+    <allow send_destination="*"/>
+    <allow receive_sender="*"/>
+  </policy>
+</busconfig>
+)");
+        file.close();
+        daemon_.start("dbus-daemon", {"--nofork", "--print-address", "--config-file=" + config});
+        if (daemon_.waitForReadyRead(10000))
+            address_ = QString::fromUtf8(daemon_.readLine().trimmed());
+    }
+    ~PrivateBus() {
+        daemon_.kill();
+        daemon_.waitForFinished();
+    }
+    const QString &Address() const { return address_; }
+
+private:
+    QTemporaryDir dir_;
+    QProcess daemon_;
+    QString address_;
+};
+
+void SendPrepareForSleep(QDBusConnection &from, bool beforeSleep) {
+    QDBusMessage signal =
+        QDBusMessage::createSignal("/org/freedesktop/login1", "org.freedesktop.login1.Manager", "PrepareForSleep");
+    signal << beforeSleep;
+    ASSERT_TRUE(from.send(signal));
+    // A round trip: the bus has passed the signal on before anything sent after it.
+    from.interface()->isServiceRegistered("org.freedesktop.DBus");
+}
+
+TEST(ResumeListenerTest, OneResumeWhenLogindSaysTheSleepIsOver) {
+    PrivateBus bus;
+    ASSERT_FALSE(bus.Address().isEmpty()) << "dbus-daemon did not start";
+    qputenv("DBUS_SYSTEM_BUS_ADDRESS", bus.Address().toUtf8());
+    QDBusConnection logind = QDBusConnection::connectToBus(bus.Address(), "logind stand-in");
+    QDBusConnection other = QDBusConnection::connectToBus(bus.Address(), "another program");
+    ASSERT_TRUE(logind.registerService("org.freedesktop.login1"));
+
+    qt::ResumeListener listener; // on the system bus, which is the private one now
+    ASSERT_TRUE(listener.Listening());
+    QSignalSpy resumed(&listener, &qt::ResumeListener::resumed);
+    SendPrepareForSleep(other, false); // not logind's
+    SendPrepareForSleep(logind, true);
+    SendPrepareForSleep(logind, false);
+    ASSERT_TRUE(resumed.wait(5000));
+    QTest::qWait(300);
+    EXPECT_EQ(resumed.count(), 1);
+
+    QDBusConnection::disconnectFromBus("logind stand-in");
+    QDBusConnection::disconnectFromBus("another program");
+}
+
+int messagesSeen = 0;
+
+TEST(ResumeListenerTest, NoBusOrNoLogindSaysNothing) {
+    PrivateBus bus;
+    ASSERT_FALSE(bus.Address().isEmpty()) << "dbus-daemon did not start";
+    messagesSeen = 0;
+    const QtMessageHandler previous =
+        qInstallMessageHandler([](QtMsgType, const QMessageLogContext &, const QString &) { ++messagesSeen; });
+    {
+        qt::ResumeListener noBus(QDBusConnection::connectToBus("unix:path=/nonexistent/zevlo-bus", "no bus"), nullptr);
+        EXPECT_FALSE(noBus.Listening());
+        qt::ResumeListener noLogind(QDBusConnection::connectToBus(bus.Address(), "no logind"), nullptr);
+        EXPECT_TRUE(noLogind.Listening());
+        QTest::qWait(200);
+    }
+    qInstallMessageHandler(previous);
+    EXPECT_EQ(messagesSeen, 0);
+    QDBusConnection::disconnectFromBus("no bus");
+    QDBusConnection::disconnectFromBus("no logind");
+}
+
+} // namespace
+} // namespace zevlo::test
