@@ -110,11 +110,18 @@ private:
     void FormHide();
     void ShowMainWindow();
     void HideToTray();
-    void ShowPausedMarker(bool shown);
+    // Pauses or resumes: the stored state, Timer1, the marker, the menu's caption, the tray tip.
+    void SetPaused(bool paused);
+    // The marker and the menu's caption for the stored state.
+    void ShowPausedState();
+    void ShowPauseMenuCaption();
     // One cycle of the engine, then the tray tip tells how it went.
     void RunCycle(bool force);
     void UpdateTrayTip();
     void TakeAccountFromFields();
+    void StorePosition();
+    // A protocol chosen for an endpoint brings its port.
+    void ProtocolChosen(RequestKind kind);
     // Sets a check box and, when its state changed, runs its click handling.
     void SetCheckedWithClick(Control box, bool checked);
     void SelectEntry(Control list, int index);

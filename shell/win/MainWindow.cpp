@@ -231,15 +231,9 @@ void MainWindow::Build() {
     ::ShowWindow(paused, SW_HIDE);
     ::ShowWindow(Window(Control::btnUnpause), SW_HIDE);
 
-    // The values the window is built with; the form logic sets its own at once.
+    // Checked until the form logic shows the stored choice (it leaves it when it cannot read
+    // the settings).
     Send(Window(Control::chkStartWithWin), BM_SETCHECK, BST_CHECKED);
-    SetWindowTextA(Window(Control::edtHostname), "-");
-    SetWindowTextA(Window(Control::edtPort), "443");
-    SetWindowTextA(Window(Control::edtCPort), "443");
-    SetWindowTextA(Window(Control::edtServer), form::kDefaultServiceHost);
-    SetWindowTextA(Window(Control::edtCServer), form::kDefaultServiceHost);
-    SetWindowTextA(Window(Control::edtBaseURI), "/v3/update");
-    SetWindowTextA(Window(Control::edtCBaseURI), "/checkip");
     HWND arrows = GetDlgItem(pages_[0], IDC_spnMaxLogArrows);
     Send(arrows, UDM_SETRANGE32, form::kMaxLogMin, form::kMaxLogMax);
     UDACCEL step{0, form::kMaxLogStep};
@@ -276,7 +270,7 @@ void MainWindow::FillLists() {
         HWND list = Window(binding.control);
         for (const std::string &entry : form::ListEntries(binding.control))
             Send(list, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(entry.c_str()));
-        Send(list, CB_SETCURSEL, binding.control == Control::cmbCAuthType ? 1 : 0);
+        Send(list, CB_SETCURSEL, 0);
     }
 }
 
