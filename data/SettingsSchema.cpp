@@ -14,13 +14,19 @@ constexpr Setting Text(const char *key, std::string Tdm::*member, const char *ab
     return setting;
 }
 
+constexpr Setting Row(const char *key, SettingKind kind, SettingValue absent, SettingValue created,
+                      SettingValue withoutFile) {
+    Setting setting{key, kind};
+    setting.absent = absent;
+    setting.created = created;
+    setting.withoutFile = withoutFile;
+    return setting;
+}
+
 constexpr Setting Integer(const char *key, std::int32_t Tdm::*member, std::int32_t absent, std::int32_t created,
                           std::int32_t withoutFile) {
-    Setting setting{key, SettingKind::Integer};
+    Setting setting = Row(key, SettingKind::Integer, {"", absent}, {"", created}, {"", withoutFile});
     setting.integer = member;
-    setting.absent.number = absent;
-    setting.created.number = created;
-    setting.withoutFile.number = withoutFile;
     return setting;
 }
 
@@ -29,11 +35,8 @@ constexpr Setting Integer(const char *key, std::int32_t Tdm::*member, std::int32
 }
 
 constexpr Setting Flag(const char *key, bool Tdm::*member, bool absent, bool created, bool withoutFile) {
-    Setting setting{key, SettingKind::Flag};
+    Setting setting = Row(key, SettingKind::Flag, {"", 0, absent}, {"", 0, created}, {"", 0, withoutFile});
     setting.flag = member;
-    setting.absent.flag = absent;
-    setting.created.flag = created;
-    setting.withoutFile.flag = withoutFile;
     return setting;
 }
 

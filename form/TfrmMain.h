@@ -31,7 +31,7 @@ struct MainServices {
 // The main window's behaviour: the settings panel on three tabs, the pause marker, the
 // check timer and the tray icon, over a view that a shell implements. Owns the settings
 // store, the engine and the log viewer's logic; the engine reads the panel through it and
-// shows its messages through it.
+// shows its messages through it. The settings panel's binding is in TfrmMainPanel.cpp.
 class TfrmMain final : public IEndpointSource, public INotifier {
 public:
     // Runs FormCreate; the views must be ready to use. The shell calls StartUp() once its
@@ -118,7 +118,9 @@ private:
     // One cycle of the engine, then the tray tip tells how it went.
     void RunCycle(bool force);
     void UpdateTrayTip();
+    // The account fields (user, password, host name) into the store.
     void TakeAccountFromFields();
+    // The window's place into the store.
     void StorePosition();
     // A protocol chosen for an endpoint brings its port.
     void ProtocolChosen(RequestKind kind);

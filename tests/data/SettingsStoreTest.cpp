@@ -363,13 +363,16 @@ TEST(ParseSettingsIntTest, AcceptsDecimalAndHexWithinThirtyTwoBits) {
         {"12abc", false, 0},
         {"1.5", false, 0},
     };
-    for (const auto &c : cases) {
-        std::int32_t value = 12345;
-        EXPECT_EQ(ParseSettingsInt(c.text, value), c.valid) << '"' << c.text << '"';
-        if (c.valid) {
-            EXPECT_EQ(value, c.value) << '"' << c.text << '"';
+    const auto check = [](const auto &table) {
+        for (const auto &c : table) {
+            decltype(c.value) value = 12345;
+            EXPECT_EQ(ParseSettingsInt(c.text, value), c.valid) << '"' << c.text << '"';
+            if (c.valid) {
+                EXPECT_EQ(value, c.value) << '"' << c.text << '"';
+            }
         }
-    }
+    };
+    check(cases);
 
     // Times are read in 64 bits; the limits are those of a signed 64-bit integer.
     struct WideCase {
@@ -389,13 +392,7 @@ TEST(ParseSettingsIntTest, AcceptsDecimalAndHexWithinThirtyTwoBits) {
         {"18446744073709551616", false, 0},
         {"1700000000 ", false, 0},
     };
-    for (const auto &c : wideCases) {
-        std::int64_t value = 12345;
-        EXPECT_EQ(ParseSettingsInt(c.text, value), c.valid) << '"' << c.text << '"';
-        if (c.valid) {
-            EXPECT_EQ(value, c.value) << '"' << c.text << '"';
-        }
-    }
+    check(wideCases);
 }
 
 TEST_F(SettingsStore, OnlyLineEndsSplitTheFileAndAZeroByteStaysInItsLine) {
