@@ -1,11 +1,13 @@
 #include "data/Tdm.h"
 
+#include "data/SettingsSchema.h"
 #include "platform/DateTime.h"
 #include "platform/FileError.h"
 #include "platform/FileIO.h"
 
 #include <iostream>
 #include <limits>
+#include <type_traits>
 #include <utility>
 
 namespace zevlo {
@@ -41,9 +43,8 @@ int DigitValue(char c, bool hex) {
     return -1;
 }
 
-} // namespace
-
-bool ParseSettingsInt(const std::string &text, std::int32_t &value) {
+// The integer rules of Settings.ini for a signed type of any width.
+template <typename Int> bool ParseSettingsInteger(const std::string &text, Int &value) {
     std::size_t i = 0;
     while (i < text.size() && (text[i] == ' ' || text[i] == '\t'))
         ++i;
@@ -60,23 +61,41 @@ bool ParseSettingsInt(const std::string &text, std::int32_t &value) {
     }
     if (i == text.size())
         return false; // nothing, a sign alone or a prefix alone
-    // The magnitude may reach 2^31 only for a negative number.
-    const std::int64_t limit = std::int64_t{std::numeric_limits<std::int32_t>::max()} + (negative ? 1 : 0);
-    const int base = hex ? 16 : 10;
-    std::int64_t magnitude = 0;
+    // The magnitude may reach the type's maximum plus one only for a negative number.
+    using Magnitude = std::make_unsigned_t<Int>;
+    const Magnitude limit = static_cast<Magnitude>(std::numeric_limits<Int>::max()) + (negative ? 1u : 0u);
+    const unsigned base = hex ? 16 : 10;
+    Magnitude magnitude = 0;
     for (; i < text.size(); ++i) {
         const int digit = DigitValue(text[i], hex);
         if (digit < 0)
             return false;
-        magnitude = magnitude * base + digit;
-        if (magnitude > limit)
+        const auto digitValue = static_cast<Magnitude>(digit);
+        if (magnitude > (limit - digitValue) / base)
             return false;
+        magnitude = magnitude * base + digitValue;
     }
-    value = static_cast<std::int32_t>(negative ? -magnitude : magnitude);
+    // Negated in the unsigned type: the most negative value has no positive counterpart.
+    value = negative ? static_cast<Int>(Magnitude{0} - magnitude) : static_cast<Int>(magnitude);
     return true;
 }
 
-Tdm::Tdm(Clock clock) : clock_(clock ? std::move(clock) : Clock(std::chrono::system_clock::now)) {}
+} // namespace
+
+bool ParseSettingsInt(const std::string &text, std::int32_t &value) {
+    return ParseSettingsInteger(text, value);
+}
+
+bool ParseSettingsInt(const std::string &text, std::int64_t &value) {
+    return ParseSettingsInteger(text, value);
+}
+
+Tdm::Tdm(Clock clock)
+    : clock_(clock ? std::move(clock) : Clock(std::chrono::system_clock::now)),
+      keyFound_(SettingsSchema().size(), false) {
+    for (const Setting &setting : SettingsSchema())
+        SetSettingValue(setting, *this, setting.created);
+}
 
 Tdm::~Tdm() {
     skipUnchanged_ = true;
@@ -110,66 +129,32 @@ void Tdm::LoadSettings() {
     SettingsList = SplitLines(bytes);
     settingsUnreadable_ = false;
 
-    FSET_FrmX = GetInt("FSET_FrmX", -1);
-    FSET_FrmY = GetInt("FSET_FrmY", -1);
-    FMaxLog = GetInt("FMaxLog", 500);
-    FSET_Hostname = GetStr("FSET_Hostname", "-");
-    FSET_LAST_IP = GetStr("FSET_LAST_IP", "");
-    FSET_Interval = GetInt("FSET_Interval", 5);
-    FSET_StartWithWindows = GetBool("FSET_StartWithWindows", false);
-    FSET_User = GetStr("FSET_User", "");
-    FSET_Pass = GetStr("FSET_Pass", "");
-    FSET_FirstRun = GetBool("FSET_FirstRun", false);
-    FSET_Enabled = GetBool("FSET_Enabled", false);
-    FSET_RememberPaused = GetBool("FSET_RememberPaused", false);
-    FSET_StateIsPaused = GetBool("FSET_StateIsPaused", false);
-    FSET_UPD_Protocol = GetInt("FSET_UPD_Protocol", 0);
-    FSET_UPD_Method = GetInt("FSET_UPD_Method", 0);
-    FSET_UPD_Auth = GetInt("FSET_UPD_Auth", 0);
-    FSET_UPD_Port = GetStr("FSET_UPD_Port", "");
-    FSET_UPD_Server = GetStr("FSET_UPD_Server", "");
-    FSET_UPD_BaseURI = GetStr("FSET_UPD_BaseURI", "");
-    FSET_CIP_Protocol = GetInt("FSET_CIP_Protocol", 0);
-    FSET_CIP_Method = GetInt("FSET_CIP_Method", 0);
-    FSET_CIP_Auth = GetInt("FSET_CIP_Auth", 1);
-    FSET_CIP_Server = GetStr("FSET_CIP_Server", "");
-    FSET_CIP_Port = GetStr("FSET_CIP_Port", "");
-    FSET_CIP_BaseURI = GetStr("FSET_CIP_BaseURI", "");
-    FSET_CIP_CHKCUSTOM = GetBool("FSET_CIP_CHKCUSTOM", false);
-    FSET_CIP_CUSTOMSCRIPT = GetStr("FSET_CIP_CUSTOMSCRIPT", "");
+    const std::span<const Setting> schema = SettingsSchema();
+    for (std::size_t i = 0; i < schema.size(); ++i) {
+        keyFound_[i] = !GetStr(schema[i].key, "").empty();
+        LoadSetting(schema[i], *this);
+    }
+}
+
+bool Tdm::KeyWasAbsent(const std::string &key) const {
+    const std::span<const Setting> schema = SettingsSchema();
+    for (std::size_t i = 0; i < schema.size(); ++i)
+        if (key == schema[i].key)
+            return !keyFound_[i];
+    return true;
+}
+
+void Tdm::ApplyValuesWithoutFile() {
+    for (const Setting &setting : SettingsSchema())
+        SetSettingValue(setting, *this, setting.withoutFile);
 }
 
 bool Tdm::SaveSettings(bool overwriteUnreadable) {
     if (SettingsFile.empty() || (settingsUnreadable_ && !overwriteUnreadable))
         return false;
 
-    SetInt("FMaxLog", FMaxLog);
-    SetStr("FSET_LAST_IP", FSET_LAST_IP);
-    SetInt("FSET_FrmX", FSET_FrmX);
-    SetInt("FSET_FrmY", FSET_FrmY);
-    SetInt("FSET_Interval", FSET_Interval);
-    SetBool("FSET_StartWithWindows", FSET_StartWithWindows);
-    SetStr("FSET_User", FSET_User);
-    SetStr("FSET_Pass", FSET_Pass);
-    SetStr("FSET_Hostname", FSET_Hostname);
-    SetBool("FSET_FirstRun", FSET_FirstRun);
-    SetBool("FSET_Enabled", FSET_Enabled);
-    SetBool("FSET_RememberPaused", FSET_RememberPaused);
-    SetBool("FSET_StateIsPaused", FSET_StateIsPaused);
-    SetInt("FSET_UPD_Protocol", FSET_UPD_Protocol);
-    SetStr("FSET_UPD_Port", FSET_UPD_Port);
-    SetStr("FSET_UPD_Server", FSET_UPD_Server);
-    SetStr("FSET_UPD_BaseURI", FSET_UPD_BaseURI);
-    SetInt("FSET_UPD_Method", FSET_UPD_Method);
-    SetInt("FSET_UPD_Auth", FSET_UPD_Auth);
-    SetInt("FSET_CIP_Protocol", FSET_CIP_Protocol);
-    SetStr("FSET_CIP_Port", FSET_CIP_Port);
-    SetStr("FSET_CIP_BaseURI", FSET_CIP_BaseURI);
-    SetInt("FSET_CIP_Method", FSET_CIP_Method);
-    SetInt("FSET_CIP_Auth", FSET_CIP_Auth);
-    SetStr("FSET_CIP_Server", FSET_CIP_Server);
-    SetBool("FSET_CIP_CHKCUSTOM", FSET_CIP_CHKCUSTOM);
-    SetStr("FSET_CIP_CUSTOMSCRIPT", FSET_CIP_CUSTOMSCRIPT);
+    for (const Setting &setting : SettingsSchema())
+        SetStr(setting.key, SettingText(setting, *this));
 
     WriteFile(SettingsFile, JoinLines(SettingsList), true);
     settingsUnreadable_ = false; // the file now holds what this run knows

@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <functional>
 #include <string>
+#include <vector>
 
 namespace zevlo {
 
@@ -25,35 +26,38 @@ public:
     TextList SettingsList;
     std::string SettingsFile;
     TextList LogLines;
-    std::int32_t FMaxLog = 500;
     std::string AppDir;
     std::string LogFile;
     // Told of every line AddLog appends (the command line prints them).
     std::function<void(const std::string &line)> LogLineAdded;
+
+    // The settings of Settings.ini. Their keys, their values at creation and when absent from
+    // a file, and the order of a save stand once, in SettingsSchema.cpp.
+    std::int32_t FMaxLog{};
     std::string FSET_LAST_IP;
-    std::int32_t FSET_Interval = 5;
-    bool FSET_StartWithWindows = true;
+    std::int32_t FSET_Interval{};
+    bool FSET_StartWithWindows{};
     std::string FSET_User;
     std::string FSET_Pass;
-    std::int32_t FSET_FrmX = 0;
-    std::int32_t FSET_FrmY = 0;
+    std::int32_t FSET_FrmX{};
+    std::int32_t FSET_FrmY{};
     std::string FSET_Hostname;
-    bool FSET_FirstRun = false;
-    bool FSET_Enabled = false;
-    bool FSET_RememberPaused = false;
-    bool FSET_StateIsPaused = false;
-    std::int32_t FSET_UPD_Protocol = 0;
+    bool FSET_FirstRun{};
+    bool FSET_Enabled{};
+    bool FSET_RememberPaused{};
+    bool FSET_StateIsPaused{};
+    std::int32_t FSET_UPD_Protocol{};
     std::string FSET_UPD_Port;
     std::string FSET_UPD_Server;
     std::string FSET_UPD_BaseURI;
-    std::int32_t FSET_UPD_Method = 0;
-    std::int32_t FSET_UPD_Auth = 0;
-    std::int32_t FSET_CIP_Protocol = 0;
+    std::int32_t FSET_UPD_Method{};
+    std::int32_t FSET_UPD_Auth{};
+    std::int32_t FSET_CIP_Protocol{};
     std::string FSET_CIP_Port;
     std::string FSET_CIP_BaseURI;
-    std::int32_t FSET_CIP_Method = 0;
-    std::int32_t FSET_CIP_Auth = 0;
-    bool FSET_CIP_CHKCUSTOM = false;
+    std::int32_t FSET_CIP_Method{};
+    std::int32_t FSET_CIP_Auth{};
+    bool FSET_CIP_CHKCUSTOM{};
     std::string FSET_CIP_CUSTOMSCRIPT;
     std::string FSET_CIP_Server;
 
@@ -65,6 +69,11 @@ public:
     // is empty or after a failed load, unless `overwriteUnreadable` (the user's explicit save).
     bool SaveSettings(bool overwriteUnreadable = false);
     bool SettingsUnreadable() const { return settingsUnreadable_; }
+    // True when the last file LoadSettings read held no value for the key (no line, or an
+    // empty one), and for every key until a file was read.
+    bool KeyWasAbsent(const std::string &key) const;
+    // Every setting to the value a program starts with when it could read no file.
+    void ApplyValuesWithoutFile();
 
     void SetStr(const std::string &name, const std::string &value);
     void SetBool(const std::string &name, bool value);
@@ -95,10 +104,14 @@ private:
     bool settingsUnreadable_ = false;
     bool logUnreadable_ = false;
     bool skipUnchanged_ = false;
+    // By row of the settings schema: whether the last load found a value.
+    std::vector<bool> keyFound_;
 };
 
 // Reads an integer as Settings.ini holds it: leading blanks, optional sign, decimal digits
-// or hexadecimal after "$", "x" or "0x". False for trailing text, 32-bit overflow or empty text.
+// or hexadecimal after "$", "x" or "0x". False for trailing text, overflow of the value's
+// width or empty text.
 bool ParseSettingsInt(const std::string &text, std::int32_t &value);
+bool ParseSettingsInt(const std::string &text, std::int64_t &value);
 
 } // namespace zevlo

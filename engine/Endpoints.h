@@ -6,7 +6,8 @@ namespace zevlo {
 
 enum class RequestKind { CheckIP = 0, Update = 1 };
 
-// What the settings panel shows for one endpoint at this moment, saved or not.
+// One endpoint as the engine sends to it: what the settings panel shows at this moment, saved or
+// not, or what the settings store (a run without a window).
 struct EndpointValues {
     std::string protocol; // "HTTPS" or "HTTP"
     std::string port;
@@ -17,7 +18,8 @@ struct EndpointValues {
     int authIndex = -1;   // its selected entry, -1 when the text matches none
 };
 
-// The live controls the engine reads; the main window implements it.
+// What the engine reads of the endpoints, the account and the custom script: the window's form
+// logic answers from the live controls, StoredEndpoints from the stored settings.
 class IEndpointSource {
 public:
     virtual ~IEndpointSource() = default;
@@ -35,7 +37,8 @@ const char *CaptionFor(MessageKind kind);
 
 inline constexpr const char *kApplicationTitle = "Windows DDNS Client";
 
-// Modal message boxes with one OK button; the main window shows QMessageBox, tests record.
+// Messages of the engine: the window's form logic shows them as modal boxes with one OK button
+// through its view, the command line writes them to standard error, tests record them.
 class INotifier {
 public:
     virtual ~INotifier() = default;

@@ -240,8 +240,25 @@ void Engine::UpdateIP() {
         SaveSettingsNow();
         addressBeforeCheck_.reset();
         Show(kind, std::string(kUpdateType) + " " + shown);
+    } catch (const std::exception &error) {
+        UpdateFailedUnexpectedly(error.what());
     } catch (...) {
-        // Only exhausted memory gets here; the cycle ends quietly.
+        UpdateFailedUnexpectedly("");
+    }
+}
+
+void Engine::UpdateFailedUnexpectedly(const std::string &reason) {
+    // A runner that cannot start the request (no thread, no memory) ends the cycle here: the
+    // update was not answered, so its address is put back and sent again by the next check.
+    try {
+        const std::string shown =
+            "UNKNOWN ERROR" + (reason.empty() ? std::string() : " [" + text::OneLogLine(reason) + "]");
+        outcome_.updateFailed = true;
+        outcome_.failure = shown;
+        PutBackUnsentAddress();
+        Log(kUpdateType, shown);
+        Show(MessageKind::Error, std::string(kUpdateType) + " " + shown);
+    } catch (...) {
     }
 }
 

@@ -67,6 +67,8 @@ private:
 
     void Log(const std::string &type, const std::string &data);
     void CheckFailed(const std::string &text);
+    // Logs and shows an update that failed with an exception; `reason` may be empty.
+    void UpdateFailedUnexpectedly(const std::string &reason);
     void StartCycle();
     void Show(MessageKind kind, const std::string &text);
     void SaveSettingsNow();

@@ -1,5 +1,7 @@
 #include "form/Controls.h"
 
+#include "data/StoredLists.h"
+
 namespace zevlo::form {
 
 namespace {
@@ -52,24 +54,20 @@ ControlKind KindOf(Control control) {
 
 const std::vector<std::string> &ListEntries(Control control) {
     static const std::vector<std::string> intervals{"5 min", "10 min", "15 min", "20 min", "30 min", "60 min"};
-    static const std::vector<std::string> protocols{"HTTPS", "HTTP"};
-    static const std::vector<std::string> methods{"GET", "POST"};
-    static const std::vector<std::string> updateAuth{"Basic", "Digest"};
-    static const std::vector<std::string> checkAuth{"None", "Basic", "Digest"};
     static const std::vector<std::string> none;
     switch (control) {
     case Control::cmbUpdInterval:
         return intervals;
     case Control::cmbProtocol:
     case Control::cmbCProtocol:
-        return protocols;
+        return Entries(StoredList::Protocol);
     case Control::cmbMethod:
     case Control::cmbCMethod:
-        return methods;
+        return Entries(StoredList::Method);
     case Control::cmbAuthType:
-        return updateAuth;
+        return Entries(StoredList::UpdateAuth);
     case Control::cmbCAuthType:
-        return checkAuth;
+        return Entries(StoredList::CheckAuth);
     default:
         return none;
     }

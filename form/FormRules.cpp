@@ -1,9 +1,7 @@
 #include "form/FormRules.h"
 
-#include "crypto/Password.h"
-#include "data/Tdm.h"
+#include "engine/Endpoints.h"
 #include "engine/TextRules.h"
-#include "form/Controls.h"
 
 #include <array>
 #include <cmath>
@@ -14,16 +12,6 @@ namespace zevlo::form {
 namespace {
 
 constexpr std::array<int, 6> kIntervalMinutes{5, 10, 15, 20, 30, 60};
-
-std::string EntryText(Control list, int index) {
-    const std::vector<std::string> &entries = ListEntries(list);
-    const int entry = EntryOrNone(entries, index);
-    return entry < 0 ? std::string() : entries[static_cast<std::size_t>(entry)];
-}
-
-std::string OrDefault(const std::string &value, const std::string &fallback) {
-    return value.empty() ? fallback : value;
-}
 
 } // namespace
 
@@ -39,10 +27,6 @@ int IntervalEntry(int minutes) {
             return static_cast<int>(i);
     }
     return -1;
-}
-
-std::string PortForProtocol(int entry) {
-    return entry == 1 ? "8245" : "443";
 }
 
 bool PortKeyAccepted(char32_t key) {
@@ -74,46 +58,6 @@ std::string TrayTipText(const std::string &state) {
     if (state.empty())
         return title;
     return title + "\n" + text::OneLogLine(state, kTrayTipLimit - title.size() - 1);
-}
-
-int EntryOrNone(const std::vector<std::string> &entries, int index) {
-    return index >= 0 && index < static_cast<int>(entries.size()) ? index : -1;
-}
-
-EndpointValues EndpointFromSettings(const Tdm &dm, RequestKind kind) {
-    const bool update = kind == RequestKind::Update;
-    const int protocol = update ? dm.FSET_UPD_Protocol : dm.FSET_CIP_Protocol;
-    EndpointValues values;
-    values.protocol = EntryText(update ? Control::cmbProtocol : Control::cmbCProtocol, protocol);
-    values.port = OrDefault(update ? dm.FSET_UPD_Port : dm.FSET_CIP_Port, PortForProtocol(protocol));
-    values.server = OrDefault(update ? dm.FSET_UPD_Server : dm.FSET_CIP_Server, kDefaultServiceHost);
-    values.baseUri = OrDefault(update ? dm.FSET_UPD_BaseURI : dm.FSET_CIP_BaseURI, update ? "/v3/update" : "/checkip");
-    values.method =
-        EntryText(update ? Control::cmbMethod : Control::cmbCMethod, update ? dm.FSET_UPD_Method : dm.FSET_CIP_Method);
-    const Control auth = update ? Control::cmbAuthType : Control::cmbCAuthType;
-    values.authIndex = EntryOrNone(ListEntries(auth), update ? dm.FSET_UPD_Auth : dm.FSET_CIP_Auth);
-    values.authText = EntryText(auth, values.authIndex);
-    return values;
-}
-
-EndpointValues StoredEndpoints::Endpoint(RequestKind kind) const {
-    return EndpointFromSettings(dm_, kind);
-}
-
-bool StoredEndpoints::CustomScriptChecked() const {
-    return dm_.FSET_CIP_CHKCUSTOM;
-}
-
-std::string StoredEndpoints::CustomScriptPath() const {
-    return dm_.FSET_CIP_CUSTOMSCRIPT;
-}
-
-std::string StoredEndpoints::UserText() const {
-    return dm_.FSET_User;
-}
-
-std::string StoredEndpoints::PasswordText() const {
-    return DecryptPassword(dm_.FSET_Pass);
 }
 
 } // namespace zevlo::form

@@ -1,10 +1,8 @@
 #include "form/TfrmMain.h"
 
-#include "crypto/Password.h"
 #include "form/FormRules.h"
 #include "platform/FileError.h"
 #include "platform/FileIO.h"
-#include "platform/Paths.h"
 
 #include <iostream>
 #include <utility>
@@ -22,13 +20,6 @@ const char *const kUnpauseHostnameMessage =
     "Hostname cannot be empty. Please place dash (minus sign) and/or contact\r\n"
     "web administrator for a correct value";
 
-// The controls of the check-IP endpoint that the custom script replaces.
-constexpr Control kCheckIPRequestControls[] = {
-    Control::lblCProtocol, Control::lblCPort,     Control::lblCServer,   Control::lblCBaseURI,
-    Control::lblCMethod,   Control::lblCAuthType, Control::cmbCProtocol, Control::cmbCMethod,
-    Control::cmbCAuthType, Control::edtCPort,     Control::edtCServer,   Control::edtCBaseURI,
-};
-
 BoxKind BoxKindFor(MessageKind kind) {
     switch (kind) {
     case MessageKind::Error:
@@ -39,31 +30,6 @@ BoxKind BoxKindFor(MessageKind kind) {
         break;
     }
     return BoxKind::FileError;
-}
-
-char UpperAscii(char c) {
-    return c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c;
-}
-
-bool SameTextIgnoringCase(const std::string &a, const std::string &b) {
-    if (a.size() != b.size())
-        return false;
-    for (std::size_t i = 0; i < a.size(); ++i) {
-        if (UpperAscii(a[i]) != UpperAscii(b[i]))
-            return false;
-    }
-    return true;
-}
-
-// True when a window whose top left corner stands at `topLeft` can be reached on a screen:
-// its title bar, not only its corner, must be there to be grabbed.
-bool ReachableOnSomeScreen(Point topLeft, const std::vector<Rect> &screens) {
-    const Point titleBar{topLeft.x + 16, topLeft.y + 8};
-    for (const Rect &screen : screens) {
-        if (screen.Contains(titleBar))
-            return true;
-    }
-    return false;
 }
 
 } // namespace
@@ -142,10 +108,10 @@ void TfrmMain::FormCreate() {
     frmLog_ = std::make_unique<TfrmLog>(*dm_, logView_);
 
     if (settingsUnreadable || !platform::PathExists(dm_->SettingsFile)) {
-        // Nothing stored is known: the check-IP list keeps its own default entry, "Basic".
-        dm_->FSET_CIP_Auth = 1;
+        dm_->ApplyValuesWithoutFile();
         // An unreadable file is no first run.
-        dm_->FSET_FirstRun = !settingsUnreadable;
+        if (settingsUnreadable)
+            dm_->FSET_FirstRun = false;
     }
 
     view_.SetCaption(std::string(kApplicationTitle) + " v" + services_.versionText());
@@ -163,16 +129,8 @@ void TfrmMain::FormCreate() {
     view_.SetAlert(Control::lblPass, true);
     ApplySettingsToForm();
 
-    if (dm_->FSET_FirstRun || dm_->FSET_StateIsPaused || settingsUnreadable) {
-        ShowPausedMarker(true);
-        view_.SetText(Control::mnuPause, "Unpause");
-        dm_->FSET_StateIsPaused = true;
-        startRunning_ = false;
-    } else {
-        startRunning_ = true;
-        view_.StartTimer(timerPeriodMs_);
-    }
-    UpdateTrayTip();
+    startRunning_ = !(dm_->FSET_FirstRun || dm_->FSET_StateIsPaused || settingsUnreadable);
+    SetPaused(!startRunning_);
 
     if (!startRunning_) {
         ShowMainWindow();
@@ -194,9 +152,25 @@ void TfrmMain::StartUp() {
     RunCycle(false);
 }
 
-void TfrmMain::ShowPausedMarker(bool shown) {
-    view_.SetVisible(Control::lblPaused, shown);
-    view_.SetVisible(Control::btnUnpause, shown);
+void TfrmMain::SetPaused(bool paused) {
+    dm_->FSET_StateIsPaused = paused;
+    if (paused)
+        view_.StopTimer();
+    else
+        view_.StartTimer(timerPeriodMs_);
+    ShowPausedState();
+    UpdateTrayTip();
+}
+
+void TfrmMain::ShowPausedState() {
+    const bool paused = dm_->FSET_StateIsPaused;
+    view_.SetVisible(Control::lblPaused, paused);
+    view_.SetVisible(Control::btnUnpause, paused);
+    ShowPauseMenuCaption();
+}
+
+void TfrmMain::ShowPauseMenuCaption() {
+    view_.SetText(Control::mnuPause, dm_->FSET_StateIsPaused ? "Unpause" : "Pause");
 }
 
 void TfrmMain::RunCycle(bool force) {
@@ -220,130 +194,6 @@ void TfrmMain::UpdateTrayTip() {
         state = dm_->FSET_LAST_IP;
     }
     view_.SetTrayTip(TrayTipText(state));
-}
-
-void TfrmMain::SetCheckedWithClick(Control box, bool checked) {
-    if (view_.Checked(box) == checked)
-        return;
-    view_.SetChecked(box, checked);
-    UserActed(box);
-}
-
-void TfrmMain::SelectEntry(Control list, int index) {
-    view_.SetEntry(list, EntryOrNone(ListEntries(list), index));
-}
-
-int TfrmMain::ShownEntry(Control list) const {
-    if (!IsEditableList(list))
-        return view_.Entry(list);
-    const std::string text = view_.Text(list);
-    const std::vector<std::string> &entries = ListEntries(list);
-    for (std::size_t i = 0; i < entries.size(); ++i) {
-        if (SameTextIgnoringCase(entries[i], text))
-            return static_cast<int>(i);
-    }
-    return -1;
-}
-
-void TfrmMain::ApplySettingsToForm() {
-    if (dm_->FSET_FrmX > 0 || dm_->FSET_FrmY > 0) {
-        Point place = view_.Position();
-        if (dm_->FSET_FrmX > 0)
-            place.x = dm_->FSET_FrmX;
-        if (dm_->FSET_FrmY > 0)
-            place.y = dm_->FSET_FrmY;
-        // A place left from a screen that is gone would hide the window for good.
-        if (ReachableOnSomeScreen(place, view_.ScreenAreas()))
-            view_.MoveTo(place);
-    }
-    view_.SetText(Control::spnMaxLog, std::to_string(ClampMaxLog(dm_->FMaxLog)));
-    view_.SetText(Control::edtUser, dm_->FSET_User);
-    view_.SetText(Control::edtPass, DecryptPassword(dm_->FSET_Pass));
-    view_.SetText(Control::edtHostname, dm_->FSET_Hostname.empty() ? "-" : dm_->FSET_Hostname);
-
-    const EndpointValues update = EndpointFromSettings(*dm_, RequestKind::Update);
-    SelectEntry(Control::cmbProtocol, dm_->FSET_UPD_Protocol);
-    SelectEntry(Control::cmbMethod, dm_->FSET_UPD_Method);
-    SelectEntry(Control::cmbAuthType, dm_->FSET_UPD_Auth);
-    view_.SetText(Control::edtPort, update.port);
-    view_.SetText(Control::edtServer, update.server);
-    view_.SetText(Control::edtBaseURI, update.baseUri);
-
-    const EndpointValues check = EndpointFromSettings(*dm_, RequestKind::CheckIP);
-    SelectEntry(Control::cmbCProtocol, dm_->FSET_CIP_Protocol);
-    SelectEntry(Control::cmbCMethod, dm_->FSET_CIP_Method);
-    SelectEntry(Control::cmbCAuthType, dm_->FSET_CIP_Auth);
-    view_.SetText(Control::edtCPort, check.port);
-    view_.SetText(Control::edtCServer, check.server);
-    view_.SetText(Control::edtCBaseURI, check.baseUri);
-
-    view_.SetText(Control::edtCustomChkIP, dm_->FSET_CIP_CUSTOMSCRIPT);
-    SetCheckedWithClick(Control::chkCustomIP, dm_->FSET_CIP_CHKCUSTOM);
-    UpdateCheckIPControls();
-
-    view_.SetText(Control::mnuPause, dm_->FSET_StateIsPaused ? "Unpause" : "Pause");
-    ShowPausedMarker(dm_->FSET_StateIsPaused);
-    SetCheckedWithClick(Control::chkRememberPause, dm_->FSET_RememberPaused);
-}
-
-void TfrmMain::ReadSettingsFromForm() {
-    dm_->FSET_UPD_Protocol = view_.Entry(Control::cmbProtocol);
-    dm_->FSET_UPD_Port = view_.Text(Control::edtPort);
-    dm_->FSET_UPD_Server = view_.Text(Control::edtServer);
-    dm_->FSET_UPD_BaseURI = view_.Text(Control::edtBaseURI);
-    dm_->FSET_UPD_Method = view_.Entry(Control::cmbMethod);
-    dm_->FSET_UPD_Auth = ShownEntry(Control::cmbAuthType);
-    dm_->FSET_CIP_Protocol = view_.Entry(Control::cmbCProtocol);
-    dm_->FSET_CIP_Port = view_.Text(Control::edtCPort);
-    dm_->FSET_CIP_Server = view_.Text(Control::edtCServer);
-    dm_->FSET_CIP_BaseURI = view_.Text(Control::edtCBaseURI);
-    dm_->FSET_CIP_Method = view_.Entry(Control::cmbCMethod);
-    dm_->FSET_User = view_.Text(Control::edtUser);
-    dm_->FSET_Pass = EncryptPassword(view_.Text(Control::edtPass));
-    dm_->FSET_CIP_CUSTOMSCRIPT = view_.Text(Control::edtCustomChkIP);
-    dm_->FSET_CIP_CHKCUSTOM = view_.Checked(Control::chkCustomIP);
-    const Point place = view_.Position();
-    dm_->FSET_FrmX = place.x;
-    dm_->FSET_FrmY = place.y;
-    dm_->FMaxLog = MaxLogFromText(view_.Text(Control::spnMaxLog), ClampMaxLog(dm_->FMaxLog));
-    dm_->FSET_Hostname = view_.Text(Control::edtHostname);
-}
-
-void TfrmMain::UpdateCheckIPControls() {
-    const bool endpointUsed = !view_.Checked(Control::chkCustomIP);
-    for (const Control control : kCheckIPRequestControls)
-        view_.SetEnabled(control, endpointUsed);
-    view_.SetEnabled(Control::edtCustomChkIP, !endpointUsed);
-}
-
-EndpointValues TfrmMain::Endpoint(RequestKind kind) const {
-    const bool update = kind == RequestKind::Update;
-    const Control auth = update ? Control::cmbAuthType : Control::cmbCAuthType;
-    EndpointValues values;
-    values.protocol = view_.Text(update ? Control::cmbProtocol : Control::cmbCProtocol);
-    values.port = view_.Text(update ? Control::edtPort : Control::edtCPort);
-    values.server = view_.Text(update ? Control::edtServer : Control::edtCServer);
-    values.baseUri = view_.Text(update ? Control::edtBaseURI : Control::edtCBaseURI);
-    values.method = view_.Text(update ? Control::cmbMethod : Control::cmbCMethod);
-    values.authText = view_.Text(auth);
-    values.authIndex = ShownEntry(auth);
-    return values;
-}
-
-bool TfrmMain::CustomScriptChecked() const {
-    return view_.Checked(Control::chkCustomIP);
-}
-
-std::string TfrmMain::CustomScriptPath() const {
-    return view_.Text(Control::edtCustomChkIP);
-}
-
-std::string TfrmMain::UserText() const {
-    return view_.Text(Control::edtUser);
-}
-
-std::string TfrmMain::PasswordText() const {
-    return view_.Text(Control::edtPass);
 }
 
 BoxAnswer TfrmMain::ShowBox(MessageKind kind, const std::string &text) {
@@ -381,9 +231,7 @@ void TfrmMain::FormShow() {
 }
 
 void TfrmMain::FormHide() {
-    const Point place = view_.Position();
-    dm_->FSET_FrmX = place.x;
-    dm_->FSET_FrmY = place.y;
+    StorePosition();
 }
 
 bool TfrmMain::FormCloseQuery() {
@@ -404,48 +252,6 @@ void TfrmMain::HideToTray() {
     } else {
         view_.ShowMinimised();
     }
-}
-
-bool TfrmMain::edtPortKeyPress(char32_t key) const {
-    return PortKeyAccepted(key);
-}
-
-void TfrmMain::cmbProtocolChange() {
-    const int entry = view_.Entry(Control::cmbProtocol);
-    view_.SetText(Control::edtPort, PortForProtocol(entry));
-    dm_->FSET_UPD_Protocol = entry;
-}
-
-void TfrmMain::cmbCProtocolChange() {
-    const int entry = view_.Entry(Control::cmbCProtocol);
-    view_.SetText(Control::edtCPort, PortForProtocol(entry));
-    dm_->FSET_CIP_Protocol = entry;
-}
-
-void TfrmMain::cmbCAuthTypeChange() {
-    dm_->FSET_CIP_Auth = view_.Entry(Control::cmbCAuthType);
-}
-
-void TfrmMain::chkCustomIPClick() {
-    UpdateCheckIPControls();
-}
-
-void TfrmMain::spdCOpenDirClick() {
-    const std::string pattern = platform::AllFilesPattern();
-    const std::string path =
-        view_.ChooseFileToOpen(view_.Text(Control::edtCustomChkIP), {"All files(" + pattern + ")", pattern});
-    if (!path.empty())
-        view_.SetText(Control::edtCustomChkIP, path);
-}
-
-void TfrmMain::chkStartWithWinClick() {
-    const bool checked = view_.Checked(Control::chkStartWithWin);
-    dm_->FSET_StartWithWindows = checked;
-    // Failures are not reported: the setting itself is kept either way.
-    if (checked)
-        services_.autostart->Write(services_.executablePath);
-    else
-        services_.autostart->Remove();
 }
 
 void TfrmMain::btnSaveConfigClick() {
@@ -469,20 +275,9 @@ void TfrmMain::btnViewLogClick() {
         view_.ShowLogViewer();
 }
 
-void TfrmMain::cmbUpdIntervalChange() {
-    // The running timer keeps its period; the new interval applies from the next start.
-    dm_->FSET_Interval = IntervalMinutes(view_.Entry(Control::cmbUpdInterval));
-}
-
 void TfrmMain::Timer1Timer() {
     if (!terminating_)
         RunCycle(false);
-}
-
-void TfrmMain::TakeAccountFromFields() {
-    dm_->FSET_User = view_.Text(Control::edtUser);
-    dm_->FSET_Pass = EncryptPassword(view_.Text(Control::edtPass));
-    dm_->FSET_Hostname = view_.Text(Control::edtHostname);
 }
 
 void TfrmMain::btnForceUpdateClick() {
@@ -502,28 +297,15 @@ void TfrmMain::btnUnpauseClick() {
         ShowBox(MessageKind::Error, kUnpauseHostnameMessage);
         return;
     }
-    ShowPausedMarker(false);
     TakeAccountFromFields();
-    view_.StartTimer(timerPeriodMs_);
-    dm_->FSET_StateIsPaused = false;
     dm_->FSET_FirstRun = false;
-    UpdateTrayTip();
+    SetPaused(false);
     RunCycle(false);
 }
 
 void TfrmMain::mnuPauseClick() {
-    if (dm_->FSET_StateIsPaused) {
-        view_.SetText(Control::mnuPause, "Pause");
-        view_.StartTimer(timerPeriodMs_);
-        dm_->FSET_StateIsPaused = false;
-        ShowPausedMarker(false);
-    } else {
-        view_.SetText(Control::mnuPause, "Unpause");
-        view_.StopTimer();
-        ShowPausedMarker(true);
-        dm_->FSET_StateIsPaused = true;
-    }
-    UpdateTrayTip();
+    // No check and no test of the fields here, unlike the Unpause button.
+    SetPaused(!dm_->FSET_StateIsPaused);
 }
 
 void TfrmMain::mnuShowClick() {
@@ -531,11 +313,7 @@ void TfrmMain::mnuShowClick() {
 }
 
 void TfrmMain::popTrayPopup() {
-    view_.SetText(Control::mnuPause, dm_->FSET_StateIsPaused ? "Unpause" : "Pause");
-}
-
-void TfrmMain::chkRememberPauseClick() {
-    dm_->FSET_RememberPaused = view_.Checked(Control::chkRememberPause);
+    ShowPauseMenuCaption();
 }
 
 void TfrmMain::btnTerminateClick() {

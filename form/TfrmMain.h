@@ -31,7 +31,7 @@ struct MainServices {
 // The main window's behaviour: the settings panel on three tabs, the pause marker, the
 // check timer and the tray icon, over a view that a shell implements. Owns the settings
 // store, the engine and the log viewer's logic; the engine reads the panel through it and
-// shows its messages through it.
+// shows its messages through it. The settings panel's binding is in TfrmMainPanel.cpp.
 class TfrmMain final : public IEndpointSource, public INotifier {
 public:
     // Runs FormCreate; the views must be ready to use. The shell calls StartUp() once its
@@ -110,11 +110,20 @@ private:
     void FormHide();
     void ShowMainWindow();
     void HideToTray();
-    void ShowPausedMarker(bool shown);
+    // Pauses or resumes: the stored state, Timer1, the marker, the menu's caption, the tray tip.
+    void SetPaused(bool paused);
+    // The marker and the menu's caption for the stored state.
+    void ShowPausedState();
+    void ShowPauseMenuCaption();
     // One cycle of the engine, then the tray tip tells how it went.
     void RunCycle(bool force);
     void UpdateTrayTip();
+    // The account fields (user, password, host name) into the store.
     void TakeAccountFromFields();
+    // The window's place into the store.
+    void StorePosition();
+    // A protocol chosen for an endpoint brings its port.
+    void ProtocolChosen(RequestKind kind);
     // Sets a check box and, when its state changed, runs its click handling.
     void SetCheckedWithClick(Control box, bool checked);
     void SelectEntry(Control list, int index);

@@ -1,6 +1,7 @@
 // Loads arbitrary bytes as Settings.ini, saves, reloads and saves again. Checks that the
 // fields survive the round trip, that a second save writes the same bytes, that lines the
 // program does not read come back unchanged and in order, and that the file is CR LF text.
+#include "data/SettingsSchema.h"
 #include "data/Tdm.h"
 
 #include <algorithm>
@@ -15,36 +16,6 @@
 #include <vector>
 
 namespace {
-
-const char *const kKeys[] = {
-    "FMaxLog",
-    "FSET_LAST_IP",
-    "FSET_FrmX",
-    "FSET_FrmY",
-    "FSET_Interval",
-    "FSET_StartWithWindows",
-    "FSET_User",
-    "FSET_Pass",
-    "FSET_Hostname",
-    "FSET_FirstRun",
-    "FSET_Enabled",
-    "FSET_RememberPaused",
-    "FSET_StateIsPaused",
-    "FSET_UPD_Protocol",
-    "FSET_UPD_Port",
-    "FSET_UPD_Server",
-    "FSET_UPD_BaseURI",
-    "FSET_UPD_Method",
-    "FSET_UPD_Auth",
-    "FSET_CIP_Protocol",
-    "FSET_CIP_Port",
-    "FSET_CIP_BaseURI",
-    "FSET_CIP_Method",
-    "FSET_CIP_Auth",
-    "FSET_CIP_Server",
-    "FSET_CIP_CHKCUSTOM",
-    "FSET_CIP_CUSTOMSCRIPT",
-};
 
 [[noreturn]] void Fail(const char *what) {
     std::fprintf(stderr, "invariant broken: %s\n", what);
@@ -61,8 +32,9 @@ bool IsKnownKeyLine(const std::string &line) {
     if (equals == std::string::npos)
         return false;
     const std::string name = line.substr(0, equals);
-    return std::any_of(std::begin(kKeys), std::end(kKeys), [&](const char *key) {
-        const std::string k = key;
+    const auto schema = zevlo::SettingsSchema();
+    return std::any_of(schema.begin(), schema.end(), [&](const zevlo::Setting &setting) {
+        const std::string k = setting.key;
         return k.size() == name.size() && std::equal(k.begin(), k.end(), name.begin(), [](char a, char b) {
                    auto up = [](char c) { return c >= 'a' && c <= 'z' ? static_cast<char>(c - 32) : c; };
                    return up(a) == up(b);
@@ -71,35 +43,10 @@ bool IsKnownKeyLine(const std::string &line) {
 }
 
 std::vector<std::string> Fields(const zevlo::Tdm &dm) {
-    auto b = [](bool v) { return std::string(v ? "1" : "0"); };
-    auto i = [](std::int32_t v) { return std::to_string(v); };
-    return {i(dm.FMaxLog),
-            dm.FSET_LAST_IP,
-            i(dm.FSET_FrmX),
-            i(dm.FSET_FrmY),
-            i(dm.FSET_Interval),
-            b(dm.FSET_StartWithWindows),
-            dm.FSET_User,
-            dm.FSET_Pass,
-            dm.FSET_Hostname,
-            b(dm.FSET_FirstRun),
-            b(dm.FSET_Enabled),
-            b(dm.FSET_RememberPaused),
-            b(dm.FSET_StateIsPaused),
-            i(dm.FSET_UPD_Protocol),
-            dm.FSET_UPD_Port,
-            dm.FSET_UPD_Server,
-            dm.FSET_UPD_BaseURI,
-            i(dm.FSET_UPD_Method),
-            i(dm.FSET_UPD_Auth),
-            i(dm.FSET_CIP_Protocol),
-            dm.FSET_CIP_Port,
-            dm.FSET_CIP_BaseURI,
-            i(dm.FSET_CIP_Method),
-            i(dm.FSET_CIP_Auth),
-            dm.FSET_CIP_Server,
-            b(dm.FSET_CIP_CHKCUSTOM),
-            dm.FSET_CIP_CUSTOMSCRIPT};
+    std::vector<std::string> fields;
+    for (const zevlo::Setting &setting : zevlo::SettingsSchema())
+        fields.push_back(zevlo::SettingText(setting, dm));
+    return fields;
 }
 
 std::string ReadBytes(const std::string &path) {
@@ -139,6 +86,12 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
     if (size <= 64 && zevlo::ParseSettingsInt(input, number)) {
         std::int32_t again = 0;
         Check(zevlo::ParseSettingsInt(std::to_string(number), again) && again == number, "integer text round trip");
+    }
+    std::int64_t wide = 0;
+    if (size <= 64 && zevlo::ParseSettingsInt(input, wide)) {
+        std::int64_t again = 0;
+        Check(zevlo::ParseSettingsInt(std::to_string(wide), again) && again == wide, "64-bit integer text round trip");
+        Check(zevlo::ParseSettingsInt(input, number) == (wide >= INT32_MIN && wide <= INT32_MAX), "widths agree");
     }
 
     const std::string &path = SettingsPath();

@@ -1,8 +1,9 @@
 #include "shell/cli/CommandLine.h"
 
 #include "crypto/Password.h"
+#include "data/SettingsSchema.h"
 #include "engine/Engine.h"
-#include "form/FormRules.h"
+#include "engine/StoredEndpoints.h"
 #include "platform/Console.h"
 #include "platform/FileError.h"
 #include "platform/FileIO.h"
@@ -59,7 +60,8 @@ int RunOnce(const Options &options, const Environment &env, const std::string &d
         return status;
     }
     if (dm.FSET_User.empty() || dm.FSET_Pass.empty() || dm.FSET_Hostname.empty()) {
-        err << "zevlo: FSET_User, FSET_Pass and FSET_Hostname must be set in \"" << dm.SettingsFile << "\"\n";
+        err << "zevlo: " << SettingKey(&Tdm::FSET_User) << ", " << SettingKey(&Tdm::FSET_Pass) << " and "
+            << SettingKey(&Tdm::FSET_Hostname) << " must be set in \"" << dm.SettingsFile << "\"\n";
         dm.SettingsFile.clear();
         return kExitUsage;
     }
@@ -72,7 +74,7 @@ int RunOnce(const Options &options, const Environment &env, const std::string &d
     }
     dm.LogLineAdded = [&env](const std::string &line) { *env.out << line << std::endl; };
 
-    const form::StoredEndpoints endpoints(dm);
+    const StoredEndpoints endpoints(dm);
     StreamNotifier notifier(err);
     Engine engine(dm, endpoints, *env.runner, notifier, env.programDir);
     if (options.force)
@@ -97,7 +99,7 @@ int StorePassword(const Environment &env, const std::string &dataDir) {
         return kExitUsage;
     }
     // Only the one line changes: the other keys stay exactly as the user wrote them.
-    dm.SetStr("FSET_Pass", EncryptPassword(password));
+    dm.SetStr(SettingKey(&Tdm::FSET_Pass), EncryptPassword(password));
     int result = kExitOk;
     try {
         platform::ReplaceFileAtomically(dm.SettingsFile, JoinLines(dm.SettingsList), true);

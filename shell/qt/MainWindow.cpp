@@ -104,7 +104,7 @@ void MainWindow::BuildForm() {
     auto *password = new QLineEdit;
     password->setEchoMode(QLineEdit::Password);
     generalForm->addRow(keep(Control::lblPass, new QLabel(tr("Password *"))), keep(Control::edtPass, password));
-    generalForm->addRow(tr("Hostname *"), keep(Control::edtHostname, new QLineEdit(QStringLiteral("-"))));
+    generalForm->addRow(tr("Hostname *"), keep(Control::edtHostname, new QLineEdit));
     auto *maxLog = new QSpinBox;
     maxLog->setRange(form::kMaxLogMin, form::kMaxLogMax);
     maxLog->setSingleStep(form::kMaxLogStep);
@@ -116,10 +116,9 @@ void MainWindow::BuildForm() {
     auto *update = new QWidget;
     auto *updateForm = new QFormLayout(update);
     updateForm->addRow(tr("Protocol"), keep(Control::cmbProtocol, ListBox(Control::cmbProtocol)));
-    updateForm->addRow(tr("Port"), keep(Control::edtPort, new QLineEdit(QStringLiteral("443"))));
-    updateForm->addRow(tr("Server"),
-                       keep(Control::edtServer, new QLineEdit(QString::fromLatin1(form::kDefaultServiceHost))));
-    updateForm->addRow(tr("Base URI"), keep(Control::edtBaseURI, new QLineEdit(QStringLiteral("/v3/update"))));
+    updateForm->addRow(tr("Port"), keep(Control::edtPort, new QLineEdit));
+    updateForm->addRow(tr("Server"), keep(Control::edtServer, new QLineEdit));
+    updateForm->addRow(tr("Base URI"), keep(Control::edtBaseURI, new QLineEdit));
     updateForm->addRow(tr("Method"), keep(Control::cmbMethod, ListBox(Control::cmbMethod)));
     QComboBox *authType = ListBox(Control::cmbAuthType);
     authType->setEditable(true);
@@ -135,14 +134,11 @@ void MainWindow::BuildForm() {
         checkForm->addRow(keep(label, new QLabel(caption)), keep(field, widget));
     };
     row(Control::lblCProtocol, tr("Protocol"), Control::cmbCProtocol, ListBox(Control::cmbCProtocol));
-    row(Control::lblCPort, tr("Port"), Control::edtCPort, new QLineEdit(QStringLiteral("443")));
-    row(Control::lblCServer, tr("Server"), Control::edtCServer,
-        new QLineEdit(QString::fromLatin1(form::kDefaultServiceHost)));
-    row(Control::lblCBaseURI, tr("Base URI"), Control::edtCBaseURI, new QLineEdit(QStringLiteral("/checkip")));
+    row(Control::lblCPort, tr("Port"), Control::edtCPort, new QLineEdit);
+    row(Control::lblCServer, tr("Server"), Control::edtCServer, new QLineEdit);
+    row(Control::lblCBaseURI, tr("Base URI"), Control::edtCBaseURI, new QLineEdit);
     row(Control::lblCMethod, tr("Method"), Control::cmbCMethod, ListBox(Control::cmbCMethod));
-    QComboBox *checkAuth = ListBox(Control::cmbCAuthType);
-    checkAuth->setCurrentIndex(1);
-    row(Control::lblCAuthType, tr("Authentication Type"), Control::cmbCAuthType, checkAuth);
+    row(Control::lblCAuthType, tr("Authentication Type"), Control::cmbCAuthType, ListBox(Control::cmbCAuthType));
     auto *customGroup = new QGroupBox(tr("Custom Check IP Script"));
     auto *customLayout = new QVBoxLayout(customGroup);
     customLayout->addWidget(keep(Control::chkCustomIP, new QCheckBox(tr("Use custom script (full path)"))));

@@ -1,10 +1,8 @@
 #include "shell/qt/Program.h"
 
-#include "form/ProgramFiles.h"
 #include "form/TfrmMain.h"
-#include "platform/Autostart.h"
+#include "form/WindowProgram.h"
 #include "platform/ProcessRunner.h"
-#include "platform/SingleInstance.h"
 #include "platform/TerminationSignals.h"
 #include "shell/qt/AppIcon.h"
 #include "shell/qt/LogWindow.h"
@@ -15,6 +13,8 @@
 #include <QSocketNotifier>
 #include <QSystemTrayIcon>
 #include <QTimer>
+
+#include <optional>
 
 namespace zevlo::qt {
 
@@ -53,41 +53,60 @@ bool SessionEnd::eventFilter(QObject *watched, QEvent *event) {
     return QObject::eventFilter(watched, event);
 }
 
+namespace {
+
+// The Qt parts of the window program's start.
+class QtShell final : public form::WindowShell {
+public:
+    QtShell(int &argc, char **argv) : argc_(argc), argv_(argv) {}
+
+    void StartToolkit() override {
+        // Before the application object: a signal during the start waits in the pipe.
+        TerminationSignals::Install();
+        app_.emplace(argc_, argv_);
+        // The name only: a display name would be appended to every window title.
+        QApplication::setApplicationName(QString::fromLatin1(kApplicationTitle));
+        QApplication::setQuitOnLastWindowClosed(false);
+        QApplication::setWindowIcon(ApplicationIcon());
+    }
+    platform::IProcessRunner &Runner() override { return runner_; }
+    void BuildWindows() override {
+        terminationSignals_.emplace();
+        logWindow_.emplace();
+        window_.emplace(*logWindow_, [] { return QSystemTrayIcon::isSystemTrayAvailable(); });
+    }
+    form::IMainView &MainView() override { return *window_; }
+    form::ILogView &LogView() override { return *logWindow_; }
+    void Bind(form::TfrmMain &form) override {
+        window_->Bind(form);
+        logWindow_->Bind(form.frmLog());
+        QObject::connect(&*terminationSignals_, &TerminationSignals::requested, &*window_,
+                         [&form] { form.Terminate(); });
+        SessionEnd &sessionEnd = sessionEnd_.emplace(form);
+        QObject::connect(&*app_, &QGuiApplication::commitDataRequest, &sessionEnd,
+                         [&sessionEnd](QSessionManager &) { sessionEnd.CommitData(); });
+    }
+    void RunEventLoop(form::TfrmMain &form) override {
+        QTimer::singleShot(0, &*window_, [&form] { form.StartUp(); });
+        QApplication::exec();
+    }
+
+private:
+    int &argc_;
+    char **argv_;
+    platform::ProcessRunner runner_;
+    std::optional<QApplication> app_;
+    std::optional<TerminationSignals> terminationSignals_;
+    std::optional<LogWindow> logWindow_;
+    std::optional<MainWindow> window_;
+    std::optional<SessionEnd> sessionEnd_;
+};
+
+} // namespace
+
 int RunProgram(int argc, char **argv) {
-    // Before anything else: a second copy leaves at once, without a window or a tray icon.
-    platform::SingleInstance instance("Zevlo_Mutex");
-    if (!instance.IsFirst())
-        return 0;
-    TerminationSignals::Install();
-
-    QApplication app(argc, argv);
-    // The name only: a display name would be appended to every window title.
-    QApplication::setApplicationName(QString::fromLatin1(kApplicationTitle));
-    QApplication::setQuitOnLastWindowClosed(false);
-    QApplication::setWindowIcon(ApplicationIcon());
-
-    const form::ProgramFiles files;
-    platform::ProcessRunner runner;
-    const std::unique_ptr<platform::IAutostart> autostart = platform::MakeUserAutostart();
-    form::MainServices services = files.Services();
-    services.runner = &runner;
-    services.autostart = autostart.get();
-
-    TerminationSignals terminationSignals;
-    LogWindow logWindow;
-    MainWindow window(logWindow, [] { return QSystemTrayIcon::isSystemTrayAvailable(); });
-    form::TfrmMain form(window, logWindow, std::move(services));
-    window.Bind(form);
-    logWindow.Bind(form.frmLog());
-    QObject::connect(&terminationSignals, &TerminationSignals::requested, &window, [&form] { form.Terminate(); });
-    SessionEnd sessionEnd(form);
-    QObject::connect(&app, &QGuiApplication::commitDataRequest, &sessionEnd,
-                     [&sessionEnd](QSessionManager &) { sessionEnd.CommitData(); });
-    QTimer::singleShot(0, &window, [&form] { form.StartUp(); });
-
-    QApplication::exec();
-    // The form's destruction writes Settings.ini and log.txt; errors go to standard error.
-    return 0;
+    QtShell shell(argc, argv);
+    return form::RunWindowProgram(shell);
 }
 
 } // namespace zevlo::qt

@@ -1,6 +1,8 @@
 #pragma once
 
 #include "form/MainView.h"
+#include "shell/win/ControlMap.h"
+#include "shell/win/TrayIcon.h"
 #include "shell/win/WinUi.h"
 
 #include <windows.h>
@@ -21,13 +23,14 @@ class LogWindow;
 
 // The main window in Win32: a frame of class "ZevloMainWindow" holding the dialog of the
 // tab control and the bottom bar, one child dialog per tab page, the tray icon with its
-// menu, and Timer1. Binds every control to the form logic and back; which control does
-// what, and when, is the form logic's business.
+// menu, and Timer1. Passes the user's acts and the window's messages to the form logic and
+// its calls to the controls and the tray; which control does what, and when, is the form
+// logic's business.
 class MainWindow final : public form::IMainView {
 public:
     static constexpr const char *kClassName = "ZevloMainWindow";
     // The tray icon's callback message.
-    static constexpr UINT kTrayMessage = WM_USER + 1;
+    static constexpr UINT kTrayMessage = TrayIcon::kCallbackMessage;
 
     // Builds the windows, hidden; they live until destruction.
     MainWindow(HINSTANCE instance, LogWindow &logWindow);
@@ -42,23 +45,23 @@ public:
 
     HWND Handle() const { return frame_; }
     // The child window of a control; null for the tray menu's items.
-    HWND Window(form::Control control) const { return controls_[Index(control)]; }
+    HWND Window(form::Control control) const { return controls_.Window(control); }
     // The dialog of a tab page (0 General, 1 Update Request, 2 Check IP).
     HWND Page(int page) const { return pages_[static_cast<std::size_t>(page)]; }
     // Brings a tab page forward, as a click on its tab does (0 General, 1 Update Request, 2 Check IP).
     void ShowPage(int page);
     int ShownPage() const { return shownPage_; }
-    bool Alert(form::Control control) const { return alert_[Index(control)]; }
-    bool TrayIconAdded() const { return iconAdded_; }
+    bool Alert(form::Control control) const { return controls_.Alert(control); }
+    bool TrayIconAdded() const { return tray_.Added(); }
 
     // The calls that open something modal or reach the shell, replaced by tests.
     std::function<int(HWND owner, const std::string &text, const std::string &caption, UINT flags)> messageBox;
     std::function<std::string(HWND owner, const std::string &current, const form::FileFilter &filter)> chooseFileToOpen;
     // Shows the tray menu at `at` and returns the command picked (0: none).
-    std::function<UINT(HMENU menu, HWND owner, POINT at)> trackTrayMenu;
-    std::function<bool(DWORD message, NOTIFYICONDATAA &data)> notifyIcon;
+    TrayIcon::TrackMenu trackTrayMenu;
+    TrayIcon::NotifyIcon notifyIcon;
     // Whether the desktop has a taskbar with a notification area.
-    std::function<bool()> trayWindowPresent;
+    TrayIcon::TaskbarPresent trayWindowPresent;
 
     // IMainView
     std::string Text(form::Control control) const override;
@@ -91,33 +94,22 @@ public:
     void EndEventLoops() override;
 
 private:
-    // The tray menu's items are controls too; the menu is built from them when it opens.
-    struct MenuItem {
-        std::string text;
-        bool enabled = true;
-        bool visible = true;
-    };
+    static constexpr UINT_PTR kTimer1 = 1;
 
-    static std::size_t Index(form::Control control) { return static_cast<std::size_t>(control); }
     static LRESULT CALLBACK FrameProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
     static INT_PTR CALLBACK DialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam);
     static LRESULT CALLBACK PortFieldProc(HWND field, UINT message, WPARAM wParam, LPARAM lParam, UINT_PTR id,
                                           DWORD_PTR data);
 
     void Build();
-    void FillLists();
     void PlacePages();
     LRESULT OnFrameMessage(UINT message, WPARAM wParam, LPARAM lParam);
     INT_PTR OnDialogMessage(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam);
+    // The end of the Windows session; true when `message` was one of its messages.
+    bool OnSessionEnd(UINT message, WPARAM wParam, LRESULT &result);
     void OnCommand(int id, int code);
     void OnTrayMessage(UINT mouseMessage);
-    void ShowTrayMenu();
     void Acted(form::Control control);
-    bool AddTrayIcon();
-    NOTIFYICONDATAA IconData(UINT flags) const;
-    MenuItem *Item(form::Control control);
-    const MenuItem *Item(form::Control control) const;
-    void RedrawLabel(HWND label);
     HWND BoxOwner() const;
 
     HINSTANCE instance_;
@@ -127,16 +119,11 @@ private:
     HWND client_ = nullptr; // the dialog of the tab control and the bottom bar
     std::array<HWND, 3> pages_{};
     int shownPage_ = 0;
-    std::array<HWND, form::kControlCount> controls_{};
-    std::array<bool, form::kControlCount> alert_{};
-    std::array<MenuItem, 3> menuItems_;
+    ControlMap controls_;
+    TrayIcon tray_{notifyIcon, trackTrayMenu, trayWindowPresent};
     GdiObject boldFont_;
     HICON smallIcon_ = nullptr;
     HWND focusBeforeDeactivation_ = nullptr;
-    UINT taskbarCreated_ = 0;
-    bool iconWanted_ = false;
-    bool iconAdded_ = false;
-    std::string tip_;
     bool busy_ = false;
     HCURSOR cursorBeforeBusy_ = nullptr;
 };

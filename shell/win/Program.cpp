@@ -1,17 +1,57 @@
 #include "shell/win/Program.h"
 
-#include "form/ProgramFiles.h"
 #include "form/TfrmMain.h"
-#include "platform/Autostart.h"
+#include "form/WindowProgram.h"
 #include "platform/ProcessRunner.h"
-#include "platform/SingleInstance.h"
 #include "shell/win/LogWindow.h"
 #include "shell/win/MainWindow.h"
 #include "shell/win/PumpingRunner.h"
 
 #include <commctrl.h>
 
+#include <optional>
+
 namespace zevlo::win {
+
+namespace {
+
+// The Win32 parts of the window program's start.
+class Win32Shell final : public form::WindowShell {
+public:
+    explicit Win32Shell(HINSTANCE instance) : instance_(instance) {}
+
+    void StartToolkit() override {
+        INITCOMMONCONTROLSEX controls{};
+        controls.dwSize = sizeof controls;
+        controls.dwICC = ICC_STANDARD_CLASSES | ICC_TAB_CLASSES | ICC_UPDOWN_CLASS;
+        InitCommonControlsEx(&controls);
+    }
+    platform::IProcessRunner &Runner() override { return pumpingRunner_; }
+    void BuildWindows() override {
+        logWindow_.emplace(instance_);
+        window_.emplace(instance_, *logWindow_);
+    }
+    form::IMainView &MainView() override { return *window_; }
+    form::ILogView &LogView() override { return *logWindow_; }
+    // The session's end reaches the main window's procedure, which hands it to the form.
+    void Bind(form::TfrmMain &form) override {
+        window_->Bind(form);
+        logWindow_->Bind(form.frmLog());
+    }
+    void RunEventLoop(form::TfrmMain &) override {
+        window_->PostStartUp();
+        RunMessageLoop(window_->Handle());
+    }
+
+private:
+    HINSTANCE instance_;
+    platform::ProcessRunner runner_;
+    PumpingRunner pumpingRunner_{runner_};
+    std::optional<LogWindow> logWindow_;
+    std::optional<MainWindow> window_;
+};
+
+} // namespace
 
 void RunMessageLoop(HWND mainWindow) {
     MSG message;
@@ -24,35 +64,8 @@ void RunMessageLoop(HWND mainWindow) {
 }
 
 int RunWindowProgram(HINSTANCE instance) {
-    // Before anything else: a second copy leaves at once, without a window or a tray icon.
-    platform::SingleInstance single("Zevlo_Mutex");
-    if (!single.IsFirst())
-        return 0;
-
-    INITCOMMONCONTROLSEX controls{};
-    controls.dwSize = sizeof controls;
-    controls.dwICC = ICC_STANDARD_CLASSES | ICC_TAB_CLASSES | ICC_UPDOWN_CLASS;
-    InitCommonControlsEx(&controls);
-
-    const form::ProgramFiles files;
-    platform::ProcessRunner runner;
-    PumpingRunner pumpingRunner(runner);
-    const std::unique_ptr<platform::IAutostart> autostart = platform::MakeUserAutostart();
-    form::MainServices services = files.Services();
-    services.runner = &pumpingRunner;
-    services.autostart = autostart.get();
-
-    LogWindow logWindow(instance);
-    MainWindow window(instance, logWindow);
-    {
-        form::TfrmMain form(window, logWindow, std::move(services));
-        window.Bind(form);
-        logWindow.Bind(form.frmLog());
-        window.PostStartUp();
-        RunMessageLoop(window.Handle());
-        // The form's destruction writes Settings.ini and log.txt; errors go to standard error.
-    }
-    return 0;
+    Win32Shell shell(instance);
+    return form::RunWindowProgram(shell);
 }
 
 } // namespace zevlo::win

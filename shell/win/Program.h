@@ -4,7 +4,7 @@
 
 namespace zevlo::win {
 
-// The window program: one copy per user ("Zevlo_Mutex"), the data folder, the main window
+// The window program: one copy per user, the data folder, the main window
 // and the log viewer bound to the form logic, the event loop. Returns the exit status.
 int RunWindowProgram(HINSTANCE instance);
 

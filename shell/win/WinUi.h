@@ -54,6 +54,11 @@ private:
     HMENU menu_;
 };
 
+// SendMessageA with the parameters most messages leave at zero.
+inline LRESULT Send(HWND window, UINT message, WPARAM wParam = 0, LPARAM lParam = 0) {
+    return SendMessageA(window, message, wParam, lParam);
+}
+
 // A window's text in the ANSI code page.
 inline std::string WindowText(HWND window) {
     const int length = GetWindowTextLengthA(window);

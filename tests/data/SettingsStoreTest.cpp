@@ -1,3 +1,4 @@
+#include "data/SettingsSchema.h"
 #include "data/Tdm.h"
 #include "platform/FileError.h"
 #include "tests/data/TestFiles.h"
@@ -6,9 +7,13 @@
 
 #include <filesystem>
 #include <limits>
+#include <optional>
 
 using zevlo::FileError;
 using zevlo::ParseSettingsInt;
+using zevlo::Setting;
+using zevlo::SettingKind;
+using zevlo::SettingsSchema;
 using zevlo::Tdm;
 using zevlo::TextList;
 using zevlo::test::ReadBytes;
@@ -60,37 +65,44 @@ const char *const kEveryKeySet = "FMaxLog=1000\r\n"
                                  "FSET_CIP_CHKCUSTOM=TRUE\r\n"
                                  "FSET_CIP_CUSTOMSCRIPT=/opt/my script.sh\r\n";
 
+// The value kEveryKeySet holds for a key.
+std::optional<std::string> KnownValue(const std::string &key) {
+    for (const std::string &line : zevlo::SplitLines(kEveryKeySet)) {
+        if (line.rfind(key + "=", 0) == 0)
+            return line.substr(key.size() + 1);
+    }
+    return std::nullopt;
+}
+
+// Sets a setting from the text a file holds, read with the standard library's own rules.
+void SetFromText(const Setting &setting, Tdm &dm, const std::string &text) {
+    switch (setting.kind) {
+    case SettingKind::Text:
+        dm.*setting.text = text;
+        return;
+    case SettingKind::Integer:
+        dm.*setting.integer = std::stoi(text);
+        return;
+    case SettingKind::Flag:
+        dm.*setting.flag = text == "TRUE";
+        return;
+    case SettingKind::Time:
+        dm.*setting.time = std::chrono::sys_seconds(std::chrono::seconds(std::stoll(text)));
+        return;
+    }
+}
+
 } // namespace
 
 TEST_F(SettingsStore, NewFileHoldsEveryKeyInSaveOrderWithCrLf) {
     {
         Tdm dm;
         dm.SettingsFile = settingsPath;
-        dm.FMaxLog = 1000;
-        dm.FSET_LAST_IP = "203.0.113.7";
-        dm.FSET_FrmX = -1;
-        dm.FSET_FrmY = 42;
-        dm.FSET_Interval = 15;
-        dm.FSET_StartWithWindows = true;
-        dm.FSET_User = "alice";
-        dm.FSET_Pass = "c2VjcmV0";
-        dm.FSET_Hostname = "home.example.net";
-        dm.FSET_Enabled = true;
-        dm.FSET_RememberPaused = true;
-        dm.FSET_UPD_Protocol = 1;
-        dm.FSET_UPD_Port = "8443";
-        dm.FSET_UPD_Server = "upd.example.net";
-        dm.FSET_UPD_BaseURI = "/nic/update";
-        dm.FSET_UPD_Method = 1;
-        dm.FSET_UPD_Auth = 1;
-        dm.FSET_CIP_Protocol = 1;
-        dm.FSET_CIP_Port = "8080";
-        dm.FSET_CIP_BaseURI = "/ip";
-        dm.FSET_CIP_Method = 1;
-        dm.FSET_CIP_Auth = 2;
-        dm.FSET_CIP_Server = "ip.example.net";
-        dm.FSET_CIP_CHKCUSTOM = true;
-        dm.FSET_CIP_CUSTOMSCRIPT = "/opt/my script.sh";
+        for (const Setting &setting : SettingsSchema()) {
+            const std::optional<std::string> value = KnownValue(setting.key);
+            ASSERT_TRUE(value) << setting.key << " has no line in kEveryKeySet";
+            SetFromText(setting, dm, *value);
+        }
         EXPECT_TRUE(dm.SaveSettings());
         EXPECT_EQ(ReadBytes(settingsPath), kEveryKeySet);
     }
@@ -148,6 +160,37 @@ TEST_F(SettingsStore, MissingFileKeepsCreationValues) {
     EXPECT_EQ(dm.FSET_Hostname, "");
     EXPECT_EQ(dm.FSET_CIP_Auth, 0);
     EXPECT_FALSE(dm.SettingsUnreadable());
+}
+
+TEST_F(SettingsStore, EachLoadRecordsTheKeysTheFileLacks) {
+    struct Row {
+        const char *file;
+        const char *key;
+        bool absent;
+    };
+    const Row rows[] = {
+        {"FSET_User=alice\r\n", "FSET_User", false},
+        {"fset_user=alice\r\n", "FSET_User", false},
+        {"FSET_User=\r\n", "FSET_User", true},
+        {"FSET_User=\r\nFSET_User=bob\r\n", "FSET_User", true}, // the first line decides, as for the value
+        {"FSET_User\r\n", "FSET_User", true},
+        {"FSET_Interval=ten\r\n", "FSET_Interval", false}, // there, though no number
+        {"FSET_StartWithWindows=FALSE\r\n", "FSET_StartWithWindows", false},
+        {"FSET_User=alice\r\n", "FSET_Hostname", true},
+        {"", "FMaxLog", true},
+    };
+    for (const Row &row : rows) {
+        SCOPED_TRACE(row.file);
+        EXPECT_EQ(LoadedFrom(row.file)->KeyWasAbsent(row.key), row.absent) << row.key;
+    }
+
+    // The record is the last file's.
+    const auto dm = LoadedFrom("FSET_User=alice\r\n");
+    WriteBytes(settingsPath, "FSET_Hostname=h\r\n");
+    dm->LoadSettings();
+    EXPECT_TRUE(dm->KeyWasAbsent("FSET_User"));
+    EXPECT_FALSE(dm->KeyWasAbsent("FSET_Hostname"));
+    EXPECT_TRUE(Tdm().KeyWasAbsent("FSET_Hostname")) << "nothing was read yet";
 }
 
 TEST_F(SettingsStore, NamesIgnoreCaseAndFirstMatchWins) {
@@ -320,13 +363,36 @@ TEST(ParseSettingsIntTest, AcceptsDecimalAndHexWithinThirtyTwoBits) {
         {"12abc", false, 0},
         {"1.5", false, 0},
     };
-    for (const auto &c : cases) {
-        std::int32_t value = 12345;
-        EXPECT_EQ(ParseSettingsInt(c.text, value), c.valid) << '"' << c.text << '"';
-        if (c.valid) {
-            EXPECT_EQ(value, c.value) << '"' << c.text << '"';
+    const auto check = [](const auto &table) {
+        for (const auto &c : table) {
+            decltype(c.value) value = 12345;
+            EXPECT_EQ(ParseSettingsInt(c.text, value), c.valid) << '"' << c.text << '"';
+            if (c.valid) {
+                EXPECT_EQ(value, c.value) << '"' << c.text << '"';
+            }
         }
-    }
+    };
+    check(cases);
+
+    // Times are read in 64 bits; the limits are those of a signed 64-bit integer.
+    struct WideCase {
+        const char *text;
+        bool valid;
+        std::int64_t value;
+    };
+    const WideCase wideCases[] = {
+        {"2147483648", true, 2147483648},
+        {"-$80000001", true, -2147483649},
+        {"9223372036854775807", true, std::numeric_limits<std::int64_t>::max()},
+        {"-9223372036854775808", true, std::numeric_limits<std::int64_t>::min()},
+        {"$7FFFFFFFFFFFFFFF", true, std::numeric_limits<std::int64_t>::max()},
+        {"9223372036854775808", false, 0},
+        {"-9223372036854775809", false, 0},
+        {"$8000000000000000", false, 0},
+        {"18446744073709551616", false, 0},
+        {"1700000000 ", false, 0},
+    };
+    check(wideCases);
 }
 
 TEST_F(SettingsStore, OnlyLineEndsSplitTheFileAndAZeroByteStaysInItsLine) {

@@ -395,10 +395,57 @@ TEST_F(EngineTest, FailuresAreLoggedAndShown) {
 }
 
 TEST_F(EngineTest, RunnerFailureIsAnUnknownErrorAndNothingEscapes) {
-    runner.throwOnCall = true;
-    EXPECT_NO_THROW(EXPECT_TRUE(engine.ForceUpdate()));
-    EXPECT_THAT(Events(), ElementsAre("Check:  UNKNOWN ERROR []"));
-    EXPECT_THAT(notifier.shown, ElementsAre(ShownMessage{MessageKind::Error, "UNKNOWN ERROR []"}));
+    struct Row {
+        const char *name;
+        bool force;
+        bool checkThrows;
+        bool updateThrows;
+        std::vector<std::string> events;
+        std::vector<ShownMessage> shown;
+        bool updateFailed;
+    };
+    const std::string detected = "Check:  Detected the IP address change! Now: 203.0.113.7 Was: 198.51.100.1";
+    const std::string updateError = "Update: UNKNOWN ERROR [scripted failure]";
+    const Row rows[] = {
+        {"the check",
+         false,
+         true,
+         false,
+         {"Check:  UNKNOWN ERROR []"},
+         {{MessageKind::Error, "UNKNOWN ERROR []"}},
+         false},
+        {"every request of Force Update",
+         true,
+         true,
+         true,
+         {"Check:  UNKNOWN ERROR []", updateError},
+         {{MessageKind::Error, "UNKNOWN ERROR []"}, {MessageKind::Error, updateError}},
+         true},
+        {"the update of a new address",
+         false,
+         false,
+         true,
+         {detected, updateError},
+         {{MessageKind::Error, updateError}},
+         true},
+    };
+    for (const Row &row : rows) {
+        SCOPED_TRACE(row.name);
+        dm.FSET_LAST_IP = "198.51.100.1";
+        dm.LogLines.clear();
+        notifier.shown.clear();
+        runner.outputs = {"203.0.113.7"};
+        runner.duringRun = [&] {
+            if (runner.calls.back().IsUpdate() ? row.updateThrows : row.checkThrows)
+                throw std::runtime_error("scripted failure");
+        };
+        EXPECT_NO_THROW(EXPECT_TRUE(row.force ? engine.ForceUpdate() : engine.CheckAndUpdate()));
+        EXPECT_EQ(Events(), row.events);
+        EXPECT_EQ(notifier.shown, row.shown);
+        EXPECT_EQ(engine.LastOutcome().updateFailed, row.updateFailed);
+        // The service never answered: the next check finds the change again.
+        EXPECT_EQ(dm.FSET_LAST_IP, "198.51.100.1");
+    }
 }
 
 TEST_F(EngineTest, UnsupportedUpdateAuthenticationIsAnError) {

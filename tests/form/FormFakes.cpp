@@ -1,6 +1,7 @@
 #include "tests/form/FormFakes.h"
 
-#include "form/FormRules.h"
+#include "engine/StoredEndpoints.h"
+#include "form/Controls.h"
 
 namespace zevlo::test {
 
@@ -14,7 +15,7 @@ FakeMainView::FakeMainView() {
     (*this)[Control::edtHostname].text = "-";
     (*this)[Control::spnMaxLog].text = "100";
     (*this)[Control::edtPort].text = (*this)[Control::edtCPort].text = "443";
-    (*this)[Control::edtServer].text = (*this)[Control::edtCServer].text = form::kDefaultServiceHost;
+    (*this)[Control::edtServer].text = (*this)[Control::edtCServer].text = kDefaultServiceHost;
     (*this)[Control::edtBaseURI].text = "/v3/update";
     (*this)[Control::edtCBaseURI].text = "/checkip";
     (*this)[Control::lblPaused].visible = (*this)[Control::btnUnpause].visible = false;

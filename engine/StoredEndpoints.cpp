@@ -1,0 +1,69 @@
+#include "engine/StoredEndpoints.h"
+
+#include "crypto/Password.h"
+#include "data/Tdm.h"
+
+namespace zevlo {
+
+namespace {
+
+const StoredEndpointFields kUpdateFields{&Tdm::FSET_UPD_Protocol, &Tdm::FSET_UPD_Port,   &Tdm::FSET_UPD_Server,
+                                         &Tdm::FSET_UPD_BaseURI,  &Tdm::FSET_UPD_Method, &Tdm::FSET_UPD_Auth,
+                                         StoredList::UpdateAuth};
+const StoredEndpointFields kCheckFields{&Tdm::FSET_CIP_Protocol, &Tdm::FSET_CIP_Port,   &Tdm::FSET_CIP_Server,
+                                        &Tdm::FSET_CIP_BaseURI,  &Tdm::FSET_CIP_Method, &Tdm::FSET_CIP_Auth,
+                                        StoredList::CheckAuth};
+
+std::string OrDefault(const std::string &value, const std::string &fallback) {
+    return value.empty() ? fallback : value;
+}
+
+} // namespace
+
+std::string PortForProtocol(int entry) {
+    return entry == kHttpEntry ? "8245" : "443";
+}
+
+const char *DefaultBaseUri(RequestKind kind) {
+    return kind == RequestKind::Update ? "/v3/update" : "/checkip";
+}
+
+const StoredEndpointFields &StoredFields(RequestKind kind) {
+    return kind == RequestKind::Update ? kUpdateFields : kCheckFields;
+}
+
+EndpointValues EndpointFromSettings(const Tdm &dm, RequestKind kind) {
+    const StoredEndpointFields &fields = StoredFields(kind);
+    const int protocol = dm.*fields.protocol;
+    EndpointValues values;
+    values.protocol = EntryText(StoredList::Protocol, protocol);
+    values.port = OrDefault(dm.*fields.port, PortForProtocol(protocol));
+    values.server = OrDefault(dm.*fields.server, kDefaultServiceHost);
+    values.baseUri = OrDefault(dm.*fields.baseUri, DefaultBaseUri(kind));
+    values.method = EntryText(StoredList::Method, dm.*fields.method);
+    values.authIndex = EntryOrNone(Entries(fields.authList), dm.*fields.auth);
+    values.authText = EntryText(fields.authList, values.authIndex);
+    return values;
+}
+
+EndpointValues StoredEndpoints::Endpoint(RequestKind kind) const {
+    return EndpointFromSettings(dm_, kind);
+}
+
+bool StoredEndpoints::CustomScriptChecked() const {
+    return dm_.FSET_CIP_CHKCUSTOM;
+}
+
+std::string StoredEndpoints::CustomScriptPath() const {
+    return dm_.FSET_CIP_CUSTOMSCRIPT;
+}
+
+std::string StoredEndpoints::UserText() const {
+    return dm_.FSET_User;
+}
+
+std::string StoredEndpoints::PasswordText() const {
+    return DecryptPassword(dm_.FSET_Pass);
+}
+
+} // namespace zevlo

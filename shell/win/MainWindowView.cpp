@@ -1,0 +1,159 @@
+// The main window as the form logic's view: its calls reach the controls, the tray icon, the
+// frame's placement and the boxes.
+#include "shell/win/MainWindow.h"
+
+#include "shell/win/LogWindow.h"
+#include "shell/win/Placement.h"
+#include "shell/win/Resource.h"
+
+namespace zevlo::win {
+
+using form::Control;
+
+std::string MainWindow::Text(Control control) const {
+    return TrayIcon::IsItem(control) ? tray_.Text(control) : controls_.Text(control);
+}
+
+void MainWindow::SetText(Control control, const std::string &text) {
+    if (TrayIcon::IsItem(control))
+        tray_.SetText(control, text);
+    else
+        controls_.SetText(control, text);
+}
+
+int MainWindow::Entry(Control control) const {
+    return controls_.Entry(control);
+}
+
+void MainWindow::SetEntry(Control control, int entry) {
+    controls_.SetEntry(control, entry);
+}
+
+bool MainWindow::Checked(Control control) const {
+    return controls_.Checked(control);
+}
+
+void MainWindow::SetChecked(Control control, bool checked) {
+    controls_.SetChecked(control, checked);
+}
+
+void MainWindow::SetEnabled(Control control, bool enabled) {
+    if (TrayIcon::IsItem(control))
+        tray_.SetEnabled(control, enabled);
+    else
+        controls_.SetEnabled(control, enabled);
+}
+
+void MainWindow::SetVisible(Control control, bool visible) {
+    if (TrayIcon::IsItem(control))
+        tray_.SetVisible(control, visible);
+    else
+        controls_.SetVisible(control, visible);
+}
+
+void MainWindow::SetAlert(Control control, bool alert) {
+    controls_.SetAlert(control, alert);
+}
+
+HWND MainWindow::BoxOwner() const {
+    // A box owned by a hidden or minimised window would not be seen.
+    return IsWindowVisible(frame_) && !IsIconic(frame_) ? frame_ : nullptr;
+}
+
+form::BoxAnswer MainWindow::ShowBox(form::BoxKind kind, const std::string &caption, const std::string &text) {
+    UINT flags = MB_OK | MB_ICONERROR;
+    if (kind == form::BoxKind::Warning)
+        flags = MB_OK | MB_ICONWARNING;
+    else if (kind == form::BoxKind::Confirmation)
+        flags = MB_YESNO | MB_ICONQUESTION;
+    // A box of a program in the tray comes to the front.
+    const int answer = messageBox(BoxOwner(), text, caption, flags | MB_SETFOREGROUND);
+    if (kind != form::BoxKind::Confirmation)
+        return form::BoxAnswer::Ok;
+    return answer == IDYES ? form::BoxAnswer::Yes : form::BoxAnswer::No;
+}
+
+bool MainWindow::TrayAvailable() {
+    return tray_.Available();
+}
+
+void MainWindow::SetTrayIcon(bool shown) {
+    tray_.SetShown(shown);
+}
+
+void MainWindow::SetTrayTip(const std::string &tip) {
+    tray_.SetTip(tip);
+}
+
+void MainWindow::StartTimer(int milliseconds) {
+    SetTimer(frame_, kTimer1, static_cast<UINT>(milliseconds), nullptr);
+}
+
+void MainWindow::StopTimer() {
+    KillTimer(frame_, kTimer1);
+}
+
+void MainWindow::SetCaption(const std::string &caption) {
+    SetWindowTextA(frame_, caption.c_str());
+}
+
+bool MainWindow::IsVisible() const {
+    return IsWindowVisible(frame_) != FALSE;
+}
+
+bool MainWindow::IsMinimised() const {
+    return IsIconic(frame_) != FALSE;
+}
+
+void MainWindow::ShowWindow() {
+    ::ShowWindow(frame_, IsIconic(frame_) ? SW_RESTORE : SW_SHOW);
+    SetForegroundWindow(frame_);
+}
+
+void MainWindow::ShowMinimised() {
+    ::ShowWindow(frame_, SW_MINIMIZE);
+}
+
+void MainWindow::HideWindow() {
+    ::ShowWindow(frame_, SW_HIDE);
+}
+
+form::Point MainWindow::Position() const {
+    return WindowPosition(frame_);
+}
+
+void MainWindow::MoveTo(form::Point topLeft) {
+    MoveWindowTo(frame_, topLeft);
+}
+
+std::vector<form::Rect> MainWindow::ScreenAreas() const {
+    return ScreenWorkAreas();
+}
+
+void MainWindow::SetBusy(bool busy) {
+    if (busy == busy_)
+        return;
+    busy_ = busy;
+    if (busy) {
+        cursorBeforeBusy_ = SetCursor(LoadCursorA(nullptr, ResourceName(kIdcWait)));
+    } else {
+        SetCursor(cursorBeforeBusy_ != nullptr ? cursorBeforeBusy_ : LoadCursorA(nullptr, ResourceName(kIdcArrow)));
+        cursorBeforeBusy_ = nullptr;
+    }
+}
+
+std::string MainWindow::ChooseFileToOpen(const std::string &current, const form::FileFilter &filter) {
+    return chooseFileToOpen(frame_, current, filter);
+}
+
+void MainWindow::ShowLogViewer() {
+    logWindow_.ShowModal(frame_);
+}
+
+void MainWindow::EndEventLoops() {
+    // Every modal loop (message boxes, the log viewer) ends on WM_QUIT and posts it again,
+    // down to the program's own loop.
+    PostQuitMessage(0);
+}
+
+} // namespace zevlo::win
