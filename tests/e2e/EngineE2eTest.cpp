@@ -6,6 +6,7 @@
 #include "engine/Engine.h"
 #include "tests/e2e/TestService.h"
 #include "tests/engine/EngineFakes.h"
+#include "tests/support/TempFolder.h"
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
@@ -27,7 +28,7 @@ using zevlo::e2e::TestService;
 using zevlo::fakes::FakeEndpoints;
 using zevlo::fakes::RecordingNotifier;
 using zevlo::fakes::ShownMessage;
-using zevlo::fakes::TempDir;
+using zevlo::test::TempFolder;
 
 const std::string kPassword = "s3cret pass:1";
 
@@ -49,9 +50,9 @@ public:
     static void TearDownTestSuite() { service.reset(); }
 
     EngineE2eTest() {
-        dm.SettingsFile = (temp.Path() / "Settings.ini").string();
-        dm.LogFile = (temp.Path() / "log.txt").string();
-        dm.AppDir = temp.WithSeparator();
+        dm.SettingsFile = temp.File("Settings.ini");
+        dm.LogFile = temp.File("log.txt");
+        dm.AppDir = temp.Path();
         dm.FSET_User = "alice";
         dm.FSET_Pass = EncryptPassword(kPassword);
         dm.FSET_Hostname = "home.example.net";
@@ -82,12 +83,12 @@ public:
     }
 
     static std::unique_ptr<TestService> service;
-    TempDir temp;
+    TempFolder temp;
     Tdm dm;
     FakeEndpoints endpoints;
     platform::ProcessRunner runner{std::chrono::seconds(20)};
     RecordingNotifier notifier;
-    Engine engine{dm, endpoints, runner, notifier, temp.WithSeparator()};
+    Engine engine{dm, endpoints, runner, notifier, temp.Path()};
 };
 
 std::unique_ptr<TestService> EngineE2eTest::service;
@@ -228,7 +229,7 @@ TEST_F(EngineE2eTest, WrongPasswordsAreRefusedWithBothSchemes) {
 
 TEST_F(EngineE2eTest, HangingServiceIsEndedByTheBoundAndTheUpdateRetried) {
     platform::ProcessRunner quickRunner{std::chrono::milliseconds(1500)};
-    Engine quick{dm, endpoints, quickRunner, notifier, temp.WithSeparator()};
+    Engine quick{dm, endpoints, quickRunner, notifier, temp.Path()};
 
     Answer hanging = CheckAnswer("203.0.113.60");
     hanging.delaySeconds = 30;
@@ -257,7 +258,7 @@ TEST_F(EngineE2eTest, HangingServiceIsEndedByTheBoundAndTheUpdateRetried) {
 
 TEST_F(EngineE2eTest, CustomScriptInAFolderWithSpacesAndQuotes) {
     // Run unquoted, the folder name would make the interpreter create the marker in the script's folder.
-    const std::filesystem::path folder = temp.Path() / "it's my $(touch script-marker) `touch marker2` scripts";
+    const std::filesystem::path folder = temp.Root() / "it's my $(touch script-marker) `touch marker2` scripts";
     const std::filesystem::path marker = folder / "script-marker";
     std::filesystem::create_directory(folder);
     const std::filesystem::path script = folder / "public address.sh";
@@ -282,7 +283,7 @@ TEST_F(EngineE2eTest, CustomScriptInAFolderWithSpacesAndQuotes) {
 }
 
 TEST_F(EngineE2eTest, HostileValuesArriveVerbatimAndRunNothing) {
-    const std::filesystem::path marker = temp.Path() / "marker";
+    const std::filesystem::path marker = temp.Root() / "marker";
     const std::string touch = "touch " + marker.string();
     const std::string hostile = "\"; & | $(" + touch + ") `" + touch + "` %PATH% back\\slash";
     const std::string user = "u" + hostile;

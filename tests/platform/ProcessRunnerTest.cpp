@@ -1,6 +1,8 @@
 #include "platform/ProcessRunner.h"
 
-#include "tests/platform/TempDir.h"
+#include "tests/support/Files.h"
+#include "tests/support/ScopedEnv.h"
+#include "tests/support/TempFolder.h"
 
 #include <gtest/gtest.h>
 
@@ -13,15 +15,28 @@
 #include <thread>
 #include <unistd.h>
 
+#include <dirent.h>
+
 namespace zevlo::platform {
 namespace {
 
-using zevlo::testing::OpenDescriptorCount;
-using zevlo::testing::ReadFile;
-using zevlo::testing::ScopedEnv;
-using zevlo::testing::TempDir;
-using zevlo::testing::WriteFile;
+using namespace zevlo::test;
 using namespace std::chrono_literals;
+
+// How many descriptors this process has open now.
+int OpenDescriptorCount() {
+    int count = 0;
+    if (DIR *dir = opendir("/proc/self/fd")) {
+        while (const dirent *entry = readdir(dir)) {
+            if (entry->d_name[0] != '.') {
+                ++count;
+            }
+        }
+        closedir(dir);
+        --count; // the one opendir itself holds
+    }
+    return count;
+}
 
 std::string SeqLines(int from, int to) {
     std::string text;
@@ -57,7 +72,7 @@ struct OutputCase {
 };
 
 TEST(ProcessRunner, ReturnsEverythingTheChildWroteInOrderAndHowItEnded) {
-    TempDir dir;
+    TempFolder dir;
     const OutputCase cases[] = {
         {"nothing", "true", ""},
         {"stderr in order", "printf a; printf b >&2; printf c", "abc"},
@@ -79,11 +94,11 @@ TEST(ProcessRunner, ReturnsEverythingTheChildWroteInOrderAndHowItEnded) {
 }
 
 TEST(ProcessRunner, RunsInTheFolderWithSpacesInPathAndCommand) {
-    TempDir dir;
+    TempFolder dir;
     const std::string folder = dir.Path() + "a folder's name/";
     ASSERT_EQ(mkdir(folder.c_str(), 0700), 0);
     const std::string script = folder + "my script.sh";
-    WriteFile(script, "#!/bin/sh\necho \"ran in $(pwd) with [$1]\"\n");
+    WriteBytes(script, "#!/bin/sh\necho \"ran in $(pwd) with [$1]\"\n");
     ASSERT_EQ(chmod(script.c_str(), 0700), 0);
 
     ProcessRunner runner;
@@ -101,11 +116,11 @@ TEST(ProcessRunner, EmptyFolderTextMeansTheCurrentFolder) {
 }
 
 TEST(ProcessRunner, FailedStartReturnsEmptyAndLeavesNoDescriptor) {
-    TempDir dir;
+    TempFolder dir;
     const std::string plainFile = dir.Path() + "file";
-    WriteFile(plainFile, "not a program\n");
+    WriteBytes(plainFile, "not a program\n");
     const std::string scriptWithoutInterpreter = dir.Path() + "noshebang";
-    WriteFile(scriptWithoutInterpreter, "echo should not run\n");
+    WriteBytes(scriptWithoutInterpreter, "echo should not run\n");
     ASSERT_EQ(chmod(scriptWithoutInterpreter.c_str(), 0700), 0);
 
     struct FailCase {
@@ -145,15 +160,15 @@ TEST(ProcessRunner, FailedStartReturnsEmptyAndLeavesNoDescriptor) {
 TEST(ProcessRunner, BareNamesAreFoundAlongAbsolutePathEntriesOnly) {
     // curl runs in the program folder: an empty or relative PATH entry names that folder,
     // where a planted "curl" would receive the password on its input.
-    TempDir dir;
+    TempFolder dir;
     const std::string working = dir.Path() + "program/";
     const std::string bin = dir.Path() + "bin/";
     ASSERT_EQ(mkdir(working.c_str(), 0700), 0);
     ASSERT_EQ(mkdir(bin.c_str(), 0700), 0);
     const std::string marker = dir.Path() + "planted-ran";
-    WriteFile(working + "zevlo-probe", "#!/bin/sh\nread -r line; echo \"$line\" > '" + marker + "'; echo planted\n");
+    WriteBytes(working + "zevlo-probe", "#!/bin/sh\nread -r line; echo \"$line\" > '" + marker + "'; echo planted\n");
     ASSERT_EQ(chmod((working + "zevlo-probe").c_str(), 0700), 0);
-    WriteFile(bin + "zevlo-probe", "#!/bin/sh\necho real\n");
+    WriteBytes(bin + "zevlo-probe", "#!/bin/sh\necho real\n");
     ASSERT_EQ(chmod((bin + "zevlo-probe").c_str(), 0700), 0);
 
     struct PathCase {
@@ -179,7 +194,7 @@ TEST(ProcessRunner, BareNamesAreFoundAlongAbsolutePathEntriesOnly) {
 }
 
 TEST(ProcessRunner, SuccessfulRunsLeaveNoDescriptor) {
-    TempDir dir;
+    TempFolder dir;
     ProcessRunner runner(300ms);
     runner.RunCommand("true", dir.Path());
     const int before = OpenDescriptorCount();
@@ -190,7 +205,7 @@ TEST(ProcessRunner, SuccessfulRunsLeaveNoDescriptor) {
 }
 
 TEST(ProcessRunner, InputReachesTheChildWithoutDeadlock) {
-    TempDir dir;
+    TempFolder dir;
     ProcessRunner runner;
     // Far more than a pipe holds in both directions at once.
     const std::string big = Pattern(1 << 20);
@@ -202,7 +217,7 @@ TEST(ProcessRunner, InputReachesTheChildWithoutDeadlock) {
 }
 
 TEST(ProcessRunner, ChildThatStopsReadingDoesNotHurtUs) {
-    TempDir dir;
+    TempFolder dir;
     ProcessRunner runner;
     const std::string big = Pattern(4 << 20);
     EXPECT_EQ(runner.RunProgram({"head", "-c", "10"}, dir.Path(), big).output, big.substr(0, 10));
@@ -212,14 +227,14 @@ TEST(ProcessRunner, ChildThatStopsReadingDoesNotHurtUs) {
 }
 
 TEST(ProcessRunner, StandardInputIsTheNullDeviceWithoutInput) {
-    TempDir dir;
+    TempFolder dir;
     ProcessRunner runner;
     EXPECT_EQ(runner.RunProgram({"readlink", "/proc/self/fd/0"}, dir.Path(), std::nullopt).output, "/dev/null\n");
     EXPECT_EQ(runner.RunCommand("readlink /proc/self/fd/0", dir.Path()).output, "/dev/null\n");
 }
 
 TEST(ProcessRunner, ChildGetsOnlyItsStandardDescriptors) {
-    TempDir dir;
+    TempFolder dir;
     // Opened the careless way, as a library in this process might.
     const int careless = open("/dev/null", O_RDONLY);
     ASSERT_GE(careless, 3);
@@ -230,7 +245,7 @@ TEST(ProcessRunner, ChildGetsOnlyItsStandardDescriptors) {
 }
 
 TEST(ProcessRunner, ChildStartsWithDefaultSignalsAndEmptyMask) {
-    TempDir dir;
+    TempFolder dir;
     sigset_t usr1;
     sigemptyset(&usr1);
     sigaddset(&usr1, SIGUSR1);
@@ -255,7 +270,7 @@ TEST(ProcessRunner, ChildStartsWithDefaultSignalsAndEmptyMask) {
 }
 
 TEST(ProcessRunner, EnvironmentIsInherited) {
-    TempDir dir;
+    TempFolder dir;
     ASSERT_EQ(setenv("ZEVLO_RUNNER_PROBE", "a value; with $ signs", 1), 0);
     EXPECT_EQ(ProcessRunner().RunCommand("printf '%s' \"$ZEVLO_RUNNER_PROBE\"", dir.Path()).output,
               "a value; with $ signs");
@@ -266,13 +281,13 @@ TEST(ProcessRunner, EnvironmentIsInherited) {
 
 // True once the process is gone or only a zombie waiting for its new parent.
 bool HasEnded(pid_t pid) {
-    const std::string stat = ReadFile("/proc/" + std::to_string(pid) + "/stat");
+    const std::string stat = ReadBytes("/proc/" + std::to_string(pid) + "/stat");
     const auto close = stat.rfind(')');
     return stat.empty() || close == std::string::npos || stat.compare(close + 2, 1, "Z") == 0;
 }
 
 TEST(ProcessRunner, BoundEndsTheChildAndItsChildren) {
-    TempDir dir;
+    TempFolder dir;
     ProcessRunner runner(300ms);
     const auto start = std::chrono::steady_clock::now();
     const RunResult result = runner.RunCommand("echo before; sleep 30 & echo $!; sleep 30; echo after", dir.Path());
@@ -293,7 +308,7 @@ TEST(ProcessRunner, BoundEndsTheChildAndItsChildren) {
 }
 
 TEST(ProcessRunner, BoundAlsoEndsAChildThatClosedItsOutput) {
-    TempDir dir;
+    TempFolder dir;
     ProcessRunner runner(300ms);
     const auto start = std::chrono::steady_clock::now();
     EXPECT_EQ(runner.RunCommand("echo bye; exec >/dev/null 2>&1; sleep 30", dir.Path()).output, "bye\n");
@@ -303,7 +318,7 @@ TEST(ProcessRunner, BoundAlsoEndsAChildThatClosedItsOutput) {
 void CountAlarm(int) {}
 
 TEST(ProcessRunner, SignalsDuringTheRunDoNotCutTheOutput) {
-    TempDir dir;
+    TempFolder dir;
     struct sigaction onAlarm {};
     onAlarm.sa_handler = CountAlarm; // no SA_RESTART: every blocking call sees EINTR
     sigemptyset(&onAlarm.sa_mask);
@@ -326,7 +341,7 @@ TEST(ProcessRunner, SignalsDuringTheRunDoNotCutTheOutput) {
 }
 
 TEST(ProcessRunner, ThreadsRunIndependently) {
-    TempDir dir;
+    TempFolder dir;
     std::vector<std::string> results(4);
     std::vector<std::thread> threads;
     for (int t = 0; t < 4; ++t) {
@@ -355,7 +370,7 @@ TEST(QuoteForInterpreter, TheShellReadsBackTheSameWord) {
     EXPECT_EQ(QuoteForInterpreter("it's"), "'it'\\''s'");
     EXPECT_EQ(QuoteForInterpreter(""), "''");
 
-    TempDir dir;
+    TempFolder dir;
     ProcessRunner runner;
     const std::string tricky[] = {
         "plain",

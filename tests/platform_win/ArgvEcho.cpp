@@ -4,6 +4,8 @@
 // --stderr TEXT, --set-event HEX (signals the event of that handle value, if it was inherited), --bytes HEX (those
 // bytes, untranslated), --sleep MS, --spawn-sleeper MS (starts a copy of itself that sleeps, prints its process id,
 // then sleeps as long itself).
+#include "tests/support/Hex.h"
+
 #include <windows.h>
 
 #include <shellapi.h>
@@ -15,16 +17,6 @@
 #include <string>
 
 namespace {
-
-std::string Hex(const std::string &bytes) {
-    static const char digits[] = "0123456789abcdef";
-    std::string text;
-    for (unsigned char c : bytes) {
-        text.push_back(digits[c >> 4]);
-        text.push_back(digits[c & 15]);
-    }
-    return text;
-}
 
 std::string Narrow(const wchar_t *wide) {
     const int size = WideCharToMultiByte(CP_ACP, 0, wide, -1, nullptr, 0, nullptr, nullptr);
@@ -100,16 +92,16 @@ int main(int argc, char **argv) {
         while (ReadFile(GetStdHandle(STD_INPUT_HANDLE), buffer, sizeof buffer, &count, nullptr) && count > 0) {
             input.append(buffer, count);
         }
-        std::printf("stdin:%s\n", Hex(input).c_str());
+        std::printf("stdin:%s\n", zevlo::test::ToHex(input).c_str());
         return 0;
     }
     for (int i = 1; i < argc; ++i) {
-        std::printf("crt:%s\n", Hex(argv[i]).c_str());
+        std::printf("crt:%s\n", zevlo::test::ToHex(argv[i]).c_str());
     }
     int count = 0;
     wchar_t **wide = CommandLineToArgvW(GetCommandLineW(), &count);
     for (int i = 1; wide != nullptr && i < count; ++i) {
-        std::printf("w:%s\n", Hex(Narrow(wide[i])).c_str());
+        std::printf("w:%s\n", zevlo::test::ToHex(Narrow(wide[i])).c_str());
     }
     LocalFree(wide);
     return 0;

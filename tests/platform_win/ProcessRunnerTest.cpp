@@ -2,7 +2,11 @@
 #include "platform/TerminationSignals.h"
 #include "platform/win/CommandLine.h"
 #include "platform/win/TerminationEvent.h"
-#include "tests/platform_win/WindowsTestSupport.h"
+#include "tests/platform_win/HelperPrograms.h"
+#include "tests/support/Files.h"
+#include "tests/support/Hex.h"
+#include "tests/support/ScopedEnv.h"
+#include "tests/support/TempFolder.h"
 
 #include <gtest/gtest.h>
 
@@ -16,9 +20,7 @@
 namespace zevlo::platform {
 namespace {
 
-using testing::HelperPath;
-using testing::HexLines;
-using testing::TempFolder;
+using namespace zevlo::test;
 
 std::string SystemFolder() {
     char folder[MAX_PATH];
@@ -75,7 +77,7 @@ TEST(WindowsRunCommand, FailedStartInAMissingFolderGivesNothing) {
 TEST(WindowsRunCommand, QuotedPathRunsAsOneWord) {
     TempFolder folder;
     const std::string script = folder.Path() + "two words.bat";
-    testing::WriteFileBytes(script, "@echo ran %1\r\n");
+    WriteBytes(script, "@echo ran %1\r\n");
     ProcessRunner runner;
     EXPECT_EQ(runner.RunCommand(QuoteForInterpreter(script) + " arg", folder.Path()).output, "ran arg\r\n");
 }
@@ -199,22 +201,22 @@ TEST(WindowsRunProgram, LooksAlongPathOnlyAndAddsExe) {
 
     ProcessRunner runner;
     {
-        testing::ScopedEnvironment path("PATH", SystemFolder());
+        ScopedEnv path("PATH", SystemFolder());
         EXPECT_EQ(runner.RunProgram({name, "found"}, "", std::nullopt).output, "");
         EXPECT_EQ(runner.RunProgram({"zevlo-path-probe", "found"}, "", std::nullopt).output, "");
     }
     {
-        testing::ScopedEnvironment path("PATH", SystemFolder() + ";" + elsewhere.Path());
+        ScopedEnv path("PATH", SystemFolder() + ";" + elsewhere.Path());
         const std::string output = runner.RunProgram({"zevlo-path-probe", "found"}, "", std::nullopt).output;
         EXPECT_EQ(HexLines(output, "crt:"), std::vector<std::string>{"found"}) << output;
     }
     {
-        testing::ScopedEnvironment path("PATH", std::nullopt);
+        ScopedEnv path("PATH", std::nullopt);
         EXPECT_EQ(runner.RunProgram({"zevlo-path-probe", "found"}, "", std::nullopt).output, "");
     }
     {
         // A quoted entry is a folder like any other.
-        testing::ScopedEnvironment path("PATH", SystemFolder() + ";\"" + elsewhere.Path() + "\"");
+        ScopedEnv path("PATH", SystemFolder() + ";\"" + elsewhere.Path() + "\"");
         const std::string output = runner.RunProgram({"zevlo-path-probe", "found"}, "", std::nullopt).output;
         EXPECT_EQ(HexLines(output, "crt:"), std::vector<std::string>{"found"}) << output;
     }
@@ -235,7 +237,7 @@ TEST(WindowsRunProgram, EmptyOrRelativePathEntriesDoNotNameTheCurrentFolder) {
     for (const std::string &value :
          {SystemFolder() + ";;", ";" + SystemFolder(), SystemFolder() + ";", std::string(";"), SystemFolder() + ";.",
           SystemFolder() + ";.\\", SystemFolder() + ";\"\""}) {
-        testing::ScopedEnvironment path("PATH", value);
+        ScopedEnv path("PATH", value);
         EXPECT_EQ(runner.RunProgram({"zevlo-planted-probe", "found"}, "", std::nullopt).output, "") << "PATH=" << value;
     }
     SetCurrentDirectoryA(before);

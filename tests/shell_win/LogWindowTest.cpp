@@ -1,5 +1,6 @@
 #include "shell/win/Resource.h"
 #include "tests/shell_win/ShellFixture.h"
+#include "tests/support/Files.h"
 
 #include <functional>
 
@@ -59,8 +60,8 @@ class LogWindowTest : public ShellTest {
 protected:
     LogWindowTest() {
         using namespace std::string_literals;
-        zevlo::testing::WriteFileBytes(DataDir() + "log.txt", "01/02/2024 10:00:00\tCheck:  No changed detected.\r\n"
-                                                              "01/02/2024 10:15:00\tCheck:  ERROR - [a\0b]\r\n"s);
+        zevlo::test::WriteBytes(DataDir() + "log.txt", "01/02/2024 10:00:00\tCheck:  No changed detected.\r\n"
+                                                       "01/02/2024 10:15:00\tCheck:  ERROR - [a\0b]\r\n"s);
         Start(); // a first run: the window is shown
     }
 
