@@ -2,6 +2,7 @@
 #include "data/Tdm.h"
 #include "platform/FileError.h"
 #include "tests/support/Files.h"
+#include "tests/support/ScopedEnv.h"
 #include "tests/support/TempFolder.h"
 
 #include <gtest/gtest.h>
@@ -24,6 +25,7 @@
 using zevlo::FileError;
 using zevlo::Tdm;
 using zevlo::test::ReadBytes;
+using zevlo::test::ScopedEnv;
 using zevlo::test::TempFolder;
 using zevlo::test::WriteBytes;
 namespace fs = std::filesystem;
@@ -295,17 +297,12 @@ TEST(PosixFiles, OwnFilesInAFolderOfSomeoneElseAreRewrittenInPlace) {
 class LocalTimeInUtc : public testing::Test {
 protected:
     void SetUp() override {
-        if (const char *tz = std::getenv("TZ"))
-            oldTz_ = tz;
-        ::setenv("TZ", "UTC", 1);
+        tz_.emplace("TZ", "UTC");
         ::tzset();
         std::setlocale(LC_TIME, "C");
     }
     void TearDown() override {
-        if (oldTz_)
-            ::setenv("TZ", oldTz_->c_str(), 1);
-        else
-            ::unsetenv("TZ");
+        tz_.reset();
         ::tzset();
     }
 
@@ -314,7 +311,7 @@ protected:
     }
 
 private:
-    std::optional<std::string> oldTz_;
+    std::optional<ScopedEnv> tz_;
 };
 
 // Seconds since 1970 from `date -u -d '2026-12-08 00:00:00' +%s`.

@@ -6,6 +6,8 @@
 #include "engine/Engine.h"
 #include "tests/e2e/TestService.h"
 #include "tests/engine/EngineFakes.h"
+#include "tests/support/Files.h"
+#include "tests/support/ScopedEnv.h"
 #include "tests/support/TempFolder.h"
 
 #include <gmock/gmock.h>
@@ -14,7 +16,6 @@
 #include <sys/stat.h>
 
 #include <filesystem>
-#include <fstream>
 #include <memory>
 
 namespace zevlo {
@@ -28,7 +29,9 @@ using zevlo::e2e::TestService;
 using zevlo::fakes::FakeEndpoints;
 using zevlo::fakes::RecordingNotifier;
 using zevlo::fakes::ShownMessage;
+using zevlo::test::ScopedEnv;
 using zevlo::test::TempFolder;
+using zevlo::test::WriteBytes;
 
 const std::string kPassword = "s3cret pass:1";
 
@@ -262,7 +265,7 @@ TEST_F(EngineE2eTest, CustomScriptInAFolderWithSpacesAndQuotes) {
     const std::filesystem::path marker = folder / "script-marker";
     std::filesystem::create_directory(folder);
     const std::filesystem::path script = folder / "public address.sh";
-    std::ofstream(script) << "#!/bin/sh\nprintf '198.51.100.23\\n'\n";
+    WriteBytes(script, "#!/bin/sh\nprintf '198.51.100.23\\n'\n");
     chmod(script.c_str(), 0755);
 
     endpoints.customScript = true;
@@ -316,13 +319,13 @@ TEST_F(EngineE2eTest, HostileValuesArriveVerbatimAndRunNothing) {
 }
 
 TEST_F(EngineE2eTest, UntrustedCertificateSendsNoRequest) {
-    const std::string bundle = service->CertFile();
-    unsetenv("CURL_CA_BUNDLE");
-    UseEndpoints("HTTPS", "GET", "Basic", 1, "Basic");
-    service->Configure({{"/checkip", CheckAnswer("203.0.113.80", "basic")}});
-    engine.CheckAndUpdate();
-    engine.ForceUpdate();
-    setenv("CURL_CA_BUNDLE", bundle.c_str(), 1);
+    {
+        const ScopedEnv untrusted("CURL_CA_BUNDLE", std::nullopt);
+        UseEndpoints("HTTPS", "GET", "Basic", 1, "Basic");
+        service->Configure({{"/checkip", CheckAnswer("203.0.113.80", "basic")}});
+        engine.CheckAndUpdate();
+        engine.ForceUpdate();
+    }
 
     EXPECT_THAT(service->Requests(), IsEmpty());
     EXPECT_EQ(dm.FSET_LAST_IP, "198.51.100.1");

@@ -3,6 +3,7 @@
 #include "crypto/Password.h"
 #include "data/Tdm.h"
 #include "tests/engine/EngineFakes.h"
+#include "tests/support/Files.h"
 #include "tests/support/ScriptedRunner.h"
 #include "tests/support/TempFolder.h"
 
@@ -10,7 +11,6 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
-#include <fstream>
 
 namespace zevlo {
 namespace {
@@ -22,6 +22,7 @@ using zevlo::fakes::RecordingNotifier;
 using zevlo::fakes::ShownMessage;
 using zevlo::test::ScriptedRunner;
 using zevlo::test::TempFolder;
+using zevlo::test::WriteBytes;
 
 constexpr const char *kAgent = "-AZevlo - Windows DDNS Client by Tarvenic [alice] - v3.0";
 constexpr const char *kProgramDir = "/opt/zevlo/";
@@ -491,7 +492,7 @@ TEST_F(EngineTest, CustomScriptRunsThroughTheInterpreterInItsFolderWithoutCreden
     const std::filesystem::path folder = temp.Root() / "my scripts";
     std::filesystem::create_directory(folder);
     const std::string script = (folder / "ip.cmd").string();
-    std::ofstream(script) << "echo 203.0.113.9\n";
+    WriteBytes(script, "echo 203.0.113.9\n");
     endpoints.customScript = true;
     endpoints.scriptPath = script;
     endpoints.check.authIndex = 1;

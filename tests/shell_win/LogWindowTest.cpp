@@ -116,13 +116,7 @@ TEST_F(LogWindowTest, ExportsToTheFileTheSaveDialogGives) {
     EXPECT_EQ(dialogs[0].title, "Export to CSV");
     EXPECT_EQ(dialogs[0].defaultSuffix, "csv");
     EXPECT_EQ(dialogs[0].proposedPath, DataDir() + "Zevlo_DDNS_Log.csv");
-    HANDLE file = CreateFileA(target.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
-    ASSERT_NE(file, INVALID_HANDLE_VALUE);
-    char head[20] = {};
-    DWORD read = 0;
-    ReadFile(file, head, sizeof head - 1, &read, nullptr);
-    CloseHandle(file);
-    EXPECT_STREQ(head, "Timestamp,Type,Data");
+    EXPECT_EQ(zevlo::test::ReadBytes(target).substr(0, 19), "Timestamp,Type,Data");
 }
 
 TEST_F(LogWindowTest, TheEndOfTheSessionEndsTheViewerAndTheLoopsOutside) {
