@@ -8,6 +8,7 @@
 #include "engine/Engine.h"
 #include "platform/ProcessRunner.h"
 #include "tests/engine/EngineFakes.h"
+#include "tests/support/TempFolder.h"
 
 #include <benchmark/benchmark.h>
 
@@ -25,17 +26,17 @@ struct Cycle {
         Init();
     }
 
-    fakes::TempDir temp;
+    test::TempFolder temp;
     Tdm dm;
     fakes::FakeEndpoints endpoints;
     platform::ProcessRunner runner;
     fakes::RecordingNotifier notifier;
-    Engine engine{dm, endpoints, runner, notifier, temp.WithSeparator()};
+    Engine engine{dm, endpoints, runner, notifier, temp.Path()};
 
     void Init() {
         e2e::TestService &service = Service();
-        dm.SettingsFile = (temp.Path() / "Settings.ini").string();
-        dm.LogFile = (temp.Path() / "log.txt").string();
+        dm.SettingsFile = temp.File("Settings.ini");
+        dm.LogFile = temp.File("log.txt");
         dm.FSET_User = "alice";
         dm.FSET_Pass = EncryptPassword("secret");
         dm.FSET_Hostname = "home.example.net";

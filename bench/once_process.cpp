@@ -6,6 +6,7 @@
 #include "bench/CurlService.h"
 #include "crypto/Password.h"
 #include "tests/engine/EngineFakes.h"
+#include "tests/support/TempFolder.h"
 
 #include <sys/resource.h>
 
@@ -23,14 +24,14 @@ using namespace zevlo;
 // A folder with a copy of the program and its Settings.ini, as a portable install.
 struct OnceFolder {
     OnceFolder() {
-        std::filesystem::copy_file(ZEVLO_PROGRAM, temp.Path() / "zevlo");
-        std::ofstream(temp.Path() / "log.txt");
+        std::filesystem::copy_file(ZEVLO_PROGRAM, temp.Root() / "zevlo");
+        std::ofstream(temp.Root() / "log.txt");
     }
 
     // The stored address differs from the service's answer: every run sends the update.
     void WriteSettings() const {
         e2e::TestService &service = bench::Service();
-        std::ofstream(temp.Path() / "Settings.ini", std::ios::binary | std::ios::trunc)
+        std::ofstream(temp.Root() / "Settings.ini", std::ios::binary | std::ios::trunc)
             << "FSET_User=alice\r\nFSET_Pass=" << EncryptPassword("secret")
             << "\r\nFSET_Hostname=home.example.net\r\nFSET_LAST_IP=198.51.100.1\r\n"
                "FSET_UPD_Protocol=0\r\nFSET_UPD_Port="
@@ -42,7 +43,7 @@ struct OnceFolder {
 
     // Runs the copy to its end; its exit status, and its peak resident memory in KiB.
     int Run(long &maxResidentKiB) const {
-        const std::string exe = (temp.Path() / "zevlo").string();
+        const std::string exe = temp.File("zevlo");
         char once[] = "--once";
         char *argv[] = {const_cast<char *>(exe.c_str()), once, nullptr};
         posix_spawn_file_actions_t actions;
@@ -60,7 +61,7 @@ struct OnceFolder {
         return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
     }
 
-    fakes::TempDir temp;
+    test::TempFolder temp;
 };
 
 void OnceProcess(benchmark::State &state) {

@@ -1,6 +1,7 @@
 #include "platform/FileIO.h"
 
 #include "platform/FileError.h"
+#include "platform/posix/UniqueFd.h"
 
 #include <cerrno>
 #include <climits>
@@ -35,27 +36,6 @@ std::string Quoted(const std::string &path) {
 [[noreturn]] void ThrowCreateError(const std::string &path, int error) {
     throw FileError("Cannot create file " + Quoted(path) + ". " + SystemErrorText(error));
 }
-
-class FileDescriptor {
-public:
-    explicit FileDescriptor(int fd) : fd_(fd) {}
-    ~FileDescriptor() {
-        if (fd_ >= 0)
-            ::close(fd_);
-    }
-    FileDescriptor(const FileDescriptor &) = delete;
-    FileDescriptor &operator=(const FileDescriptor &) = delete;
-    int get() const { return fd_; }
-    // Closes now so that the error of close (delayed write errors on some file systems) is seen.
-    int closeNow() {
-        const int result = ::close(fd_);
-        fd_ = -1;
-        return result;
-    }
-
-private:
-    int fd_;
-};
 
 bool WriteAll(int fd, std::string_view bytes) {
     while (!bytes.empty()) {
@@ -127,7 +107,7 @@ void RewriteInPlace(const std::string &path, const std::string &target, std::str
     while (fd < 0 && errno == EINTR);
     if (fd < 0)
         ThrowCreateError(path, createError);
-    FileDescriptor file(fd);
+    UniqueFd file(fd);
     struct stat info {};
     if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode))
         ThrowCreateError(path, createError);
@@ -140,7 +120,7 @@ void RewriteInPlace(const std::string &path, const std::string &target, std::str
         ThrowCreateError(path, errno);
     if (::fsync(fd) != 0)
         ThrowCreateError(path, errno);
-    if (file.closeNow() != 0)
+    if (file.Close() != 0)
         ThrowCreateError(path, errno);
 }
 
@@ -163,7 +143,7 @@ std::string ReadWholeFile(const std::string &path) {
     while (fd < 0 && errno == EINTR);
     if (fd < 0)
         ThrowOpenError(path, errno);
-    FileDescriptor file(fd);
+    UniqueFd file(fd);
 
     std::string bytes;
     struct stat info {};
@@ -207,11 +187,11 @@ void ReplaceFileAtomically(const std::string &path, std::string_view bytes, bool
         }
         ThrowCreateError(path, error);
     }
-    FileDescriptor file(fd);
+    UniqueFd file(fd);
 
     auto fail = [&](int error) {
-        if (file.get() >= 0)
-            file.closeNow();
+        if (file.IsOpen())
+            file.Close();
         ::unlink(temporary.c_str());
         ThrowCreateError(path, error);
     };
@@ -227,7 +207,7 @@ void ReplaceFileAtomically(const std::string &path, std::string_view bytes, bool
         fail(errno);
     if (::fsync(fd) != 0)
         fail(errno);
-    if (file.closeNow() != 0)
+    if (file.Close() != 0)
         fail(errno);
     if (::rename(temporary.c_str(), target.c_str()) != 0)
         fail(errno);

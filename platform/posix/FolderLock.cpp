@@ -1,5 +1,7 @@
 #include "platform/FolderLock.h"
 
+#include "platform/posix/UniqueFd.h"
+
 #include <cerrno>
 
 #include <fcntl.h>
@@ -8,12 +10,9 @@
 
 namespace zevlo::platform {
 
+// Closing the descriptor releases the lock.
 struct FolderLock::Handle {
-    int fd = -1;
-    ~Handle() {
-        if (fd >= 0)
-            close(fd); // releases the lock
-    }
+    UniqueFd fd;
 };
 
 FolderLock::FolderLock(const std::string &folder) : folder_(folder), handle_(std::make_unique<Handle>()) {}
@@ -23,17 +22,19 @@ FolderLock::~FolderLock() = default;
 bool FolderLock::TryLock() {
     if (held_)
         return true;
-    if (handle_->fd < 0) {
+    if (!handle_->fd.IsOpen()) {
         // The folder itself carries the lock: no file of ours is added to the user's folder.
+        int fd;
         do
-            handle_->fd = open(folder_.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-        while (handle_->fd < 0 && errno == EINTR);
-        if (handle_->fd < 0)
+            fd = open(folder_.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+        while (fd < 0 && errno == EINTR);
+        if (fd < 0)
             return false;
+        handle_->fd.Reset(fd);
     }
     int locked;
     do
-        locked = flock(handle_->fd, LOCK_EX | LOCK_NB);
+        locked = flock(handle_->fd.Get(), LOCK_EX | LOCK_NB);
     while (locked != 0 && errno == EINTR);
     held_ = locked == 0;
     return held_;

@@ -2,6 +2,7 @@
 
 #include "platform/TerminationSignals.h"
 #include "platform/posix/TerminationPipe.h"
+#include "platform/posix/UniqueFd.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -46,35 +47,10 @@ void IgnoreSigpipeOnce() {
     });
 }
 
-class Fd {
-public:
-    Fd() = default;
-    explicit Fd(int fd) : fd_(fd) {}
-    ~Fd() { Close(); }
-    Fd(const Fd &) = delete;
-    Fd &operator=(const Fd &) = delete;
-
-    int Get() const { return fd_; }
-    bool IsOpen() const { return fd_ >= 0; }
-    void Close() {
-        if (fd_ >= 0) {
-            close(fd_); // never retried on EINTR: the descriptor is gone either way on Linux
-            fd_ = -1;
-        }
-    }
-    void Reset(int fd) {
-        Close();
-        fd_ = fd;
-    }
-
-private:
-    int fd_ = -1;
-};
-
 // Moves a close-on-exec descriptor above the standard ones, so placing the child's
 // stdio can never overwrite another of our descriptors (possible when the program
 // runs with a standard descriptor closed).
-bool KeepAboveStdio(Fd &fd) {
+bool KeepAboveStdio(UniqueFd &fd) {
     if (fd.Get() > STDERR_FILENO) {
         return true;
     }
@@ -86,7 +62,7 @@ bool KeepAboveStdio(Fd &fd) {
     return true;
 }
 
-bool MakePipe(Fd &readEnd, Fd &writeEnd) {
+bool MakePipe(UniqueFd &readEnd, UniqueFd &writeEnd) {
     int ends[2];
     if (pipe2(ends, O_CLOEXEC) != 0) {
         return false;
@@ -258,7 +234,7 @@ Wait ReapBefore(pid_t child, Clock::time_point deadline, int stop, int &status) 
 #ifdef SYS_pidfd_open
     const int pidfd = static_cast<int>(syscall(SYS_pidfd_open, child, 0));
     if (pidfd >= 0) {
-        Fd owned(pidfd);
+        UniqueFd owned(pidfd);
         for (;;) {
             pollfd entries[2] = {{pidfd, POLLIN, 0}, {stop, POLLIN, 0}};
             const int ready = poll(entries, 2, MillisecondsUntil(deadline));
@@ -357,10 +333,10 @@ RunResult Run(const std::vector<std::string> &args, const std::string &program, 
     }
     IgnoreSigpipeOnce();
 
-    Fd outputRead;
-    Fd outputWrite;
-    Fd inputRead;
-    Fd inputWrite;
+    UniqueFd outputRead;
+    UniqueFd outputWrite;
+    UniqueFd inputRead;
+    UniqueFd inputWrite;
     if (!MakePipe(outputRead, outputWrite) || !SetNonBlocking(outputRead.Get())) {
         return {};
     }

@@ -1,5 +1,7 @@
 #include "platform/SingleInstance.h"
 
+#include "platform/posix/UniqueFd.h"
+
 #include <cerrno>
 #include <cstdlib>
 
@@ -10,12 +12,9 @@
 
 namespace zevlo::platform {
 
+// Closing the descriptor releases the lock.
 struct SingleInstance::Handle {
-    explicit Handle(int descriptor) : fd(descriptor) {}
-    ~Handle() { close(fd); } // releases the lock
-    Handle(const Handle &) = delete;
-    Handle &operator=(const Handle &) = delete;
-    int fd;
+    UniqueFd fd;
 };
 
 namespace {
@@ -62,7 +61,8 @@ SingleInstance::SingleInstance(const std::string &name) {
     if (fd < 0) {
         return;
     }
-    auto handle = std::make_unique<Handle>(fd);
+    auto handle = std::make_unique<Handle>();
+    handle->fd.Reset(fd);
     struct stat info {};
     if (fstat(fd, &info) != 0 || !S_ISREG(info.st_mode) || info.st_uid != geteuid()) {
         return;

@@ -1,6 +1,7 @@
 #include "data/LogCsv.h"
 
-#include "tests/data/TestFiles.h"
+#include "tests/support/Files.h"
+#include "tests/support/TempFolder.h"
 
 #include <gtest/gtest.h>
 
@@ -74,14 +75,14 @@ TEST(LogCsv, RowsKeepTheOrderOfTheLog) {
 
 TEST(LogCsv, ExportLeavesAFileNamedLikeItsTemporaryAlone) {
     test::TempFolder folder;
-    const std::string path = folder.file("X.csv");
+    const std::string path = folder.File("X.csv");
     test::WriteBytes(path + ".tmp", "the user's own file\r\n");
     ExportLogCsv({"1\tCheck:  a"}, path);
     ExportLogCsv({"2\tUpdate: b"}, path);
     EXPECT_EQ(test::ReadBytes(path), std::string(kHeader) + "2,Update:,b\r\n");
     EXPECT_EQ(test::ReadBytes(path + ".tmp"), "the user's own file\r\n");
     // Nothing of the export is left beside them.
-    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(folder.path()), std::filesystem::directory_iterator()),
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(folder.Root()), std::filesystem::directory_iterator()),
               2);
 }
 

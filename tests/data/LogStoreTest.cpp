@@ -1,6 +1,7 @@
 #include "data/Tdm.h"
 #include "platform/FileError.h"
-#include "tests/data/TestFiles.h"
+#include "tests/support/Files.h"
+#include "tests/support/TempFolder.h"
 
 #include <gtest/gtest.h>
 
@@ -34,7 +35,7 @@ TimePoint LocalMoment(int year, int month, int day, int hour, int minute, int se
 class LogStore : public testing::Test {
 protected:
     TempFolder folder;
-    std::string logPath = folder.file("log.txt");
+    std::string logPath = folder.File("log.txt");
     TimePoint now = LocalMoment(2026, 12, 8, 13, 45, 30);
     Tdm dm{[this] { return now; }};
 
@@ -99,7 +100,7 @@ TEST_F(LogStore, AppendDropsTheOldestBeyondTheBound) {
         Tdm store{[this] { return now; }};
         store.LogFile = logPath;
         if (c.settingsUnreadable) {
-            store.SettingsFile = folder.file("Settings.ini");
+            store.SettingsFile = folder.File("Settings.ini");
             std::filesystem::create_directory(store.SettingsFile); // unreadable as a file, even for root
             EXPECT_THROW(store.LoadSettings(), FileError);
         }
@@ -154,7 +155,7 @@ TEST_F(LogStore, EmptyLogFileNameWritesNothing) {
     dm.AddLog("Update:", "in memory");
     dm.SaveLog();
     ASSERT_EQ(dm.LogLines.size(), 1u);
-    EXPECT_TRUE(std::filesystem::is_empty(folder.path()));
+    EXPECT_TRUE(std::filesystem::is_empty(folder.Root()));
 }
 
 TEST_F(LogStore, UnreadableLogIsNotWrittenOver) {
@@ -176,7 +177,7 @@ TEST_F(LogStore, UnreadableLogIsNotWrittenOver) {
 }
 
 TEST_F(LogStore, FailedSaveKeepsTheNewLineForTheNextSave) {
-    const std::string blocked = folder.file("later/log.txt");
+    const std::string blocked = folder.File("later/log.txt");
     dm.LogFile = blocked;
     try {
         dm.AddLog("Update:", "pending");
@@ -185,7 +186,7 @@ TEST_F(LogStore, FailedSaveKeepsTheNewLineForTheNextSave) {
         EXPECT_EQ(std::string(error.what()).rfind("Cannot create file \"" + blocked + "\". ", 0), 0u) << error.what();
     }
     ASSERT_EQ(dm.LogLines.size(), 1u);
-    std::filesystem::create_directory(folder.file("later"));
+    std::filesystem::create_directory(folder.File("later"));
     dm.SaveLog();
     EXPECT_EQ(ReadBytes(blocked), dm.LogLines[0] + "\r\n");
 }

@@ -1,7 +1,9 @@
 // Links, permissions and the C locale's date text: POSIX systems only.
 #include "data/Tdm.h"
 #include "platform/FileError.h"
-#include "tests/data/TestFiles.h"
+#include "tests/support/Files.h"
+#include "tests/support/ScopedEnv.h"
+#include "tests/support/TempFolder.h"
 
 #include <gtest/gtest.h>
 
@@ -23,6 +25,7 @@
 using zevlo::FileError;
 using zevlo::Tdm;
 using zevlo::test::ReadBytes;
+using zevlo::test::ScopedEnv;
 using zevlo::test::TempFolder;
 using zevlo::test::WriteBytes;
 namespace fs = std::filesystem;
@@ -57,9 +60,9 @@ private:
 
 TEST(PosixFiles, LinkToAFolderIsNeitherReadNorReplaced) {
     TempFolder folder;
-    const std::string settingsPath = folder.file("Settings.ini");
-    fs::create_directory(folder.file("elsewhere"));
-    fs::create_directory_symlink(folder.file("elsewhere"), settingsPath);
+    const std::string settingsPath = folder.File("Settings.ini");
+    fs::create_directory(folder.File("elsewhere"));
+    fs::create_directory_symlink(folder.File("elsewhere"), settingsPath);
     {
         Tdm dm;
         dm.SettingsFile = settingsPath;
@@ -72,15 +75,15 @@ TEST(PosixFiles, LinkToAFolderIsNeitherReadNorReplaced) {
     }
     EXPECT_EQ(testing::internal::GetCapturedStderr(), ""); // the exit save refused quietly
     EXPECT_TRUE(fs::is_symlink(settingsPath));
-    EXPECT_EQ(fs::read_symlink(settingsPath), folder.file("elsewhere"));
-    EXPECT_TRUE(fs::is_empty(folder.file("elsewhere")));
-    EXPECT_FALSE(fs::exists(folder.file("elsewhere.tmp")));
+    EXPECT_EQ(fs::read_symlink(settingsPath), folder.File("elsewhere"));
+    EXPECT_TRUE(fs::is_empty(folder.File("elsewhere")));
+    EXPECT_FALSE(fs::exists(folder.File("elsewhere.tmp")));
 }
 
 TEST(PosixFiles, LinkToAFileIsWrittenThrough) {
     TempFolder folder;
-    const std::string target = folder.file("real.ini");
-    const std::string settingsPath = folder.file("Settings.ini");
+    const std::string target = folder.File("real.ini");
+    const std::string settingsPath = folder.File("Settings.ini");
     WriteBytes(target, "FSET_User=old\r\n");
     fs::create_symlink(target, settingsPath);
     Tdm dm;
@@ -96,11 +99,11 @@ TEST(PosixFiles, LinkToAFileIsWrittenThrough) {
 TEST(PosixFiles, ErrorTextsAreTheSystems) {
     TempFolder folder;
     Tdm dm;
-    dm.SettingsFile = folder.file("no/Settings.ini");
+    dm.SettingsFile = folder.File("no/Settings.ini");
     EXPECT_EQ(ErrorOf([&] { dm.SaveSettings(); }),
               "Cannot create file \"" + dm.SettingsFile + "\". No such file or directory");
     dm.SettingsFile.clear();
-    dm.LogFile = folder.file("no/log.txt");
+    dm.LogFile = folder.File("no/log.txt");
     EXPECT_EQ(ErrorOf([&] { dm.SaveLog(); }), "Cannot create file \"" + dm.LogFile + "\". No such file or directory");
     dm.LogFile.clear();
 }
@@ -109,8 +112,8 @@ TEST(PosixFiles, NewSettingsAreReadableByTheOwnerOnly) {
     UmaskGuard permissive(0);
     TempFolder folder;
     Tdm dm;
-    dm.SettingsFile = folder.file("Settings.ini");
-    dm.LogFile = folder.file("log.txt");
+    dm.SettingsFile = folder.File("Settings.ini");
+    dm.LogFile = folder.File("log.txt");
     ASSERT_TRUE(dm.SaveSettings());
     dm.SaveLog();
     EXPECT_EQ(ModeOf(dm.SettingsFile), 0600u);
@@ -132,7 +135,7 @@ TEST(PosixFiles, ExistingFilesKeepTheirModeAndReadOnlyOnesAreNeverWritten) {
         {"ro.txt", 0444, 0444, false, true},       {"group-writable.txt", 0464, 0464, false, true},
     };
     for (const auto &c : cases) {
-        const std::string path = folder.file(c.name);
+        const std::string path = folder.File(c.name);
         WriteBytes(path, "old\r\n");
         ASSERT_EQ(::chmod(path.c_str(), c.before), 0);
         Tdm dm;
@@ -169,8 +172,8 @@ TEST(PosixFiles, TheEndOfARunRewritesOnlyWhatChangedOrWhatOthersCanRead) {
         bool rewritten;
     } cases[] = {{"private", 0600, false}, {"readable by others", 0644, true}};
     for (const auto &c : cases) {
-        const std::string settings = folder.file(std::string(c.name) + ".ini");
-        const std::string log = folder.file(std::string(c.name) + ".txt");
+        const std::string settings = folder.File(std::string(c.name) + ".ini");
+        const std::string log = folder.File(std::string(c.name) + ".txt");
         {
             Tdm dm;
             dm.SettingsFile = settings;
@@ -207,8 +210,8 @@ TEST(PosixFiles, TheEndOfARunRewritesOnlyWhatChangedOrWhatOthersCanRead) {
 TEST(PosixFiles, OwnFilesInAFolderOfSomeoneElseAreRewrittenInPlace) {
     constexpr int kSkip = 77;
     TempFolder folder;
-    const std::string settingsPath = folder.file("Settings.ini");
-    const std::string logPath = folder.file("log.txt");
+    const std::string settingsPath = folder.File("Settings.ini");
+    const std::string logPath = folder.File("log.txt");
     WriteBytes(settingsPath, "FSET_User=old\r\nFSET_Hostname=home.example.net\r\n");
     WriteBytes(logPath, "earlier\r\n");
     ASSERT_EQ(::chmod(settingsPath.c_str(), 0640), 0);
@@ -216,7 +219,7 @@ TEST(PosixFiles, OwnFilesInAFolderOfSomeoneElseAreRewrittenInPlace) {
     const bool root = ::geteuid() == 0;
     const uid_t uid = root ? 65534 : ::geteuid();
     const gid_t gid = root ? 65534 : ::getegid();
-    const std::string folderPath = folder.path().string();
+    const std::string folderPath = folder.Root().string();
     if (root) {
         ASSERT_EQ(::chown(settingsPath.c_str(), uid, gid), 0);
         ASSERT_EQ(::chown(logPath.c_str(), uid, gid), 0);
@@ -243,7 +246,7 @@ TEST(PosixFiles, OwnFilesInAFolderOfSomeoneElseAreRewrittenInPlace) {
             finish(kSkip, std::string("cannot take the unused user id 65534: ") + std::strerror(errno));
         if (::access(settingsPath.c_str(), R_OK | W_OK) != 0)
             finish(kSkip, "the temporary folder is out of reach of user id " + std::to_string(uid));
-        const std::string probe = folder.file("probe");
+        const std::string probe = folder.File("probe");
         const int fd = ::open(probe.c_str(), O_WRONLY | O_CREAT | O_EXCL, 0600);
         if (fd >= 0)
             finish(kSkip, "this user may create files in a folder it cannot write to (a capability?)");
@@ -288,23 +291,18 @@ TEST(PosixFiles, OwnFilesInAFolderOfSomeoneElseAreRewrittenInPlace) {
         ASSERT_EQ(::stat(path.c_str(), &info), 0);
         EXPECT_EQ(info.st_uid, uid) << path;
     }
-    EXPECT_EQ(std::distance(fs::directory_iterator(folder.path()), fs::directory_iterator()), 2);
+    EXPECT_EQ(std::distance(fs::directory_iterator(folder.Root()), fs::directory_iterator()), 2);
 }
 
 class LocalTimeInUtc : public testing::Test {
 protected:
     void SetUp() override {
-        if (const char *tz = std::getenv("TZ"))
-            oldTz_ = tz;
-        ::setenv("TZ", "UTC", 1);
+        tz_.emplace("TZ", "UTC");
         ::tzset();
         std::setlocale(LC_TIME, "C");
     }
     void TearDown() override {
-        if (oldTz_)
-            ::setenv("TZ", oldTz_->c_str(), 1);
-        else
-            ::unsetenv("TZ");
+        tz_.reset();
         ::tzset();
     }
 
@@ -313,7 +311,7 @@ protected:
     }
 
 private:
-    std::optional<std::string> oldTz_;
+    std::optional<ScopedEnv> tz_;
 };
 
 // Seconds since 1970 from `date -u -d '2026-12-08 00:00:00' +%s`.
@@ -341,7 +339,7 @@ TEST_F(LocalTimeInUtc, LogLineOfAPinnedClock) {
     TempFolder folder;
     auto now = At(kMidnight);
     Tdm dm([&] { return now; });
-    dm.LogFile = folder.file("log.txt");
+    dm.LogFile = folder.File("log.txt");
     dm.AddLog("Update:", "good 203.0.113.7");
     now = At(kMidnight + 49530);
     dm.AddLog("Check: ", "203.0.113.7");

@@ -1,7 +1,8 @@
 #include "data/SettingsSchema.h"
 #include "data/Tdm.h"
 #include "platform/FileError.h"
-#include "tests/data/TestFiles.h"
+#include "tests/support/Files.h"
+#include "tests/support/TempFolder.h"
 
 #include <gtest/gtest.h>
 
@@ -25,7 +26,7 @@ namespace {
 class SettingsStore : public testing::Test {
 protected:
     TempFolder folder;
-    std::string settingsPath = folder.file("Settings.ini");
+    std::string settingsPath = folder.File("Settings.ini");
 
     // A store that has loaded the given file content.
     std::unique_ptr<Tdm> LoadedFrom(std::string_view bytes) {
@@ -125,7 +126,7 @@ TEST_F(SettingsStore, LoadReadsEveryKeyIntoItsField) {
     const auto dm = LoadedFrom(kEveryKeySet);
     // Saved afresh, the fields alone must give the same text again.
     dm->SettingsList.clear();
-    dm->SettingsFile = folder.file("Fresh.ini");
+    dm->SettingsFile = folder.File("Fresh.ini");
     ASSERT_TRUE(dm->SaveSettings());
     EXPECT_EQ(ReadBytes(dm->SettingsFile), kEveryKeySet);
 }
@@ -451,7 +452,7 @@ TEST_F(SettingsStore, ErrorsNameTheFileAndTheCause) {
     EXPECT_EQ(dm.SettingsList, TextList{"kept=1"});
 
     Tdm elsewhere;
-    elsewhere.SettingsFile = folder.file("missing/Settings.ini");
+    elsewhere.SettingsFile = folder.File("missing/Settings.ini");
     try {
         elsewhere.SaveSettings();
         ADD_FAILURE() << "saving into a missing folder succeeded";
@@ -490,7 +491,7 @@ TEST_F(SettingsStore, EmptyPathSavesNothing) {
     EXPECT_FALSE(dm.SaveSettings());
     EXPECT_FALSE(dm.SaveSettings(true));
     EXPECT_TRUE(dm.SettingsList.empty());
-    EXPECT_TRUE(std::filesystem::is_empty(folder.path()));
+    EXPECT_TRUE(std::filesystem::is_empty(folder.Root()));
 }
 
 TEST_F(SettingsStore, FailedSaveLeavesTheOldFileWhole) {
@@ -522,26 +523,26 @@ TEST_F(SettingsStore, DestructionSavesSettingsAndLog) {
     {
         Tdm dm;
         dm.SettingsFile = settingsPath;
-        dm.LogFile = folder.file("log.txt");
+        dm.LogFile = folder.File("log.txt");
         dm.FSET_Hostname = "at-exit.example.net";
         dm.LogLines = {"one", "two"};
     }
     EXPECT_NE(ReadBytes(settingsPath).find("FSET_Hostname=at-exit.example.net\r\n"), std::string::npos);
-    EXPECT_EQ(ReadBytes(folder.file("log.txt")), "one\r\ntwo\r\n");
+    EXPECT_EQ(ReadBytes(folder.File("log.txt")), "one\r\ntwo\r\n");
 }
 
 TEST_F(SettingsStore, DestructionReportsFileErrorsOnStandardError) {
     testing::internal::CaptureStderr();
     {
         Tdm dm;
-        dm.SettingsFile = folder.file("missing/Settings.ini");
-        dm.LogFile = folder.file("missing/log.txt");
+        dm.SettingsFile = folder.File("missing/Settings.ini");
+        dm.LogFile = folder.File("missing/log.txt");
         dm.LogLines = {"line"};
     }
     const std::string errors = testing::internal::GetCapturedStderr();
-    EXPECT_NE(errors.find("Cannot create file \"" + folder.file("missing/Settings.ini") + "\". "), std::string::npos)
+    EXPECT_NE(errors.find("Cannot create file \"" + folder.File("missing/Settings.ini") + "\". "), std::string::npos)
         << errors;
-    EXPECT_NE(errors.find("Cannot create file \"" + folder.file("missing/log.txt") + "\". "), std::string::npos)
+    EXPECT_NE(errors.find("Cannot create file \"" + folder.File("missing/log.txt") + "\". "), std::string::npos)
         << errors;
 }
 

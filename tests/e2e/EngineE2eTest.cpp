@@ -6,6 +6,9 @@
 #include "engine/Engine.h"
 #include "tests/e2e/TestService.h"
 #include "tests/engine/EngineFakes.h"
+#include "tests/support/Files.h"
+#include "tests/support/ScopedEnv.h"
+#include "tests/support/TempFolder.h"
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
@@ -13,7 +16,6 @@
 #include <sys/stat.h>
 
 #include <filesystem>
-#include <fstream>
 #include <memory>
 
 namespace zevlo {
@@ -27,7 +29,9 @@ using zevlo::e2e::TestService;
 using zevlo::fakes::FakeEndpoints;
 using zevlo::fakes::RecordingNotifier;
 using zevlo::fakes::ShownMessage;
-using zevlo::fakes::TempDir;
+using zevlo::test::ScopedEnv;
+using zevlo::test::TempFolder;
+using zevlo::test::WriteBytes;
 
 const std::string kPassword = "s3cret pass:1";
 
@@ -49,9 +53,9 @@ public:
     static void TearDownTestSuite() { service.reset(); }
 
     EngineE2eTest() {
-        dm.SettingsFile = (temp.Path() / "Settings.ini").string();
-        dm.LogFile = (temp.Path() / "log.txt").string();
-        dm.AppDir = temp.WithSeparator();
+        dm.SettingsFile = temp.File("Settings.ini");
+        dm.LogFile = temp.File("log.txt");
+        dm.AppDir = temp.Path();
         dm.FSET_User = "alice";
         dm.FSET_Pass = EncryptPassword(kPassword);
         dm.FSET_Hostname = "home.example.net";
@@ -82,12 +86,12 @@ public:
     }
 
     static std::unique_ptr<TestService> service;
-    TempDir temp;
+    TempFolder temp;
     Tdm dm;
     FakeEndpoints endpoints;
     platform::ProcessRunner runner{std::chrono::seconds(20)};
     RecordingNotifier notifier;
-    Engine engine{dm, endpoints, runner, notifier, temp.WithSeparator()};
+    Engine engine{dm, endpoints, runner, notifier, temp.Path()};
 };
 
 std::unique_ptr<TestService> EngineE2eTest::service;
@@ -228,7 +232,7 @@ TEST_F(EngineE2eTest, WrongPasswordsAreRefusedWithBothSchemes) {
 
 TEST_F(EngineE2eTest, HangingServiceIsEndedByTheBoundAndTheUpdateRetried) {
     platform::ProcessRunner quickRunner{std::chrono::milliseconds(1500)};
-    Engine quick{dm, endpoints, quickRunner, notifier, temp.WithSeparator()};
+    Engine quick{dm, endpoints, quickRunner, notifier, temp.Path()};
 
     Answer hanging = CheckAnswer("203.0.113.60");
     hanging.delaySeconds = 30;
@@ -257,11 +261,11 @@ TEST_F(EngineE2eTest, HangingServiceIsEndedByTheBoundAndTheUpdateRetried) {
 
 TEST_F(EngineE2eTest, CustomScriptInAFolderWithSpacesAndQuotes) {
     // Run unquoted, the folder name would make the interpreter create the marker in the script's folder.
-    const std::filesystem::path folder = temp.Path() / "it's my $(touch script-marker) `touch marker2` scripts";
+    const std::filesystem::path folder = temp.Root() / "it's my $(touch script-marker) `touch marker2` scripts";
     const std::filesystem::path marker = folder / "script-marker";
     std::filesystem::create_directory(folder);
     const std::filesystem::path script = folder / "public address.sh";
-    std::ofstream(script) << "#!/bin/sh\nprintf '198.51.100.23\\n'\n";
+    WriteBytes(script, "#!/bin/sh\nprintf '198.51.100.23\\n'\n");
     chmod(script.c_str(), 0755);
 
     endpoints.customScript = true;
@@ -282,7 +286,7 @@ TEST_F(EngineE2eTest, CustomScriptInAFolderWithSpacesAndQuotes) {
 }
 
 TEST_F(EngineE2eTest, HostileValuesArriveVerbatimAndRunNothing) {
-    const std::filesystem::path marker = temp.Path() / "marker";
+    const std::filesystem::path marker = temp.Root() / "marker";
     const std::string touch = "touch " + marker.string();
     const std::string hostile = "\"; & | $(" + touch + ") `" + touch + "` %PATH% back\\slash";
     const std::string user = "u" + hostile;
@@ -315,13 +319,13 @@ TEST_F(EngineE2eTest, HostileValuesArriveVerbatimAndRunNothing) {
 }
 
 TEST_F(EngineE2eTest, UntrustedCertificateSendsNoRequest) {
-    const std::string bundle = service->CertFile();
-    unsetenv("CURL_CA_BUNDLE");
-    UseEndpoints("HTTPS", "GET", "Basic", 1, "Basic");
-    service->Configure({{"/checkip", CheckAnswer("203.0.113.80", "basic")}});
-    engine.CheckAndUpdate();
-    engine.ForceUpdate();
-    setenv("CURL_CA_BUNDLE", bundle.c_str(), 1);
+    {
+        const ScopedEnv untrusted("CURL_CA_BUNDLE", std::nullopt);
+        UseEndpoints("HTTPS", "GET", "Basic", 1, "Basic");
+        service->Configure({{"/checkip", CheckAnswer("203.0.113.80", "basic")}});
+        engine.CheckAndUpdate();
+        engine.ForceUpdate();
+    }
 
     EXPECT_THAT(service->Requests(), IsEmpty());
     EXPECT_EQ(dm.FSET_LAST_IP, "198.51.100.1");

@@ -8,6 +8,9 @@
 //     ... run curl against service.Url("https", "/checkip") with CURL_CA_BUNDLE=service.CertFile()
 //     for (const auto& request : service.Requests()) ...
 
+#include "tests/support/Files.h"
+#include "tests/support/TempFolder.h"
+
 #include <signal.h>
 #include <spawn.h>
 #include <sys/wait.h>
@@ -16,10 +19,8 @@
 #include <chrono>
 #include <cstdlib>
 #include <filesystem>
-#include <fstream>
 #include <map>
 #include <optional>
-#include <sstream>
 #include <stdexcept>
 #include <string>
 #include <thread>
@@ -237,13 +238,6 @@ private:
     std::size_t at_ = 0;
 };
 
-inline std::string ReadFile(const std::filesystem::path &path) {
-    std::ifstream in(path, std::ios::binary);
-    std::ostringstream content;
-    content << in.rdbuf();
-    return content.str();
-}
-
 } // namespace detail
 
 class TestService {
@@ -253,13 +247,8 @@ public:
     }
 
     TestService() {
-        std::string pattern = (std::filesystem::temp_directory_path() / "zevlo-service-XXXXXX").string();
-        if (!mkdtemp(pattern.data()))
-            throw std::runtime_error("mkdtemp failed");
-        dir_ = pattern;
-
         const std::string script = ScriptPath().string();
-        const std::string dir = dir_.string();
+        const std::string dir = folder_.Root().string();
         const std::string parent = std::to_string(getpid());
         std::vector<std::string> args = {"/usr/bin/python3", script, "--dir", dir, "--parent-pid", parent};
         std::vector<char *> argv;
@@ -273,7 +262,7 @@ public:
         }
 
         const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(30);
-        const std::filesystem::path ports = dir_ / "ports.json";
+        const std::filesystem::path ports = folder_.Root() / "ports.json";
         while (!std::filesystem::exists(ports)) {
             int status = 0;
             if (waitpid(pid_, &status, WNOHANG) == pid_ || std::chrono::steady_clock::now() > deadline) {
@@ -283,7 +272,7 @@ public:
             }
             std::this_thread::sleep_for(std::chrono::milliseconds(20));
         }
-        const detail::JsonValue info = detail::JsonReader(detail::ReadFile(ports)).Parse();
+        const detail::JsonValue info = detail::JsonReader(test::ReadBytes(ports.string())).Parse();
         httpPort_ = static_cast<int>(info["http"].number);
         httpsPort_ = static_cast<int>(info["https"].number);
         certFile_ = info["cert"].text;
@@ -295,7 +284,7 @@ public:
 
     int Port(const std::string &scheme) const { return scheme == "https" ? httpsPort_ : httpPort_; }
     const std::string &CertFile() const { return certFile_; }
-    const std::filesystem::path &Dir() const { return dir_; }
+    const std::filesystem::path &Dir() const { return folder_.Root(); }
 
     // The answers by path ("*" for every other path); replaces the previous configuration.
     void Configure(const std::map<std::string, Answer> &routes) const {
@@ -320,15 +309,13 @@ public:
             json += "}}";
         }
         json += "}}";
-        const std::filesystem::path temporary = dir_ / "config.json.tmp";
-        std::ofstream(temporary, std::ios::binary | std::ios::trunc) << json;
-        std::filesystem::rename(temporary, dir_ / "config.json");
+        test::WriteBytes(folder_.File("config.json.tmp"), json);
+        std::filesystem::rename(folder_.File("config.json.tmp"), folder_.File("config.json"));
     }
 
     std::vector<ReceivedRequest> Requests() const {
         std::vector<ReceivedRequest> requests;
-        std::istringstream lines(detail::ReadFile(dir_ / "requests.jsonl"));
-        for (std::string line; std::getline(lines, line);) {
+        for (const std::string &line : test::Lines(test::ReadBytes(folder_.File("requests.jsonl")))) {
             if (line.empty())
                 continue;
             const detail::JsonValue record = detail::JsonReader(line).Parse();
@@ -360,7 +347,7 @@ public:
         return answered;
     }
 
-    void ClearRequests() const { std::ofstream(dir_ / "requests.jsonl", std::ios::trunc); }
+    void ClearRequests() const { test::WriteBytes(folder_.File("requests.jsonl"), ""); }
 
 private:
     void Cleanup() {
@@ -370,11 +357,9 @@ private:
             waitpid(pid_, &status, 0);
             pid_ = 0;
         }
-        std::error_code ignored;
-        std::filesystem::remove_all(dir_, ignored);
     }
 
-    std::filesystem::path dir_;
+    test::TempFolder folder_;
     pid_t pid_ = 0;
     int httpPort_ = 0;
     int httpsPort_ = 0;

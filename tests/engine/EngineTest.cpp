@@ -3,12 +3,14 @@
 #include "crypto/Password.h"
 #include "data/Tdm.h"
 #include "tests/engine/EngineFakes.h"
+#include "tests/support/Files.h"
+#include "tests/support/ScriptedRunner.h"
+#include "tests/support/TempFolder.h"
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
 #include <filesystem>
-#include <fstream>
 
 namespace zevlo {
 namespace {
@@ -17,9 +19,10 @@ using ::testing::ElementsAre;
 using ::testing::IsEmpty;
 using zevlo::fakes::FakeEndpoints;
 using zevlo::fakes::RecordingNotifier;
-using zevlo::fakes::ScriptedRunner;
 using zevlo::fakes::ShownMessage;
-using zevlo::fakes::TempDir;
+using zevlo::test::ScriptedRunner;
+using zevlo::test::TempFolder;
+using zevlo::test::WriteBytes;
 
 constexpr const char *kAgent = "-AZevlo - Windows DDNS Client by Tarvenic [alice] - v3.0";
 constexpr const char *kProgramDir = "/opt/zevlo/";
@@ -27,9 +30,9 @@ constexpr const char *kProgramDir = "/opt/zevlo/";
 class EngineTest : public ::testing::Test {
 public:
     EngineTest() {
-        dm.SettingsFile = (temp.Path() / "Settings.ini").string();
-        dm.LogFile = (temp.Path() / "log.txt").string();
-        dm.AppDir = temp.WithSeparator();
+        dm.SettingsFile = temp.File("Settings.ini");
+        dm.LogFile = temp.File("log.txt");
+        dm.AppDir = temp.Path();
         dm.FSET_User = "alice";
         dm.FSET_Pass = EncryptPassword("secret");
         dm.FSET_Hostname = "HOSTNAME";
@@ -51,7 +54,7 @@ public:
         return reread.FSET_LAST_IP;
     }
 
-    TempDir temp;
+    TempFolder temp;
     Tdm dm;
     FakeEndpoints endpoints;
     ScriptedRunner runner;
@@ -178,7 +181,7 @@ TEST_F(EngineTest, RunsCurlInTheProgramFolderWithTheConfigOnInput) {
 struct CheckRow {
     const char *name;
     std::string stored;
-    fakes::ScriptedRun answer;
+    test::ScriptedRun answer;
     bool changed;
     std::string storedAfter;
     std::string event;
@@ -353,7 +356,7 @@ TEST_F(EngineTest, FailuresAreLoggedAndShown) {
         {"missing script",
          [](EngineTest &t) {
              t.endpoints.customScript = true;
-             t.endpoints.scriptPath = (t.temp.Path() / "missing.sh").string();
+             t.endpoints.scriptPath = t.temp.File("missing.sh");
          },
          "Script file not found []"},
         {"blank user with Basic",
@@ -482,7 +485,7 @@ TEST_F(EngineTest, UpdateThatCannotBeBuiltIsRetriedOnceTheSettingIsFixed) {
 TEST_F(EngineTest, UpdateAbandonedBeforeItWentOutIsSentByTheNextRun) {
     dm.FSET_LAST_IP = "198.51.100.1";
     ASSERT_TRUE(dm.SaveSettings());
-    dm.LogFile = (temp.Path() / "missing" / "log.txt").string(); // the log's save fails: a box opens
+    dm.LogFile = (temp.Root() / "missing" / "log.txt").string(); // the log's save fails: a box opens
     runner.outputs = {"203.0.113.7"};
     notifier.whileOpen = [&] { engine.Abandon(); }; // terminated while the box is open
     engine.CheckAndUpdate();
@@ -533,10 +536,10 @@ TEST_F(EngineTest, RequestEndedForTerminationEndsTheCycleQuietly) {
 }
 
 TEST_F(EngineTest, CustomScriptRunsThroughTheInterpreterInItsFolderWithoutCredentialCheck) {
-    const std::filesystem::path folder = temp.Path() / "my scripts";
+    const std::filesystem::path folder = temp.Root() / "my scripts";
     std::filesystem::create_directory(folder);
     const std::string script = (folder / "ip.cmd").string();
-    std::ofstream(script) << "echo 203.0.113.9\n";
+    WriteBytes(script, "echo 203.0.113.9\n");
     endpoints.customScript = true;
     endpoints.scriptPath = script;
     endpoints.check.authIndex = 1;
@@ -579,7 +582,7 @@ TEST_F(EngineTest, AbandonStopsTheRestOfTheCycle) {
 }
 
 TEST_F(EngineTest, FileErrorShownOnceUntilAWriteWorksAgain) {
-    const std::filesystem::path logFolder = temp.Path() / "logs";
+    const std::filesystem::path logFolder = temp.Root() / "logs";
     dm.LogFile = (logFolder / "log.txt").string(); // the folder is missing: every save fails
     auto fileErrors = [&] {
         int count = 0;

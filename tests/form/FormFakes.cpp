@@ -72,37 +72,13 @@ void FakeMainView::ShowLogViewer() {
         whileLogViewerOpen();
 }
 
-platform::RunResult ScriptedRunner::RunCommand(const std::string &command, const std::string &) {
-    calls.push_back({{}, command, false, view_ != nullptr && view_->busy});
-    if (duringRun)
-        duringRun();
-    return {checkAnswer, platform::ChildEnd::Exited, 0};
-}
-
-platform::RunResult ScriptedRunner::RunProgram(const std::vector<std::string> &args, const std::string &,
-                                               const std::optional<std::string> &) {
-    bool update = false;
-    for (const std::string &arg : args)
-        update = update || arg.find("myip=") != std::string::npos;
-    calls.push_back({args, {}, update, view_ != nullptr && view_->busy});
-    if (duringRun)
-        duringRun();
-    return {update ? updateAnswer : checkAnswer, platform::ChildEnd::Exited, 0};
-}
-
-int ScriptedRunner::Updates() const {
-    int count = 0;
-    for (const Call &call : calls)
-        count += call.update ? 1 : 0;
-    return count;
-}
-
-std::string ScriptedRunner::UpdateUrl() const {
-    std::string url;
-    for (const Call &call : calls)
-        for (const std::string &arg : call.args)
-            url = arg.find("myip=") != std::string::npos ? arg : url;
-    return url;
+ScriptedRunner ServiceLikeRunner(const FakeMainView *view) {
+    ScriptedRunner runner;
+    runner.checkAnswer = "198.51.100.7";
+    runner.updateAnswer = "good 198.51.100.7";
+    if (view != nullptr)
+        runner.busyProbe = [view] { return view->busy; };
+    return runner;
 }
 
 } // namespace zevlo::test

@@ -8,7 +8,7 @@
 #include "form/TfrmLog.h"
 #include "form/TfrmMain.h"
 #include "platform/Autostart.h"
-#include "platform/ProcessRunner.h"
+#include "tests/support/ScriptedRunner.h"
 
 #include <array>
 #include <deque>
@@ -132,37 +132,9 @@ public:
     }
 };
 
-// Stands in for curl and the custom script: answers from a script, remembers every request
-// and whether the window showed itself busy while it ran.
-class ScriptedRunner final : public platform::IProcessRunner {
-public:
-    struct Call {
-        std::vector<std::string> args;
-        std::string command;
-        bool update = false;
-        bool busy = false;
-    };
-
-    // `view`: whose busy state to note; none in tests of a whole shell.
-    explicit ScriptedRunner(const FakeMainView *view = nullptr) : view_(view) {}
-
-    std::string checkAnswer = "198.51.100.7";
-    std::string updateAnswer = "good 198.51.100.7";
-    std::function<void()> duringRun;
-    std::vector<Call> calls;
-
-    platform::RunResult RunCommand(const std::string &command, const std::string &directory) override;
-    platform::RunResult RunProgram(const std::vector<std::string> &args, const std::string &directory,
-                                   const std::optional<std::string> &input) override;
-
-    int Updates() const;
-    int Checks() const { return static_cast<int>(calls.size()) - Updates(); }
-    // The URL of the last update request.
-    std::string UpdateUrl() const;
-
-private:
-    const FakeMainView *view_;
-};
+// The scripted runner as these tests use it: the service sees 198.51.100.7 and takes every
+// update; `view`: whose busy state each call notes (none in tests of a whole shell).
+ScriptedRunner ServiceLikeRunner(const FakeMainView *view = nullptr);
 
 // The login entry, as a flag and a record of what was asked of it.
 class RecordingAutostart final : public platform::IAutostart {

@@ -1,8 +1,9 @@
 #pragma once
 
 #include "crypto/Password.h"
-#include "tests/data/TestFiles.h"
 #include "tests/form/FormFakes.h"
+#include "tests/support/Files.h"
+#include "tests/support/TempFolder.h"
 
 #include <gtest/gtest.h>
 
@@ -19,13 +20,13 @@ namespace zevlo::test {
 class FormTest : public ::testing::Test {
 protected:
     FormTest() {
-        std::filesystem::create_directory(folder_.path() / "program");
-        std::filesystem::create_directory(folder_.path() / "data");
+        std::filesystem::create_directory(folder_.Root() / "program");
+        std::filesystem::create_directory(folder_.Root() / "data");
     }
     ~FormTest() override { form_.reset(); }
 
-    std::string ProgramDir() const { return (folder_.path() / "program" / "").string(); }
-    std::string DataDir() const { return (folder_.path() / "data" / "").string(); }
+    std::string ProgramDir() const { return (folder_.Root() / "program" / "").string(); }
+    std::string DataDir() const { return (folder_.Root() / "data" / "").string(); }
     std::string SettingsPath() const { return DataDir() + "Settings.ini"; }
     std::string LogPath() const { return DataDir() + "log.txt"; }
     std::string ExePath() const { return ProgramDir() + "zevlo"; }
@@ -81,7 +82,7 @@ protected:
     TempFolder folder_;
     FakeMainView view_;
     FakeLogView logView_;
-    ScriptedRunner runner_{&view_};
+    ScriptedRunner runner_ = ServiceLikeRunner(&view_);
     RecordingAutostart autostart_;
     std::unique_ptr<form::TfrmMain> form_;
 };

@@ -137,7 +137,7 @@ TEST_F(LifecycleTest, SessionSaveOnlySaves) {
     runner_.checkAnswer = "203.0.113.9";
     bool savedTheOldOne = false;
     runner_.duringRun = [&] {
-        if (runner_.calls.back().update) {
+        if (runner_.calls.back().IsUpdate()) {
             form.SaveForSession();
             savedTheOldOne = FileHasLine(SettingsPath(), "FSET_LAST_IP=198.51.100.7");
         }

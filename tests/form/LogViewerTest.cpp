@@ -1,6 +1,7 @@
 #include "data/Tdm.h"
-#include "tests/data/TestFiles.h"
 #include "tests/form/FormFakes.h"
+#include "tests/support/Files.h"
+#include "tests/support/TempFolder.h"
 
 #include <gtest/gtest.h>
 
@@ -14,12 +15,12 @@ using namespace std::string_literals;
 class LogViewerTest : public ::testing::Test {
 protected:
     LogViewerTest() {
-        dm.AppDir = (folder.path() / "").string();
+        dm.AppDir = (folder.Root() / "").string();
         dm.LogFile = dm.AppDir + "log.txt";
     }
 
     void ExportTo(const std::string &name) {
-        view.savePath = name.empty() ? std::string() : folder.file(name);
+        view.savePath = name.empty() ? std::string() : folder.File(name);
         frm.btnExportCSVClick();
     }
 
@@ -58,7 +59,7 @@ TEST_F(LogViewerTest, ExportsTheLinesAsReadNotAsShown) {
                            "last"s);
     frm.FormShow();
     ExportTo("out.csv");
-    EXPECT_EQ(ReadBytes(folder.file("out.csv")), "Timestamp,Type,Data\r\n"
+    EXPECT_EQ(ReadBytes(folder.File("out.csv")), "Timestamp,Type,Data\r\n"
                                                  "05/12/24 10:00:00,Check:,No changed detected.\r\n"
                                                  "05/12/24 10:05:00,Update:,\"badauth, \"\"denied\"\"\"\r\n"
                                                  "t,Check:,caf\xe9 \0zero\r\n"
@@ -69,13 +70,13 @@ TEST_F(LogViewerTest, ExportsTheLinesAsReadNotAsShown) {
 TEST_F(LogViewerTest, ExportOfAnEmptyLogHoldsTheHeaderOnly) {
     frm.FormShow();
     ExportTo("empty.csv");
-    EXPECT_EQ(ReadBytes(folder.file("empty.csv")), "Timestamp,Type,Data\r\n");
+    EXPECT_EQ(ReadBytes(folder.File("empty.csv")), "Timestamp,Type,Data\r\n");
 }
 
 TEST_F(LogViewerTest, DialogProposesTheDefaultNameInTheDataFolderThenTheLastChoice) {
     frm.FormShow();
     ExportTo(""); // cancelled: nothing written, nothing remembered
-    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(folder.path()), {}), 0);
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(folder.Root()), {}), 0);
     ExportTo("mine.csv");
     ExportTo("mine.csv");
     const std::string defaultPath = dm.AppDir + "Zevlo_DDNS_Log.csv";
@@ -85,15 +86,15 @@ TEST_F(LogViewerTest, DialogProposesTheDefaultNameInTheDataFolderThenTheLastChoi
     EXPECT_EQ(view.saveDialogs[0].defaultSuffix, "csv");
     EXPECT_EQ(view.saveDialogs[0].proposedPath, defaultPath);
     EXPECT_EQ(view.saveDialogs[1].proposedPath, defaultPath);
-    EXPECT_EQ(view.saveDialogs[2].proposedPath, folder.file("mine.csv"));
+    EXPECT_EQ(view.saveDialogs[2].proposedPath, folder.File("mine.csv"));
 }
 
 TEST_F(LogViewerTest, ExportReplacesAnExistingFileWithoutAsking) {
     WriteBytes(dm.LogFile, "x\tUpdate: good\r\n");
-    WriteBytes(folder.file("old.csv"), "something much longer that was there before\r\n");
+    WriteBytes(folder.File("old.csv"), "something much longer that was there before\r\n");
     frm.FormShow();
     ExportTo("old.csv");
-    EXPECT_EQ(ReadBytes(folder.file("old.csv")), "Timestamp,Type,Data\r\nx,Update:,good\r\n");
+    EXPECT_EQ(ReadBytes(folder.File("old.csv")), "Timestamp,Type,Data\r\nx,Update:,good\r\n");
     EXPECT_TRUE(view.boxes.empty());
 }
 

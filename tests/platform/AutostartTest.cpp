@@ -1,7 +1,9 @@
 #include "platform/ProcessRunner.h"
 #include "platform/posix/DesktopEntryAutostart.h"
 
-#include "tests/platform/TempDir.h"
+#include "tests/support/Files.h"
+#include "tests/support/ScopedEnv.h"
+#include "tests/support/TempFolder.h"
 
 #include <gtest/gtest.h>
 
@@ -13,10 +15,7 @@
 namespace zevlo::platform {
 namespace {
 
-using zevlo::testing::ReadFile;
-using zevlo::testing::ScopedEnv;
-using zevlo::testing::TempDir;
-using zevlo::testing::WriteFile;
+using namespace zevlo::test;
 
 // A reader of the Exec key written from the Desktop Entry rules, kept apart from the
 // writer: string escapes first, then the quoting of one argument, then "%%".
@@ -103,7 +102,7 @@ TEST(DesktopEntryExecValue, FollowsTheQuotingRules) {
 }
 
 TEST(DesktopEntryAutostart, WritesAValidEntryThatReadsBackAsThePath) {
-    TempDir dir;
+    TempFolder dir;
     const std::string tricky[] = {
         "/usr/local/bin/zevlo",        "/home/a user/Zevlo's \"copy\"/zevlo", "/tmp/$HOME/`id`/$(id)/zevlo",
         R"(/odd\path\\twice\n/zevlo)", "/100% sure/%f %u %%/zevlo",           "/tab\there/new\nline/zevlo",
@@ -112,7 +111,7 @@ TEST(DesktopEntryAutostart, WritesAValidEntryThatReadsBackAsThePath) {
     DesktopEntryAutostart entry(dir.Path() + "config/autostart");
     for (const auto &path : tricky) {
         ASSERT_TRUE(entry.Write(path)) << path;
-        const std::string text = ReadFile(entry.EntryPath());
+        const std::string text = ReadBytes(entry.EntryPath());
         EXPECT_EQ(text.rfind("[Desktop Entry]\n", 0), 0u);
         for (const char *line : {"\nType=Application\n", "\nName=Zevlo\n", "\nIcon=zevlo\n", "\nTerminal=false\n",
                                  "\nX-GNOME-Autostart-enabled=true\n", "\nComment="}) {
@@ -123,7 +122,7 @@ TEST(DesktopEntryAutostart, WritesAValidEntryThatReadsBackAsThePath) {
 }
 
 TEST(DesktopEntryAutostart, WriteRemoveAndPresence) {
-    TempDir dir;
+    TempFolder dir;
     DesktopEntryAutostart entry(dir.Path() + "missing/autostart/");
     EXPECT_EQ(entry.EntryPath(), dir.Path() + "missing/autostart/Zevlo.desktop");
     EXPECT_FALSE(entry.IsPresent());
@@ -132,7 +131,7 @@ TEST(DesktopEntryAutostart, WriteRemoveAndPresence) {
     ASSERT_TRUE(entry.Write("/first/zevlo"));
     EXPECT_TRUE(entry.IsPresent());
     ASSERT_TRUE(entry.Write("/second/zevlo"));
-    EXPECT_EQ(ParseSingleExecArgument(ReadFile(entry.EntryPath())), "/second/zevlo");
+    EXPECT_EQ(ParseSingleExecArgument(ReadBytes(entry.EntryPath())), "/second/zevlo");
 
     EXPECT_TRUE(entry.Remove());
     EXPECT_FALSE(entry.IsPresent());
@@ -140,15 +139,15 @@ TEST(DesktopEntryAutostart, WriteRemoveAndPresence) {
 }
 
 TEST(DesktopEntryAutostart, WriteFailsWhenTheFolderCannotBeMade) {
-    TempDir dir;
-    WriteFile(dir.Path() + "file", "x");
+    TempFolder dir;
+    WriteBytes(dir.Path() + "file", "x");
     DesktopEntryAutostart entry(dir.Path() + "file/autostart");
     EXPECT_FALSE(entry.Write("/usr/bin/zevlo"));
     EXPECT_FALSE(entry.IsPresent());
 }
 
 TEST(DesktopEntryAutostart, UserEntryFollowsTheConfigFolder) {
-    TempDir dir;
+    TempFolder dir;
     {
         ScopedEnv config("XDG_CONFIG_HOME", dir.Path() + "cfg");
         ASSERT_TRUE(MakeUserAutostart()->Write("/usr/bin/zevlo"));
@@ -168,12 +167,12 @@ TEST(DesktopEntryAutostart, GlibLaunchesTheEntry) {
     if (runner.RunCommand("command -v gio", "/").output.empty()) {
         GTEST_SKIP() << "gio is not installed";
     }
-    TempDir dir;
+    TempFolder dir;
     const std::string folder = dir.Path() + "a \"b\" $c `d` \\e 'f' g/";
     ASSERT_EQ(mkdir(folder.c_str(), 0700), 0);
     const std::string program = folder + "zevlo";
     const std::string marker = dir.Path() + "started";
-    WriteFile(program, "#!/bin/sh\nprintf '%s' \"$0\" > " + QuoteForInterpreter(marker) + "\n");
+    WriteBytes(program, "#!/bin/sh\nprintf '%s' \"$0\" > " + QuoteForInterpreter(marker) + "\n");
     ASSERT_EQ(chmod(program.c_str(), 0700), 0);
 
     DesktopEntryAutostart entry(dir.Path() + "autostart");
@@ -182,10 +181,10 @@ TEST(DesktopEntryAutostart, GlibLaunchesTheEntry) {
     runner.RunProgram({"env", "HOME=" + home, "XDG_CONFIG_HOME=" + home, "XDG_DATA_HOME=" + home,
                        "XDG_CACHE_HOME=" + home, "gio", "launch", entry.EntryPath()},
                       dir.Path(), std::nullopt);
-    for (int i = 0; i < 500 && ReadFile(marker).empty(); ++i) {
+    for (int i = 0; i < 500 && ReadBytes(marker).empty(); ++i) {
         std::this_thread::sleep_for(std::chrono::milliseconds(10));
     }
-    EXPECT_EQ(ReadFile(marker), program);
+    EXPECT_EQ(ReadBytes(marker), program);
 }
 
 } // namespace

@@ -1,7 +1,9 @@
 #include "platform/Paths.h"
 #include "platform/ProcessRunner.h"
 
-#include "tests/platform/TempDir.h"
+#include "tests/support/Files.h"
+#include "tests/support/ScopedEnv.h"
+#include "tests/support/TempFolder.h"
 
 #include <gtest/gtest.h>
 
@@ -11,9 +13,7 @@
 namespace zevlo::platform {
 namespace {
 
-using zevlo::testing::ScopedEnv;
-using zevlo::testing::TempDir;
-using zevlo::testing::WriteFile;
+using namespace zevlo::test;
 
 constexpr uid_t kOtherUser = 54321;
 
@@ -44,23 +44,23 @@ void Make(Entry entry, const std::string &path, const std::string &scratch) {
     case Entry::Nothing:
         return;
     case Entry::OwnFile:
-        WriteFile(path, "x");
+        WriteBytes(path, "x");
         return;
     case Entry::OtherUsersFile:
-        WriteFile(path, "x");
+        WriteBytes(path, "x");
         ASSERT_EQ(chown(path.c_str(), kOtherUser, kOtherUser), 0);
         return;
     case Entry::LinkToOwnFile:
-        WriteFile(target, "x");
+        WriteBytes(target, "x");
         ASSERT_EQ(symlink(target.c_str(), path.c_str()), 0);
         return;
     case Entry::LinkToOtherUsersFile:
-        WriteFile(target, "x");
+        WriteBytes(target, "x");
         ASSERT_EQ(chown(target.c_str(), kOtherUser, kOtherUser), 0);
         ASSERT_EQ(symlink(target.c_str(), path.c_str()), 0);
         return;
     case Entry::OtherUsersLinkToOwnFile:
-        WriteFile(target, "x");
+        WriteBytes(target, "x");
         ASSERT_EQ(symlink(target.c_str(), path.c_str()), 0);
         ASSERT_EQ(lchown(path.c_str(), kOtherUser, kOtherUser), 0);
         return;
@@ -92,7 +92,7 @@ TEST(Paths, IsOwnedByCurrentUser) {
         if (NeedsRoot(c.entry) && !IsRoot()) {
             continue;
         }
-        TempDir dir;
+        TempFolder dir;
         const std::string path = dir.Path() + "Settings.ini";
         Make(c.entry, path, dir.Path());
         EXPECT_EQ(IsOwnedByCurrentUser(path), c.owned) << static_cast<int>(c.entry);
@@ -125,7 +125,7 @@ TEST(Paths, ChooseDataDir) {
         if ((NeedsRoot(c.programSettings) || NeedsRoot(c.perUserSettings)) && !IsRoot()) {
             continue;
         }
-        TempDir dir;
+        TempFolder dir;
         const std::string program = dir.Path() + "program/";
         const std::string perUser = dir.Path() + "per-user/";
         ASSERT_EQ(mkdir(perUser.c_str(), 0700), 0);
@@ -142,7 +142,7 @@ TEST(Paths, ChooseDataDirWithoutWriteAccess) {
     if (IsRoot()) {
         GTEST_SKIP() << "root writes into read-only folders";
     }
-    TempDir dir;
+    TempFolder dir;
     const std::string program = dir.Path() + "program/";
     const std::string perUser = dir.Path() + "per-user/";
     ASSERT_EQ(mkdir(program.c_str(), 0500), 0);
@@ -151,7 +151,7 @@ TEST(Paths, ChooseDataDirWithoutWriteAccess) {
 }
 
 TEST(Paths, ChooseDataDirAddsMissingSeparators) {
-    TempDir dir;
+    TempFolder dir;
     const std::string program = dir.Path() + "program";
     ASSERT_EQ(mkdir(program.c_str(), 0700), 0);
     EXPECT_EQ(ChooseDataDir(program, dir.Path() + "per-user"), program + "/");
@@ -159,8 +159,8 @@ TEST(Paths, ChooseDataDirAddsMissingSeparators) {
 }
 
 TEST(Paths, IsDirWritable) {
-    TempDir dir;
-    WriteFile(dir.Path() + "file", "x");
+    TempFolder dir;
+    WriteBytes(dir.Path() + "file", "x");
     EXPECT_TRUE(IsDirWritable(dir.Path()));
     EXPECT_FALSE(IsDirWritable(dir.Path() + "file"));
     EXPECT_FALSE(IsDirWritable(dir.Path() + "missing/"));
@@ -168,8 +168,8 @@ TEST(Paths, IsDirWritable) {
 }
 
 TEST(Paths, MakeDirs) {
-    TempDir dir;
-    WriteFile(dir.Path() + "file", "x");
+    TempFolder dir;
+    WriteBytes(dir.Path() + "file", "x");
     const std::string nested = dir.Path() + "a/b c/d/";
     ASSERT_TRUE(MakeDirs(nested));
     struct stat info {};

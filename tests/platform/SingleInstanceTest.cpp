@@ -1,6 +1,7 @@
 #include "platform/SingleInstance.h"
 
-#include "tests/platform/TempDir.h"
+#include "tests/support/ScopedEnv.h"
+#include "tests/support/TempFolder.h"
 
 #include <gtest/gtest.h>
 
@@ -15,8 +16,7 @@ extern char **environ;
 namespace zevlo::platform {
 namespace {
 
-using zevlo::testing::ScopedEnv;
-using zevlo::testing::TempDir;
+using namespace zevlo::test;
 
 constexpr const char *kName = "Zevlo_Mutex";
 
@@ -37,7 +37,7 @@ bool SecondProcessIsFirst() {
 
 class SingleInstanceTest : public ::testing::Test {
 protected:
-    TempDir runtime_;
+    TempFolder runtime_;
     ScopedEnv runtimeEnv_{"XDG_RUNTIME_DIR", runtime_.Path()};
 };
 
@@ -103,7 +103,7 @@ TEST_F(SingleInstanceTest, LockFileIsPrivateAndInTheRuntimeFolder) {
 }
 
 TEST(SingleInstanceFolder, FallsBackToTheTempFolderWithTheUserId) {
-    TempDir temp;
+    TempFolder temp;
     ScopedEnv tmpdir("TMPDIR", temp.Path());
     const std::string inTemp = temp.Path() + kName + "-" + std::to_string(geteuid());
     const std::optional<std::string> runtimes[] = {std::nullopt, "", temp.Path() + "missing", "relative/folder"};

@@ -2,7 +2,9 @@
 #include "platform/FileVersion.h"
 #include "platform/ProcessRunner.h"
 
-#include "tests/platform/TempDir.h"
+#include "tests/support/Files.h"
+#include "tests/support/ScopedEnv.h"
+#include "tests/support/TempFolder.h"
 
 #include <gtest/gtest.h>
 
@@ -12,9 +14,7 @@
 namespace zevlo::platform {
 namespace {
 
-using zevlo::testing::ReadFile;
-using zevlo::testing::ScopedEnv;
-using zevlo::testing::TempDir;
+using namespace zevlo::test;
 
 std::string AllBytes() {
     std::string bytes;
@@ -40,7 +40,7 @@ TEST(LowerCaseLocale, CLocaleLowersOnlyAsciiLetters) {
 // Under an 8-bit locale the letters above 127 follow its table too; `tr` in the same
 // locale is the reference, and a few ISO 8859-1 pairs are checked by hand.
 TEST(LowerCaseLocale, EightBitLocaleLowersItsOwnLetters) {
-    TempDir dir;
+    TempFolder dir;
     ProcessRunner runner;
     const std::string made = runner
                                  .RunCommand("localedef -i de_DE -f ISO-8859-1 " +
@@ -67,7 +67,7 @@ TEST(LowerCaseLocale, EightBitLocaleLowersItsOwnLetters) {
 }
 
 TEST(GetFileVersionText, IsTheProjectVersionWithFourNumbers) {
-    const std::string cmake = ReadFile(std::string(ZEVLO_SOURCE_DIR) + "/CMakeLists.txt");
+    const std::string cmake = ReadBytes(std::string(ZEVLO_SOURCE_DIR) + "/CMakeLists.txt");
     std::smatch match;
     ASSERT_TRUE(std::regex_search(cmake, match, std::regex(R"(project\(Zevlo VERSION (\d+)\.(\d+)\.(\d+))")));
     const std::string expected = match[1].str() + "." + match[2].str() + "." + match[3].str() + ".0";

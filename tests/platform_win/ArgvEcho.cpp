@@ -1,9 +1,12 @@
 // Child for the runner tests. Prints each argument as the C runtime split it ("crt:")
 // and as CommandLineToArgvW split it ("w:"), in hex so that every byte is visible;
-// options instead: --stdin (what arrived on standard input), --print N (N bytes),
-// --stderr TEXT, --set-event HEX (signals the event of that handle value, if it was inherited), --bytes HEX (those
-// bytes, untranslated), --sleep MS, --spawn-sleeper MS (starts a copy of itself that sleeps, prints its process id,
+// options instead: --copy-input (what arrives on standard input, untranslated), --folder
+// (the working folder), --print N (N bytes), --stderr TEXT, --set-event HEX (signals the
+// event of that handle value, if it was inherited), --bytes HEX (those bytes, untranslated),
+// --sleep MS, --spawn-sleeper MS (starts a copy of itself that sleeps, prints its process id,
 // then sleeps as long itself).
+#include "tests/support/Hex.h"
+
 #include <windows.h>
 
 #include <shellapi.h>
@@ -15,16 +18,6 @@
 #include <string>
 
 namespace {
-
-std::string Hex(const std::string &bytes) {
-    static const char digits[] = "0123456789abcdef";
-    std::string text;
-    for (unsigned char c : bytes) {
-        text.push_back(digits[c >> 4]);
-        text.push_back(digits[c & 15]);
-    }
-    return text;
-}
 
 std::string Narrow(const wchar_t *wide) {
     const int size = WideCharToMultiByte(CP_ACP, 0, wide, -1, nullptr, 0, nullptr, nullptr);
@@ -93,23 +86,28 @@ int main(int argc, char **argv) {
         std::fprintf(stderr, "%s", argv[2]);
         return 0;
     }
-    if (argc == 2 && std::strcmp(argv[1], "--stdin") == 0) {
-        std::string input;
+    if (argc == 2 && std::strcmp(argv[1], "--copy-input") == 0) {
         char buffer[4096];
         DWORD count = 0;
+        DWORD written = 0;
         while (ReadFile(GetStdHandle(STD_INPUT_HANDLE), buffer, sizeof buffer, &count, nullptr) && count > 0) {
-            input.append(buffer, count);
+            WriteFile(GetStdHandle(STD_OUTPUT_HANDLE), buffer, count, &written, nullptr);
         }
-        std::printf("stdin:%s\n", Hex(input).c_str());
+        return 0;
+    }
+    if (argc == 2 && std::strcmp(argv[1], "--folder") == 0) {
+        char folder[MAX_PATH];
+        GetCurrentDirectoryA(MAX_PATH, folder);
+        std::printf("%s\n", folder);
         return 0;
     }
     for (int i = 1; i < argc; ++i) {
-        std::printf("crt:%s\n", Hex(argv[i]).c_str());
+        std::printf("crt:%s\n", zevlo::test::ToHex(argv[i]).c_str());
     }
     int count = 0;
     wchar_t **wide = CommandLineToArgvW(GetCommandLineW(), &count);
     for (int i = 1; wide != nullptr && i < count; ++i) {
-        std::printf("w:%s\n", Hex(Narrow(wide[i])).c_str());
+        std::printf("w:%s\n", zevlo::test::ToHex(Narrow(wide[i])).c_str());
     }
     LocalFree(wide);
     return 0;

@@ -2,14 +2,15 @@
 #include "engine/Engine.h"
 #include "platform/Paths.h"
 #include "platform/ProcessRunner.h"
-#include "tests/platform_win/WindowsTestSupport.h"
+#include "tests/support/Files.h"
+#include "tests/support/TempFolder.h"
 
 #include <gtest/gtest.h>
 
 namespace zevlo {
 namespace {
 
-using testing::TempFolder;
+using namespace zevlo::test;
 
 // Folder names that split an unquoted cmd.exe command line.
 const char *const kAwkwardFolders[] = {"Program Files (x86)\\", "A & B\\", "Tools (x86) & more\\", "50% off\\"};
@@ -32,7 +33,7 @@ std::string MakeScript(const std::string &root, const std::string &folders, cons
     const std::string dir = root + folders;
     EXPECT_TRUE(platform::MakeDirs(dir)) << dir;
     const std::string script = dir + "get ip.bat";
-    testing::WriteFileBytes(script, body);
+    WriteBytes(script, body);
     return script;
 }
 
@@ -88,7 +89,7 @@ TEST(WindowsCustomScript, ScriptThatPrintsNothingIsAnEmptyAnswer) {
     EXPECT_TRUE(dm.LogLines.back().ends_with("Check:  ERROR - Empty string returned")) << dm.LogLines.back();
 
     // A failing script says so.
-    testing::WriteFileBytes(endpoints.script, "@exit /b 3\r\n");
+    WriteBytes(endpoints.script, "@exit /b 3\r\n");
     EXPECT_FALSE(engine.CheckPublicIP());
     EXPECT_TRUE(dm.LogLines.back().ends_with("ERROR - Empty string returned [the script ended with status 3]"))
         << dm.LogLines.back();

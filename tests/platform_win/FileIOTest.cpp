@@ -1,9 +1,13 @@
 #include "platform/FileIO.h"
 #include "platform/FileError.h"
+#include "platform/Paths.h"
 #include "platform/win/Security.h"
-#include "tests/platform_win/WindowsTestSupport.h"
+#include "tests/support/Files.h"
+#include "tests/support/TempFolder.h"
 
 #include <gtest/gtest.h>
+
+#include <windows.h>
 
 #include <aclapi.h>
 
@@ -12,7 +16,7 @@
 namespace zevlo::platform {
 namespace {
 
-using testing::TempFolder;
+using namespace zevlo::test;
 
 std::string MessageOf(const std::function<void()> &action) {
     try {
@@ -90,7 +94,7 @@ TEST(WindowsFileIO, SystemTextIsOneCleanSentenceTail) {
 TEST(WindowsFileIO, ExistenceOfFilesAndFolders) {
     TempFolder folder;
     const std::string file = folder.Path() + "a.txt";
-    testing::WriteFileBytes(file, "a");
+    WriteBytes(file, "a");
     EXPECT_TRUE(PathExists(file));
     EXPECT_TRUE(FileExists(file));
     EXPECT_TRUE(PathExists(folder.Path()));

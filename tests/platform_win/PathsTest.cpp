@@ -1,15 +1,19 @@
 #include "platform/Paths.h"
 #include "platform/FileIO.h"
-#include "tests/platform_win/WindowsTestSupport.h"
+#include "tests/support/Files.h"
+#include "tests/support/ScopedEnv.h"
+#include "tests/support/TempFolder.h"
 
 #include <gtest/gtest.h>
+
+#include <windows.h>
 
 #include <aclapi.h>
 
 namespace zevlo::platform {
 namespace {
 
-using testing::TempFolder;
+using namespace zevlo::test;
 
 TEST(WindowsPaths, SeparatorAndExecutable) {
     EXPECT_STREQ(PathSeparator(), "\\");
@@ -23,16 +27,16 @@ TEST(WindowsPaths, SeparatorAndExecutable) {
 
 TEST(WindowsPaths, PerUserFolderIsUnderAppData) {
     {
-        testing::ScopedEnvironment appData("APPDATA", std::string("C:\\Users\\alice\\AppData\\Roaming"));
+        ScopedEnv appData("APPDATA", std::string("C:\\Users\\alice\\AppData\\Roaming"));
         EXPECT_EQ(PerUserDataDir(), "C:\\Users\\alice\\AppData\\Roaming\\Zevlo\\");
     }
     {
-        testing::ScopedEnvironment appData("APPDATA", std::string("D:\\Roaming\\"));
+        ScopedEnv appData("APPDATA", std::string("D:\\Roaming\\"));
         EXPECT_EQ(PerUserDataDir(), "D:\\Roaming\\Zevlo\\");
     }
     {
         // Without the variable the shell's folder of the user is asked.
-        testing::ScopedEnvironment appData("APPDATA", std::nullopt);
+        ScopedEnv appData("APPDATA", std::nullopt);
         const std::string dir = PerUserDataDir();
         EXPECT_GT(dir.size(), 10u);
         EXPECT_EQ(dir.substr(dir.size() - 7), "\\Zevlo\\") << dir;
@@ -48,7 +52,7 @@ TEST(WindowsPaths, MakeDirsCreatesParentsAndAcceptsExisting) {
         EXPECT_TRUE(MakeDirs(dir)) << "again: " << dir;
     }
     const std::string file = folder.Path() + "file";
-    testing::WriteFileBytes(file, "x");
+    WriteBytes(file, "x");
     EXPECT_FALSE(MakeDirs(file + "\\below"));
     EXPECT_FALSE(MakeDirs(file));
     EXPECT_FALSE(MakeDirs(""));
@@ -74,7 +78,7 @@ TEST(WindowsPaths, WritableFolderLeavesNoTrace) {
 TEST(WindowsPaths, OwnershipOfFiles) {
     TempFolder folder;
     const std::string mine = folder.Path() + "Settings.ini";
-    testing::WriteFileBytes(mine, "FSET_User=me\r\n");
+    WriteBytes(mine, "FSET_User=me\r\n");
     EXPECT_TRUE(IsOwnedByCurrentUser(mine));
     EXPECT_FALSE(IsOwnedByCurrentUser(folder.Path() + "missing.ini"));
 
@@ -84,7 +88,7 @@ TEST(WindowsPaths, OwnershipOfFiles) {
     ASSERT_TRUE(AllocateAndInitializeSid(&nt, 2, SECURITY_BUILTIN_DOMAIN_RID, DOMAIN_ALIAS_RID_ADMINS, 0, 0, 0, 0, 0, 0,
                                          &administrators));
     const std::string theirs = folder.Path() + "theirs.ini";
-    testing::WriteFileBytes(theirs, "FSET_User=them\r\n");
+    WriteBytes(theirs, "FSET_User=them\r\n");
     std::string name = theirs;
     const DWORD changed = SetNamedSecurityInfoA(name.data(), SE_FILE_OBJECT, OWNER_SECURITY_INFORMATION, administrators,
                                                 nullptr, nullptr, nullptr);
@@ -109,8 +113,8 @@ TEST(WindowsPaths, DataFolderFollowsOwnershipOfTheProgramFolder) {
     // Writable program folder without settings anywhere: the program folder.
     EXPECT_EQ(ChooseDataDir(program.Path(), perUser.Path()), program.Path());
     // The user's own settings beside the program win.
-    testing::WriteFileBytes(program.Path() + "Settings.ini", "FSET_User=me\r\n");
-    testing::WriteFileBytes(perUser.Path() + "Settings.ini", "FSET_User=me too\r\n");
+    WriteBytes(program.Path() + "Settings.ini", "FSET_User=me\r\n");
+    WriteBytes(perUser.Path() + "Settings.ini", "FSET_User=me too\r\n");
     EXPECT_EQ(ChooseDataDir(program.Path(), perUser.Path()), program.Path());
 }
 

@@ -1,21 +1,24 @@
 #include "platform/SingleInstance.h"
 #include "platform/ProcessRunner.h"
-#include "tests/platform_win/WindowsTestSupport.h"
+#include "tests/platform_win/HelperPrograms.h"
 
 #include <gtest/gtest.h>
+
+#include <windows.h>
 
 #include <stdexcept>
 
 namespace zevlo::platform {
 namespace {
 
+using zevlo::test::HelperPath;
 std::string UniqueName() {
     return "Zevlo_Mutex_Test_" + std::to_string(GetCurrentProcessId());
 }
 
 std::string Probe(const std::string &name, const char *mode) {
     ProcessRunner runner;
-    return runner.RunProgram({testing::HelperPath("zevlo_mutex_probe"), name, mode}, "", std::nullopt).output;
+    return runner.RunProgram({HelperPath("zevlo_mutex_probe"), name, mode}, "", std::nullopt).output;
 }
 
 TEST(WindowsSingleInstance, SecondProcessSeesAlreadyExists) {

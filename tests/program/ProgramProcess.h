@@ -4,6 +4,8 @@
 // beside a prepared Settings.ini, a temporary home, configuration and runtime folder, and
 // Qt's offscreen platform, so no test touches the user's files or display.
 
+#include "tests/support/Files.h"
+
 #include <fcntl.h>
 #include <signal.h>
 #include <spawn.h>
@@ -14,10 +16,8 @@
 #include <chrono>
 #include <cstdlib>
 #include <filesystem>
-#include <fstream>
 #include <functional>
 #include <optional>
-#include <sstream>
 #include <stdexcept>
 #include <string>
 #include <thread>
@@ -28,23 +28,12 @@ namespace zevlo::program {
 namespace fs = std::filesystem;
 using namespace std::chrono_literals;
 
-inline std::string ReadText(const fs::path &path) {
-    std::ifstream in(path, std::ios::binary);
-    std::ostringstream content;
-    content << in.rdbuf();
-    return content.str();
-}
-
-inline void WriteText(const fs::path &path, const std::string &text) {
-    std::ofstream(path, std::ios::binary | std::ios::trunc) << text;
-}
+using test::ReadBytes;
+using test::WriteBytes;
 
 // The value of `key` in Settings.ini text (first match, names without regard to case).
 inline std::optional<std::string> IniValue(const std::string &text, const std::string &key) {
-    std::istringstream lines(text);
-    for (std::string line; std::getline(lines, line);) {
-        if (!line.empty() && line.back() == '\r')
-            line.pop_back();
+    for (const std::string &line : test::Lines(text)) {
         const auto equals = line.find('=');
         if (equals == std::string::npos || equals != key.size())
             continue;
@@ -89,8 +78,8 @@ public:
     fs::path RuntimeDir() const { return root_ / "run"; }
     fs::path OutputFile() const { return root_ / "output.txt"; }
 
-    std::string Settings() const { return ReadText(SettingsFile()); }
-    std::string Log() const { return ReadText(LogFile()); }
+    std::string Settings() const { return ReadBytes(SettingsFile()); }
+    std::string Log() const { return ReadBytes(LogFile()); }
 
 private:
     fs::path root_;

@@ -2,12 +2,12 @@
 
 #include "crypto/Password.h"
 #include "tests/e2e/TestService.h"
+#include "tests/support/TempFolder.h"
 
 #include <gtest/gtest.h>
 
 #include <iostream>
 #include <memory>
-#include <random>
 #include <sys/file.h>
 
 #ifndef ZEVLO_PROGRAM
@@ -28,8 +28,7 @@ bool ExitedWith(const std::optional<int> &status, int code) {
 }
 
 bool HasLineWith(const std::string &text, const std::string &type, const std::string &part) {
-    std::istringstream lines(text);
-    for (std::string line; std::getline(lines, line);)
+    for (const std::string &line : test::Lines(text))
         if (line.find("\t" + type) != std::string::npos && line.find(part) != std::string::npos)
             return true;
     return false;
@@ -41,28 +40,22 @@ protected:
     static void TearDownTestSuite() { service_.reset(); }
 
     ProgramTest() {
-        std::random_device random;
-        root_ = fs::temp_directory_path() / ("zevlo-program-" + std::to_string(random()));
-        fs::create_directories(root_);
-        folder_ = std::make_unique<ProgramFolder>(ZEVLO_PROGRAM, root_ / "first");
+        folder_ = std::make_unique<ProgramFolder>(ZEVLO_PROGRAM, temp_.Root() / "first");
         service_->ClearRequests();
         // A curl on PATH ahead of the real one that notes every start and end: shows that no
         // request was even attempted, whatever server it was meant for, and when one is over.
-        fs::create_directories(root_ / "bin");
-        const std::string notes = (root_ / "curl-starts").string();
-        WriteText(root_ / "bin/curl", "#!/bin/sh\necho start >> '" + notes +
-                                          "'\n/usr/bin/curl \"$@\"\nstatus=$?\necho end >> '" + notes +
-                                          "'\nexit $status\n");
-        fs::permissions(root_ / "bin/curl", fs::perms::owner_all);
+        fs::create_directories(temp_.Root() / "bin");
+        const std::string notes = temp_.File("curl-starts");
+        WriteBytes(temp_.Root() / "bin/curl", "#!/bin/sh\necho start >> '" + notes +
+                                                  "'\n/usr/bin/curl \"$@\"\nstatus=$?\necho end >> '" + notes +
+                                                  "'\nexit $status\n");
+        fs::permissions(temp_.Root() / "bin/curl", fs::perms::owner_all);
     }
 
     ~ProgramTest() override {
         program_.reset();
         if (HasFailure())
-            std::cerr << "program output:\n" << ReadText(folder_->OutputFile()) << "log.txt:\n" << folder_->Log();
-        std::error_code ignored;
-        if (!std::getenv("ZEVLO_KEEP_TEST_FILES"))
-            fs::remove_all(root_, ignored);
+            std::cerr << "program output:\n" << ReadBytes(folder_->OutputFile()) << "log.txt:\n" << folder_->Log();
     }
 
     // Settings of a running program that talks to the test service over HTTPS.
@@ -96,7 +89,7 @@ protected:
     RunningProgram &Start(const ProgramFolder &folder, std::vector<std::string> args = {},
                           std::vector<std::string> env = {}, const fs::path &input = {}) {
         env.push_back("CURL_CA_BUNDLE=" + service_->CertFile());
-        env.push_back("PATH=" + (root_ / "bin").string() + ":/usr/bin:/bin");
+        env.push_back("PATH=" + temp_.File("bin") + ":/usr/bin:/bin");
         program_ = std::make_unique<RunningProgram>(folder, folder_->RuntimeDir(), env, std::move(args), input);
         return *program_;
     }
@@ -124,9 +117,8 @@ protected:
     }
 
     int FinishedCurlRuns() const {
-        std::istringstream lines(ReadText(root_ / "curl-starts"));
         int ended = 0;
-        for (std::string line; std::getline(lines, line);)
+        for (const std::string &line : test::Lines(ReadBytes(temp_.Root() / "curl-starts")))
             ended += line == "end";
         return ended;
     }
@@ -134,7 +126,7 @@ protected:
     bool RuntimeDirHoldsTheGuard() const { return !fs::is_empty(folder_->RuntimeDir()); }
 
     static std::unique_ptr<e2e::TestService> service_;
-    fs::path root_;
+    test::TempFolder temp_;
     std::unique_ptr<ProgramFolder> folder_;
     std::unique_ptr<RunningProgram> program_;
 };
@@ -142,7 +134,7 @@ protected:
 std::unique_ptr<e2e::TestService> ProgramTest::service_;
 
 TEST_F(ProgramTest, RunningStartChecksAtOnceUpdatesAndSavesAtTermination) {
-    WriteText(folder_->SettingsFile(), RunningSettings());
+    WriteBytes(folder_->SettingsFile(), RunningSettings());
     AnswerUpdateWith(std::string("good ") + kNewAddress);
     auto &program = Start(*folder_);
 
@@ -170,7 +162,7 @@ TEST_F(ProgramTest, RunningStartChecksAtOnceUpdatesAndSavesAtTermination) {
 }
 
 TEST_F(ProgramTest, SigtermEndsTheProgramWhileAWarningBoxIsOpen) {
-    WriteText(folder_->SettingsFile(), RunningSettings());
+    WriteBytes(folder_->SettingsFile(), RunningSettings());
     AnswerUpdateWith(std::string("nochg ") + kNewAddress);
     auto &program = Start(*folder_);
 
@@ -187,7 +179,7 @@ TEST_F(ProgramTest, SigtermEndsTheProgramWhileAWarningBoxIsOpen) {
 }
 
 TEST_F(ProgramTest, SigtermDuringAHangingRequestEndsTheProgramWithoutWaitingForIt) {
-    WriteText(folder_->SettingsFile(), RunningSettings());
+    WriteBytes(folder_->SettingsFile(), RunningSettings());
     e2e::Answer hanging;
     hanging.body = kNewAddress;
     hanging.delaySeconds = 20;
@@ -210,12 +202,12 @@ TEST_F(ProgramTest, OnceWithoutADisplayStoresThePasswordThenUpdatesAChange) {
     std::string settings = RunningSettings(true); // paused: --once is asked for explicitly
     settings.replace(settings.find("FSET_Pass="),
                      settings.find("\r\n", settings.find("FSET_Pass=")) - settings.find("FSET_Pass="), "FSET_Pass=");
-    WriteText(folder_->SettingsFile(), settings);
-    WriteText(root_ / "password", std::string(kPassword) + "\n");
+    WriteBytes(folder_->SettingsFile(), settings);
+    WriteBytes(temp_.Root() / "password", std::string(kPassword) + "\n");
     AnswerUpdateWith(std::string("good ") + kNewAddress);
     const std::vector<std::string> noDisplay{"QT_QPA_PLATFORM", "DISPLAY", "WAYLAND_DISPLAY"};
 
-    ASSERT_EQ(RunToEnd({"--store-password"}, noDisplay, root_ / "password"), 0);
+    ASSERT_EQ(RunToEnd({"--store-password"}, noDisplay, temp_.Root() / "password"), 0);
     const std::string stored = folder_->Settings();
     EXPECT_EQ(IniValue(stored, "FSET_Pass"), EncryptPassword(kPassword));
     EXPECT_EQ(stored.size(), settings.size() + EncryptPassword(kPassword).size()) << "no other line changed";
@@ -223,7 +215,7 @@ TEST_F(ProgramTest, OnceWithoutADisplayStoresThePasswordThenUpdatesAChange) {
     ASSERT_EQ(RunToEnd({"--once"}, noDisplay), 0);
     EXPECT_TRUE(UpdateReceived());
     EXPECT_EQ(IniValue(folder_->Settings(), "FSET_LAST_IP"), kNewAddress);
-    EXPECT_TRUE(HasLineWith(ReadText(folder_->OutputFile()), "Check:", kNewAddress)) << "the log line is printed";
+    EXPECT_TRUE(HasLineWith(ReadBytes(folder_->OutputFile()), "Check:", kNewAddress)) << "the log line is printed";
     EXPECT_TRUE(HasLineWith(folder_->Log(), "Check:", kNewAddress));
 }
 
@@ -244,7 +236,7 @@ TEST_F(ProgramTest, OnceExitStatusSaysWhatWentWrong) {
         SCOPED_TRACE(row.name);
         fs::remove(folder_->SettingsFile());
         if (row.settings)
-            WriteText(folder_->SettingsFile(), RunningSettings());
+            WriteBytes(folder_->SettingsFile(), RunningSettings());
         AnswerUpdateWith(row.updateAnswer);
         EXPECT_EQ(RunToEnd(row.args), row.status);
     }
@@ -252,7 +244,7 @@ TEST_F(ProgramTest, OnceExitStatusSaysWhatWentWrong) {
 }
 
 TEST_F(ProgramTest, OnceLeavesAFolderInUseAlone) {
-    WriteText(folder_->SettingsFile(), RunningSettings());
+    WriteBytes(folder_->SettingsFile(), RunningSettings());
     AnswerUpdateWith(std::string("good ") + kNewAddress);
     const std::string before = folder_->Settings();
     const int folder = open(folder_->AppDir().c_str(), O_RDONLY | O_DIRECTORY);
@@ -261,12 +253,12 @@ TEST_F(ProgramTest, OnceLeavesAFolderInUseAlone) {
 
     EXPECT_EQ(RunToEnd({"--once"}), 3);
     close(folder);
-    EXPECT_FALSE(fs::exists(root_ / "curl-starts")) << "nothing was sent";
+    EXPECT_FALSE(fs::exists(temp_.Root() / "curl-starts")) << "nothing was sent";
     EXPECT_EQ(folder_->Settings(), before);
 }
 
 TEST_F(ProgramTest, SigkillAfterACycleKeepsTheNewAddress) {
-    WriteText(folder_->SettingsFile(), RunningSettings());
+    WriteBytes(folder_->SettingsFile(), RunningSettings());
     AnswerUpdateWith(std::string("good ") + kNewAddress);
     auto &program = Start(*folder_);
 
@@ -283,25 +275,25 @@ TEST_F(ProgramTest, FirstRunMakesNoRequestAndRemembersItWasTheFirst) {
     auto &program = Start(*folder_);
     ASSERT_TRUE(WaitFor([&] { return RuntimeDirHoldsTheGuard(); }));
     // A start-up check would come at once; give it time to show that none comes.
-    EXPECT_FALSE(WaitFor([&] { return fs::exists(root_ / "curl-starts"); }, 1500ms));
+    EXPECT_FALSE(WaitFor([&] { return fs::exists(temp_.Root() / "curl-starts"); }, 1500ms));
     ASSERT_TRUE(program.Running());
     EXPECT_FALSE(fs::exists(folder_->SettingsFile())) << "nothing is written before the end";
 
     program.Signal(SIGTERM);
     EXPECT_TRUE(ExitedWith(program.WaitExit(), 0));
     EXPECT_EQ(IniValue(folder_->Settings(), "FSET_FirstRun"), "TRUE");
-    EXPECT_FALSE(fs::exists(root_ / "curl-starts"));
+    EXPECT_FALSE(fs::exists(temp_.Root() / "curl-starts"));
     EXPECT_TRUE(service_->Requests().empty());
 }
 
 TEST_F(ProgramTest, SecondCopyExitsAtOnceWithoutTouchingItsFolder) {
-    WriteText(folder_->SettingsFile(), RunningSettings(true));
+    WriteBytes(folder_->SettingsFile(), RunningSettings(true));
     auto &first = Start(*folder_);
     ASSERT_TRUE(WaitFor([&] { return RuntimeDirHoldsTheGuard(); }));
 
     // Another copy with settings that would check at once, under the same user session.
-    ProgramFolder other(ZEVLO_PROGRAM, root_ / "second");
-    WriteText(other.SettingsFile(), RunningSettings());
+    ProgramFolder other(ZEVLO_PROGRAM, temp_.Root() / "second");
+    WriteBytes(other.SettingsFile(), RunningSettings());
     AnswerUpdateWith(std::string("good ") + kNewAddress);
     RunningProgram second(other, folder_->RuntimeDir(), {"CURL_CA_BUNDLE=" + service_->CertFile()});
     EXPECT_TRUE(ExitedWith(second.WaitExit(10s), 0));

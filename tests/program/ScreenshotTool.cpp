@@ -7,17 +7,17 @@
 #include "shell/qt/LogWindow.h"
 #include "shell/qt/MainWindow.h"
 #include "tests/program/ScreenshotSample.h"
+#include "tests/support/Files.h"
+#include "tests/support/TempFolder.h"
 
 #include <QApplication>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QPixmap>
 #include <QTabWidget>
-#include <QTemporaryDir>
 
 #include <chrono>
 #include <cstdio>
-#include <fstream>
 
 namespace {
 
@@ -25,11 +25,6 @@ using zevlo::screenshot::NoAutostart;
 using zevlo::screenshot::SampleLog;
 using zevlo::screenshot::SampleSettings;
 using zevlo::screenshot::SilentRunner;
-
-void WriteFile(const QString &path, const std::string &bytes) {
-    std::ofstream out(QFile::encodeName(path).toStdString(), std::ios::binary | std::ios::trunc);
-    out << bytes;
-}
 
 bool Save(QWidget &widget, const QString &path) {
     QElapsedTimer settle; // lets layouts and styles settle
@@ -52,12 +47,10 @@ int main(int argc, char **argv) {
     const QString outDir = QDir(QString::fromLocal8Bit(argv[1])).absolutePath();
     QDir().mkpath(outDir);
 
-    QTemporaryDir temp;
-    if (!temp.isValid())
-        return 1;
-    const std::string folder = QFile::encodeName(temp.path()).toStdString() + "/";
-    WriteFile(temp.filePath("Settings.ini"), SampleSettings());
-    WriteFile(temp.filePath("log.txt"), SampleLog());
+    const zevlo::test::TempFolder temp;
+    const std::string &folder = temp.Path();
+    zevlo::test::WriteBytes(temp.File("Settings.ini"), SampleSettings());
+    zevlo::test::WriteBytes(temp.File("log.txt"), SampleLog());
 
     SilentRunner runner;
     NoAutostart autostart;

@@ -1,7 +1,8 @@
 #include "shell/qt/LogWindow.h"
 #include "data/Tdm.h"
 #include "form/TfrmLog.h"
-#include "tests/data/TestFiles.h"
+#include "tests/support/Files.h"
+#include "tests/support/TempFolder.h"
 
 #include <QAction>
 #include <QApplication>
@@ -22,7 +23,7 @@ namespace {
 class LogWindowTest : public ::testing::Test {
 protected:
     LogWindowTest() {
-        dm.AppDir = (folder.path() / "").string();
+        dm.AppDir = (folder.Root() / "").string();
         dm.LogFile = dm.AppDir + "log.txt";
         window.Bind(logic);
     }
@@ -86,9 +87,9 @@ TEST_F(LogWindowTest, SelectAllAndCopyPutTheWholeTextOnTheClipboard) {
 TEST_F(LogWindowTest, ExportGoesThroughTheFormLogicAndCloseReturnsOk) {
     WriteBytes(dm.LogFile, "x\tUpdate: good\r\n");
     ShowAndSettle();
-    window.SetSavePathChooser([&](QWidget *, const form::SaveDialog &) { return folder.file("out.csv"); });
+    window.SetSavePathChooser([&](QWidget *, const form::SaveDialog &) { return folder.File("out.csv"); });
     QTest::mouseClick(button("btnExportCSV"), Qt::LeftButton);
-    EXPECT_EQ(ReadBytes(folder.file("out.csv")), "Timestamp,Type,Data\r\nx,Update:,good\r\n");
+    EXPECT_EQ(ReadBytes(folder.File("out.csv")), "Timestamp,Type,Data\r\nx,Update:,good\r\n");
 
     window.hide();
     QTimer::singleShot(0, &window, [this] { QTest::mouseClick(button("btnClose"), Qt::LeftButton); });
@@ -97,7 +98,7 @@ TEST_F(LogWindowTest, ExportGoesThroughTheFormLogicAndCloseReturnsOk) {
 
 TEST(CsvSaveDialog, ProposesTheGivenPathAndAddsTheCsvSuffix) {
     TempFolder folder;
-    const std::string proposed = folder.file("Zevlo_DDNS_Log.csv");
+    const std::string proposed = folder.File("Zevlo_DDNS_Log.csv");
     QString title, suffix, proposedName, proposedDir;
     QStringList filters;
     QTimer::singleShot(0, [&] {
@@ -112,7 +113,7 @@ TEST(CsvSaveDialog, ProposesTheGivenPathAndAddsTheCsvSuffix) {
         filters = dialog->nameFilters();
         proposedName = dialog->selectedFiles().value(0);
         proposedDir = dialog->directory().absolutePath();
-        dialog->selectFile(QString::fromStdString(folder.file("mine")));
+        dialog->selectFile(QString::fromStdString(folder.File("mine")));
         QMetaObject::invokeMethod(dialog, "accept");
     });
     const std::string chosen = qt::ChooseSavePathWithDialog(
@@ -121,8 +122,8 @@ TEST(CsvSaveDialog, ProposesTheGivenPathAndAddsTheCsvSuffix) {
     EXPECT_EQ(suffix, "csv");
     EXPECT_EQ(filters, QStringList{"Comma Separated Variable(*.csv)"});
     EXPECT_EQ(proposedName, QString::fromStdString(proposed));
-    EXPECT_EQ(proposedDir, QString::fromStdString(folder.path().string()));
-    EXPECT_EQ(chosen, folder.file("mine.csv"));
+    EXPECT_EQ(proposedDir, QString::fromStdString(folder.Root().string()));
+    EXPECT_EQ(chosen, folder.File("mine.csv"));
 }
 
 } // namespace

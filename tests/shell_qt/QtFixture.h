@@ -4,8 +4,9 @@
 #include "form/TfrmMain.h"
 #include "shell/qt/LogWindow.h"
 #include "shell/qt/MainWindow.h"
-#include "tests/data/TestFiles.h"
 #include "tests/form/FormFakes.h"
+#include "tests/support/Files.h"
+#include "tests/support/TempFolder.h"
 
 #include <QApplication>
 #include <QMessageBox>
@@ -63,7 +64,7 @@ protected:
     QtWindowTest() { std::filesystem::create_directory(DataDir()); }
     ~QtWindowTest() override { Close(); }
 
-    std::string DataDir() const { return (folder_.path() / "data" / "").string(); }
+    std::string DataDir() const { return (folder_.Root() / "data" / "").string(); }
     void WriteRunningSettings() {
         WriteBytes(DataDir() + "Settings.ini",
                    "FSET_StateIsPaused=FALSE\r\nFSET_User=alice\r\nFSET_Pass=" + EncryptPassword("secret") +
@@ -73,7 +74,7 @@ protected:
 
     form::TfrmMain &Open() {
         form::MainServices services;
-        services.programDir = (folder_.path() / "").string();
+        services.programDir = (folder_.Root() / "").string();
         services.dataDir = DataDir();
         services.executablePath = services.programDir + "zevlo";
         services.runner = &runner_;
@@ -99,7 +100,7 @@ protected:
     }
 
     TempFolder folder_;
-    ScriptedRunner runner_;
+    ScriptedRunner runner_ = ServiceLikeRunner();
     RecordingAutostart autostart_;
     std::unique_ptr<qt::LogWindow> logWindow_;
     std::unique_ptr<qt::MainWindow> window_;

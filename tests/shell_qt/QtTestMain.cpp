@@ -1,6 +1,7 @@
+#include "tests/support/ScopedEnv.h"
+#include "tests/support/TempFolder.h"
+
 #include <QApplication>
-#include <QFile>
-#include <QTemporaryDir>
 
 #include <gtest/gtest.h>
 
@@ -11,14 +12,10 @@
 int main(int argc, char **argv) {
     if (!qEnvironmentVariableIsSet("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
-    QTemporaryDir config;
-    QTemporaryDir runtime;
-    if (config.isValid())
-        qputenv("XDG_CONFIG_HOME", QFile::encodeName(config.path()));
-    if (runtime.isValid()) {
-        QFile::setPermissions(runtime.path(), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
-        qputenv("XDG_RUNTIME_DIR", QFile::encodeName(runtime.path()));
-    }
+    const zevlo::test::TempFolder config;
+    const zevlo::test::TempFolder runtime; // owner-only, as a runtime folder must be
+    const zevlo::test::ScopedEnv configHome("XDG_CONFIG_HOME", config.Root().string());
+    const zevlo::test::ScopedEnv runtimeDir("XDG_RUNTIME_DIR", runtime.Root().string());
     QApplication app(argc, argv);
     QApplication::setQuitOnLastWindowClosed(false);
     ::testing::InitGoogleTest(&argc, argv);

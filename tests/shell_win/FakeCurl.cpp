@@ -2,22 +2,15 @@
 // run to calls.txt beside itself ("call", then "arg:<hex>" per argument and "stdin:<hex>"),
 // then answers as answers.txt beside it says: lines "<part of an argument>\t<answer>", the
 // first match wins; the answer "hang" waits until the process is ended.
+#include "tests/support/Files.h"
+#include "tests/support/Hex.h"
+
 #include <windows.h>
 
 #include <cstdio>
 #include <string>
 
 namespace {
-
-std::string Hex(const std::string &bytes) {
-    static const char digits[] = "0123456789abcdef";
-    std::string text;
-    for (const unsigned char c : bytes) {
-        text.push_back(digits[c >> 4]);
-        text.push_back(digits[c & 15]);
-    }
-    return text;
-}
 
 std::string ReadAll(HANDLE from) {
     std::string bytes;
@@ -26,15 +19,6 @@ std::string ReadAll(HANDLE from) {
     while (ReadFile(from, buffer, sizeof buffer, &count, nullptr) && count > 0)
         bytes.append(buffer, count);
     return bytes;
-}
-
-std::string ReadFileText(const std::string &path) {
-    HANDLE file = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
-    if (file == INVALID_HANDLE_VALUE)
-        return {};
-    std::string text = ReadAll(file);
-    CloseHandle(file);
-    return text;
 }
 
 void Append(const std::string &path, const std::string &text) {
@@ -55,20 +39,11 @@ int main(int argc, char **argv) {
 
     std::string record = "call\n";
     for (int i = 1; i < argc; ++i)
-        record += "arg:" + Hex(argv[i]) + "\n";
-    record += "stdin:" + Hex(ReadAll(GetStdHandle(STD_INPUT_HANDLE))) + "\n";
+        record += "arg:" + zevlo::test::ToHex(argv[i]) + "\n";
+    record += "stdin:" + zevlo::test::ToHex(ReadAll(GetStdHandle(STD_INPUT_HANDLE))) + "\n";
     Append(folder + "calls.txt", record);
 
-    const std::string answers = ReadFileText(folder + "answers.txt");
-    std::size_t start = 0;
-    while (start < answers.size()) {
-        std::size_t end = answers.find('\n', start);
-        if (end == std::string::npos)
-            end = answers.size();
-        std::string line = answers.substr(start, end - start);
-        start = end + 1;
-        if (!line.empty() && line.back() == '\r')
-            line.pop_back();
+    for (const std::string &line : zevlo::test::Lines(zevlo::test::ReadBytes(folder + "answers.txt"))) {
         const std::size_t tab = line.find('\t');
         if (tab == std::string::npos)
             continue;

@@ -1,5 +1,6 @@
 #include "shell/win/Resource.h"
 #include "tests/shell_win/ShellFixture.h"
+#include "tests/support/Files.h"
 
 #include <functional>
 
@@ -59,8 +60,8 @@ class LogWindowTest : public ShellTest {
 protected:
     LogWindowTest() {
         using namespace std::string_literals;
-        zevlo::testing::WriteFileBytes(DataDir() + "log.txt", "01/02/2024 10:00:00\tCheck:  No changed detected.\r\n"
-                                                              "01/02/2024 10:15:00\tCheck:  ERROR - [a\0b]\r\n"s);
+        zevlo::test::WriteBytes(DataDir() + "log.txt", "01/02/2024 10:00:00\tCheck:  No changed detected.\r\n"
+                                                       "01/02/2024 10:15:00\tCheck:  ERROR - [a\0b]\r\n"s);
         Start(); // a first run: the window is shown
     }
 
@@ -115,13 +116,7 @@ TEST_F(LogWindowTest, ExportsToTheFileTheSaveDialogGives) {
     EXPECT_EQ(dialogs[0].title, "Export to CSV");
     EXPECT_EQ(dialogs[0].defaultSuffix, "csv");
     EXPECT_EQ(dialogs[0].proposedPath, DataDir() + "Zevlo_DDNS_Log.csv");
-    HANDLE file = CreateFileA(target.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
-    ASSERT_NE(file, INVALID_HANDLE_VALUE);
-    char head[20] = {};
-    DWORD read = 0;
-    ReadFile(file, head, sizeof head - 1, &read, nullptr);
-    CloseHandle(file);
-    EXPECT_STREQ(head, "Timestamp,Type,Data");
+    EXPECT_EQ(zevlo::test::ReadBytes(target).substr(0, 19), "Timestamp,Type,Data");
 }
 
 TEST_F(LogWindowTest, TheEndOfTheSessionEndsTheViewerAndTheLoopsOutside) {

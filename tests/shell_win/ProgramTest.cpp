@@ -1,7 +1,10 @@
 // Zevlo.exe as a process: a portable folder holding a copy of it and a prepared
 // Settings.ini, a stand-in curl.exe first along PATH, an empty APPDATA.
 #include "crypto/Password.h"
-#include "tests/platform_win/WindowsTestSupport.h"
+#include "platform/Paths.h"
+#include "tests/support/Files.h"
+#include "tests/support/Hex.h"
+#include "tests/support/TempFolder.h"
 
 #include <gtest/gtest.h>
 
@@ -20,26 +23,10 @@ namespace zevlo::win {
 namespace {
 
 using namespace std::chrono_literals;
-using zevlo::testing::HexLines;
-using zevlo::testing::TempFolder;
-using zevlo::testing::WriteFileBytes;
+using namespace zevlo::test;
 
 constexpr const char *kOldAddress = "198.51.100.1";
 constexpr const char *kNewAddress = "203.0.113.9";
-
-std::string ReadText(const std::string &path) {
-    HANDLE file = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                              nullptr, OPEN_EXISTING, 0, nullptr);
-    if (file == INVALID_HANDLE_VALUE)
-        return {};
-    std::string text;
-    char buffer[4096];
-    DWORD count = 0;
-    while (ReadFile(file, buffer, sizeof buffer, &count, nullptr) && count > 0)
-        text.append(buffer, count);
-    CloseHandle(file);
-    return text;
-}
 
 bool Exists(const std::string &path) {
     return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES;
@@ -151,18 +138,9 @@ void EndSession(HWND window) {
 
 std::optional<std::string> IniValue(const std::string &text, const std::string &key) {
     const std::string prefix = key + "=";
-    std::size_t start = 0;
-    while (start < text.size()) {
-        std::size_t end = text.find('\n', start);
-        if (end == std::string::npos)
-            end = text.size();
-        std::string line = text.substr(start, end - start);
-        if (!line.empty() && line.back() == '\r')
-            line.pop_back();
+    for (const std::string &line : Lines(text))
         if (line.compare(0, prefix.size(), prefix) == 0)
             return line.substr(prefix.size());
-        start = end + 1;
-    }
     return std::nullopt;
 }
 
@@ -182,18 +160,18 @@ protected:
     std::string AppData() const { return root_.Path() + "appdata"; }
     std::string Exe() const { return AppDir() + "Zevlo.exe"; }
     std::string SettingsFile() const { return AppDir() + "Settings.ini"; }
-    std::string Settings() const { return ReadText(SettingsFile()); }
-    std::string Log() const { return ReadText(AppDir() + "log.txt"); }
+    std::string Settings() const { return ReadBytes(SettingsFile()); }
+    std::string Log() const { return ReadBytes(AppDir() + "log.txt"); }
 
     void Answer(const std::string &check, const std::string &update) const {
-        WriteFileBytes(BinDir() + "answers.txt", "/checkip\t" + check + "\n/v3/update\t" + update + "\n");
+        WriteBytes(BinDir() + "answers.txt", "/checkip\t" + check + "\n/v3/update\t" + update + "\n");
     }
     void WriteSettings(bool paused) const {
-        WriteFileBytes(SettingsFile(), "FSET_User=alice\r\nFSET_Pass=" + EncryptPassword("s3cret") +
-                                           "\r\nFSET_Hostname=home.example.net\r\nFSET_LAST_IP=" + kOldAddress +
-                                           "\r\nFSET_FirstRun=FALSE\r\nFSET_StartWithWindows=FALSE\r\n"
-                                           "FSET_StateIsPaused=" +
-                                           (paused ? "TRUE" : "FALSE") + "\r\nFSET_CIP_Auth=0\r\n");
+        WriteBytes(SettingsFile(), "FSET_User=alice\r\nFSET_Pass=" + EncryptPassword("s3cret") +
+                                       "\r\nFSET_Hostname=home.example.net\r\nFSET_LAST_IP=" + kOldAddress +
+                                       "\r\nFSET_FirstRun=FALSE\r\nFSET_StartWithWindows=FALSE\r\n"
+                                       "FSET_StateIsPaused=" +
+                                       (paused ? "TRUE" : "FALSE") + "\r\nFSET_CIP_Auth=0\r\n");
     }
 
     std::unique_ptr<Program> Start(const std::string &arguments = {}) const {
@@ -209,7 +187,7 @@ protected:
     };
     std::vector<Call> Calls() const {
         std::vector<Call> calls;
-        const std::string text = ReadText(BinDir() + "calls.txt");
+        const std::string text = ReadBytes(BinDir() + "calls.txt");
         std::size_t start = 0;
         while ((start = text.find("call\n", start)) != std::string::npos) {
             std::size_t end = text.find("call\n", start + 1);

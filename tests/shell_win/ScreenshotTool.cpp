@@ -10,8 +10,9 @@
 #include "form/TfrmMain.h"
 #include "shell/win/LogWindow.h"
 #include "shell/win/MainWindow.h"
-#include "tests/platform_win/WindowsTestSupport.h"
 #include "tests/program/ScreenshotSample.h"
+#include "tests/support/Files.h"
+#include "tests/support/TempFolder.h"
 
 #include <windows.h>
 
@@ -19,6 +20,7 @@
 
 #include <chrono>
 #include <cstdio>
+#include <exception>
 #include <string>
 #include <vector>
 
@@ -77,7 +79,12 @@ bool SaveScreen(const RECT &area, const std::string &path) {
     std::string bytes(reinterpret_cast<const char *>(&file), sizeof file);
     bytes.append(reinterpret_cast<const char *>(&header), sizeof header);
     bytes.append(pixels.data(), pixels.size());
-    zevlo::testing::WriteFileBytes(path, bytes);
+    try {
+        zevlo::test::WriteBytes(path, bytes);
+    } catch (const std::exception &) {
+        std::printf("FAILED %s\n", path.c_str());
+        return false;
+    }
     std::printf("wrote %s\n", path.c_str());
     return true;
 }
@@ -121,9 +128,9 @@ int main(int argc, char **argv) {
     INITCOMMONCONTROLSEX controls{sizeof controls, ICC_STANDARD_CLASSES | ICC_TAB_CLASSES | ICC_UPDOWN_CLASS};
     InitCommonControlsEx(&controls);
 
-    zevlo::testing::TempFolder folder;
-    zevlo::testing::WriteFileBytes(folder.Path() + "Settings.ini", SampleSettings());
-    zevlo::testing::WriteFileBytes(folder.Path() + "log.txt", SampleLog());
+    zevlo::test::TempFolder folder;
+    zevlo::test::WriteBytes(folder.Path() + "Settings.ini", SampleSettings());
+    zevlo::test::WriteBytes(folder.Path() + "log.txt", SampleLog());
 
     SilentRunner runner;
     NoAutostart autostart;

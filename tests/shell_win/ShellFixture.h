@@ -7,7 +7,8 @@
 #include "form/TfrmMain.h"
 #include "shell/win/LogWindow.h"
 #include "shell/win/MainWindow.h"
-#include "tests/platform_win/WindowsTestSupport.h"
+#include "tests/support/ScriptedRunner.h"
+#include "tests/support/TempFolder.h"
 
 #include <gtest/gtest.h>
 
@@ -29,22 +30,6 @@ struct SeenBox {
     std::string text;
     std::string caption;
     UINT flags;
-};
-
-// Answers every check with one address and every update with "good".
-class ScriptedRunner final : public platform::IProcessRunner {
-public:
-    std::vector<std::vector<std::string>> calls;
-
-    platform::RunResult RunCommand(const std::string &command, const std::string &) override {
-        calls.push_back({command});
-        return {"198.51.100.7", platform::ChildEnd::Exited, 0};
-    }
-    platform::RunResult RunProgram(const std::vector<std::string> &args, const std::string &,
-                                   const std::optional<std::string> &) override {
-        calls.push_back(args);
-        return {"198.51.100.7", platform::ChildEnd::Exited, 0};
-    }
 };
 
 class NoAutostart final : public platform::IAutostart {
@@ -80,6 +65,7 @@ protected:
             return message != NIM_ADD || trayAccepts_;
         };
         log_.messageBox = main_.messageBox;
+        runner_.checkAnswer = runner_.updateAnswer = "198.51.100.7";
     }
     ~ShellTest() override { form_.reset(); }
 
@@ -120,8 +106,8 @@ protected:
         return SendMessageA(main_.Handle(), MainWindow::kTrayMessage, 1, static_cast<LPARAM>(mouseMessage));
     }
 
-    zevlo::testing::TempFolder folder_;
-    ScriptedRunner runner_;
+    zevlo::test::TempFolder folder_;
+    zevlo::test::ScriptedRunner runner_;
     NoAutostart autostart_;
     LogWindow log_{GetModuleHandleA(nullptr)};
     MainWindow main_{GetModuleHandleA(nullptr), log_};

@@ -1,0 +1,299 @@
+#include "tests/platform/ProcessRunnerContract.h"
+
+#include "platform/ProcessRunner.h"
+#include "tests/support/Files.h"
+#include "tests/support/ScopedEnv.h"
+#include "tests/support/TempFolder.h"
+
+#include <filesystem>
+#include <optional>
+#include <thread>
+
+namespace zevlo::platform {
+namespace {
+
+using namespace zevlo::test;
+
+std::string Joined(const std::vector<std::string> &parts, const std::string &separator) {
+    std::string joined;
+    for (std::size_t i = 0; i < parts.size(); ++i) {
+        if (i > 0)
+            joined += separator;
+        joined += parts[i];
+    }
+    return joined;
+}
+
+std::string Letters(int count) {
+    std::string letters;
+    for (int i = 0; i < count; ++i)
+        letters.push_back(static_cast<char>('a' + i % 26));
+    return letters;
+}
+
+// Makes `folder` the current folder of this process for the scope.
+class CurrentFolder {
+public:
+    explicit CurrentFolder(const std::string &folder) : previous_(std::filesystem::current_path()) {
+        std::filesystem::current_path(folder);
+    }
+    ~CurrentFolder() { std::filesystem::current_path(previous_); }
+    CurrentFolder(const CurrentFolder &) = delete;
+    CurrentFolder &operator=(const CurrentFolder &) = delete;
+
+private:
+    std::filesystem::path previous_;
+};
+
+} // namespace
+
+std::string ProcessRunnerContract::Command(const Program &program) {
+    std::vector<std::string> words;
+    for (const std::string &word : program)
+        words.push_back(QuoteForInterpreter(word));
+    return Joined(words, " ");
+}
+
+std::string ProcessRunnerContract::Sequence(const std::vector<std::string> &commands) {
+    return Joined(commands, " && ");
+}
+
+int ProcessRunnerContract::OpenDescriptors() const {
+    return System().openDescriptors ? System().openDescriptors() : 0;
+}
+
+void PrintTo(const RunnerSystem *system, std::ostream *out) {
+    *out << system->interpreter;
+}
+
+std::string BytePattern(std::size_t size) {
+    std::string bytes(size, '\0');
+    for (std::size_t i = 0; i < size; ++i)
+        bytes[i] = static_cast<char>((i * 7 + i / 256) & 0xff);
+    return bytes;
+}
+
+namespace {
+
+TEST_P(ProcessRunnerContract, EachRunGivesBackAllTheChildWroteAndHowItEndedAndLeavesNoDescriptor) {
+    const RunnerSystem &system = System();
+    TempFolder folder;
+    const std::string missing = folder.File("missing") + system.folderSeparator;
+    const std::string plainFile = folder.File("file");
+    WriteBytes(plainFile, "x");
+    const std::string raw("a\0b\r\n\0c\xff\n x\r\n\n", 15);
+    const std::string config = "user = \"alice:s3cr\\\"et\"\n";
+    const std::string pipeful = BytePattern(1 << 20); // as much as a pipe holds in both directions at once
+    const Program missingProgram = {"zevlo-no-such-program-here"};
+    const std::string started = Command(system.printBytes("started"));
+    const auto notStarted = ChildEnd::NotStarted;
+    std::vector<RunCase> cases = {
+        {.name = "nothing", .command = "exit 0"},
+        {.name = "standard error in order",
+         .command = Sequence(
+             {Command(system.printBytes("a")), Command(system.printToError("b")), Command(system.printBytes("c"))}),
+         .output = "abc"},
+        {.name = "standard error of a program",
+         .program = system.printToError("curl: (6) failed"),
+         .output = "curl: (6) failed"},
+        {.name = "NUL bytes and line ends kept", .command = Command(system.printBytes(raw)), .output = raw},
+        {.name = "NUL bytes and line ends of a program kept", .program = system.printBytes(raw), .output = raw},
+        {.name = "long output", .command = Command(system.printLetters(100000)), .output = Letters(100000)},
+        {.name = "long output of a program", .program = system.printLetters(100000), .output = Letters(100000)},
+        {.name = "exit status",
+         .command = Sequence({Command(system.printToError("curl: (7) failed")), "exit 7"}),
+         .output = "curl: (7) failed",
+         .status = 7},
+        {.name = "input", .program = system.copyInput, .input = config, .output = config},
+        {.name = "empty input", .program = system.copyInput, .input = ""},
+        {.name = "a pipeful of input", .program = system.copyInput, .input = pipeful, .output = pipeful},
+        {.name = "no input", .program = system.copyInput},
+        {.name = "input ignored",
+         .program = system.printBytes("abcdefghij"),
+         .input = BytePattern(4 << 20),
+         .output = "abcdefghij"},
+        {.name = "command in a missing folder", .command = started, .end = notStarted, .directory = missing},
+        {.name = "command in a file, not a folder", .command = started, .end = notStarted, .directory = plainFile},
+        {.name = "missing program", .program = missingProgram, .end = notStarted},
+        {.name = "missing program with input", .program = missingProgram, .input = "data", .end = notStarted},
+        {.name = "program in a missing folder",
+         .program = system.printBytes("started"),
+         .input = "x",
+         .end = notStarted,
+         .directory = missing},
+        {.name = "no arguments", .end = notStarted},
+        {.name = "empty program name", .program = {""}, .end = notStarted},
+    };
+    for (const std::string &path : system.placeNonPrograms(folder.Path()))
+        cases.push_back({.name = "not a program: " + path, .program = {path}, .end = notStarted});
+    cases.insert(cases.end(), system.ownCases.begin(), system.ownCases.end());
+
+    ProcessRunner runner;
+    runner.RunCommand("exit 0", folder.Path()); // first use sets up the process once
+    for (const RunCase &c : cases) {
+        const int before = OpenDescriptors();
+        const std::string directory = c.directory.value_or(folder.Path());
+        const RunResult result = c.command.empty() ? runner.RunProgram(c.program, directory, c.input)
+                                                   : runner.RunCommand(c.command, directory);
+        EXPECT_EQ(result.output, c.output) << c.name;
+        EXPECT_EQ(result.end, c.end) << c.name;
+        EXPECT_EQ(result.status, c.status) << c.name;
+        EXPECT_EQ(OpenDescriptors(), before) << c.name;
+    }
+}
+
+TEST_P(ProcessRunnerContract, RunsInTheGivenFolder) {
+    const RunnerSystem &system = System();
+    TempFolder temp;
+    const std::string folder = temp.File("a folder's name");
+    ASSERT_TRUE(std::filesystem::create_directory(folder));
+    const std::string given = folder + system.folderSeparator;
+    const std::string script = system.placeScript(given, "my script");
+    ProcessRunner runner;
+    EXPECT_EQ(runner.RunCommand(Command(system.printFolder), given).output, folder + system.lineEnd);
+    EXPECT_EQ(runner.RunProgram(system.printFolder, given, std::nullopt).output, folder + system.lineEnd);
+    // Empty: the caller's.
+    EXPECT_EQ(runner.RunProgram(system.printFolder, "", std::nullopt).output,
+              std::filesystem::current_path().string() + system.lineEnd);
+    // A quoted path is one word, whatever it holds.
+    EXPECT_EQ(runner.RunCommand(QuoteForInterpreter(script) + " arg", given).output, "ran arg" + system.lineEnd);
+}
+
+TEST_P(ProcessRunnerContract, ArgumentsArriveUnchanged) {
+    const std::vector<std::string> arguments = {
+        "plain",
+        "two words",
+        "",
+        "tab\there",
+        "say \"hi\"",
+        "\"",
+        "back\\slash",
+        "trailing\\",
+        "trailing with space\\",
+        "\\\\server\\share\\",
+        "slash before quote\\\"",
+        "two slashes before quote\\\\\"x",
+        "C:\\Program Files (x86)\\A & B\\",
+        "%PATH%",
+        "^&|<>",
+        "$HOME `id` *",
+        "user = \"name:pa ss\"",
+    };
+    TempFolder folder;
+    Program program = {System().placeArgvEcho(folder.Path(), "zevlo-argv-echo")};
+    program.insert(program.end(), arguments.begin(), arguments.end());
+    const std::string output = ProcessRunner().RunProgram(program, folder.Path(), std::nullopt).output;
+    const auto readings = System().argumentsSeen(output);
+    ASSERT_FALSE(readings.empty());
+    for (const std::vector<std::string> &seen : readings)
+        EXPECT_EQ(seen, arguments) << output;
+}
+
+TEST_P(ProcessRunnerContract, BareNamesAreFoundAlongAbsolutePathEntriesOnly) {
+    // curl runs in the program folder: an empty or relative PATH entry names that folder (or
+    // ours), where a planted "curl" would receive the password on its input.
+    const RunnerSystem &system = System();
+    const char sep = system.folderSeparator;
+    TempFolder temp;
+    const std::string working = temp.File("program") + sep;
+    const std::string bin = temp.File("bin") + sep;
+    ASSERT_TRUE(std::filesystem::create_directory(working));
+    ASSERT_TRUE(std::filesystem::create_directory(bin));
+    system.placeImpostor(working, "zevlo-probe");
+    system.placeArgvEcho(bin, "zevlo-probe");
+
+    const std::string up = std::string("..") + sep;
+    const std::string notFolders[] = {"", ".", std::string(".") + sep, "bin", up + "program", up + "bin"};
+    using Entries = std::vector<std::string>;
+    const std::string &sys = system.systemFolders;
+    struct PathCase {
+        std::optional<Entries> entries; // none: PATH unset
+        bool found;
+    };
+    std::vector<PathCase> cases = {
+        {Entries{"", bin}, true},
+        {Entries{".", bin.substr(0, bin.size() - 1)}, true},
+        {Entries{sys, bin}, true},
+        {std::nullopt, false}, // the system's default folders
+    };
+    for (const std::string &entry : notFolders)
+        for (const Entries &entries : {Entries{entry, sys}, Entries{sys, entry}, Entries{sys, entry, sys},
+                                       Entries{sys, entry, entry}, Entries{entry}, Entries{entry, entry}})
+            cases.push_back({entries, false});
+
+    const CurrentFolder current(working);
+    ProcessRunner runner;
+    for (const PathCase &c : cases) {
+        const std::optional<std::string> path =
+            c.entries ? std::optional<std::string>(Joined(*c.entries, std::string(1, system.pathListSeparator)))
+                      : std::nullopt;
+        const std::string label = "PATH=" + path.value_or("(unset)");
+        const ScopedEnv setPath("PATH", path);
+        const RunResult result = runner.RunProgram({"zevlo-probe", "found"}, working, std::string("secret"));
+        if (c.found) {
+            EXPECT_EQ(result.end, ChildEnd::Exited) << label;
+            const auto readings = system.argumentsSeen(result.output);
+            ASSERT_FALSE(readings.empty()) << label;
+            for (const std::vector<std::string> &seen : readings)
+                EXPECT_EQ(seen, std::vector<std::string>{"found"}) << label << ": " << result.output;
+        } else {
+            EXPECT_EQ(result.output, "") << label;
+            EXPECT_EQ(result.end, ChildEnd::NotStarted) << label;
+        }
+    }
+}
+
+TEST_P(ProcessRunnerContract, BoundEndsTheChildAndAllItStarted) {
+    const RunnerSystem &system = System();
+    TempFolder folder;
+    ProcessRunner runner(system.bound);
+    const int before = OpenDescriptors();
+    for (const bool throughInterpreter : {false, true}) {
+        SCOPED_TRACE(throughInterpreter ? "through the interpreter" : "a program");
+        const auto start = std::chrono::steady_clock::now();
+        const RunResult result = throughInterpreter
+                                     ? runner.RunCommand(Command(system.spawnSleeper), folder.Path())
+                                     : runner.RunProgram(system.spawnSleeper, folder.Path(), std::nullopt);
+        // The sleeper holds the output too: the call returns only because it was ended as well.
+        EXPECT_LT(std::chrono::steady_clock::now() - start, system.farBeforeTheirEnd);
+        EXPECT_EQ(result.end, ChildEnd::TimedOut);
+        EXPECT_EQ(result.status, system.bound.count());
+
+        // What it printed before is kept.
+        const std::string prefix = "sleeper ";
+        const std::string &output = result.output;
+        ASSERT_EQ(output.rfind(prefix, 0), 0u) << output;
+        ASSERT_GE(output.size(), prefix.size() + system.lineEnd.size()) << output;
+        const std::string id = output.substr(prefix.size(), output.size() - prefix.size() - system.lineEnd.size());
+        EXPECT_EQ(output, prefix + id + system.lineEnd);
+        EXPECT_TRUE(system.endsSoon(id)) << "the sleeper " << id << " survived";
+    }
+    EXPECT_EQ(OpenDescriptors(), before);
+}
+
+TEST_P(ProcessRunnerContract, ThreadsRunIndependently) {
+    TempFolder folder;
+    std::vector<std::string> results(4);
+    std::vector<std::thread> threads;
+    for (std::size_t t = 0; t < results.size(); ++t) {
+        threads.emplace_back([&, t] {
+            ProcessRunner runner;
+            for (int i = 0; i < 10; ++i) {
+                const std::string word = "thread" + std::to_string(t) + "run" + std::to_string(i);
+                const std::string got = runner.RunProgram(System().copyInput, folder.Path(), word).output;
+                if (got != word) {
+                    results[t] = "expected " + word + " got " + got;
+                    return;
+                }
+            }
+            results[t] = "ok";
+        });
+    }
+    for (std::thread &thread : threads)
+        thread.join();
+    for (const std::string &result : results)
+        EXPECT_EQ(result, "ok");
+}
+
+} // namespace
+} // namespace zevlo::platform
