@@ -2,6 +2,7 @@
 
 #include "crypto/Password.h"
 #include "data/Tdm.h"
+#include "engine/Answers.h"
 #include "engine/TextRules.h"
 #include "platform/FileError.h"
 #include "platform/FileIO.h"
@@ -209,42 +210,36 @@ void Engine::UpdateIP() {
             return;
         }
         const platform::RunResult run = RunCommand(command);
-        const std::string &answer = run.output;
         if (run.end == platform::ChildEnd::Terminated)
             Abandon();
         if (abandoned_)
             return;
-
-        const std::string lowered = platform::LowerCaseLocale(answer);
-        if (StartsWith(lowered, "good") || StartsWith(lowered, "success:")) {
-            SaveSettingsNow();
-            addressBeforeCheck_.reset();
-            return;
-        }
-        MessageKind kind =
-            StartsWith(lowered, "nochg") || StartsWith(lowered, "warning:") ? MessageKind::Warning : MessageKind::Error;
-        std::string shown = text::OneLogLine(answer);
-        if (lowered.find("too many requests") != std::string::npos) {
-            shown = "Too many requests";
-            kind = MessageKind::Error;
-        }
-        const bool empty = text::TrimBlanks(answer).empty();
-        if (empty)
-            shown = EmptyAnswerText(run, text::AnswerSource::Curl);
-        Log(kUpdateType, shown);
-        (kind == MessageKind::Warning ? outcome_.warning : outcome_.updateFailed) = true;
-        outcome_.failure = shown;
-        if (empty)
-            PutBackUnsentAddress();
-        // Before the box: the user may leave it open for hours.
-        SaveSettingsNow();
-        addressBeforeCheck_.reset();
-        Show(kind, std::string(kUpdateType) + " " + shown);
+        UpdateAnswered(ClassifyUpdateAnswer(run.output, 0), run);
     } catch (const std::exception &error) {
         UpdateFailedUnexpectedly(error.what());
     } catch (...) {
         UpdateFailedUnexpectedly("");
     }
+}
+
+void Engine::UpdateAnswered(Verdict verdict, const platform::RunResult &run) {
+    if (verdict.kind == AnswerClass::NoAnswer)
+        verdict.text = EmptyAnswerText(run, text::AnswerSource::Curl);
+    const std::string line = verdict.Line();
+    Log(kUpdateType, line);
+    if (verdict.kind == AnswerClass::NoAnswer)
+        PutBackUnsentAddress();
+    if (verdict.kind != AnswerClass::Success) {
+        (verdict.kind == AnswerClass::Warning ? outcome_.warning : outcome_.updateFailed) = true;
+        outcome_.failure = line;
+    }
+    // Before the box: the user may leave it open for hours.
+    SaveSettingsNow();
+    addressBeforeCheck_.reset();
+    if (verdict.kind == AnswerClass::Success)
+        return;
+    Show(verdict.kind == AnswerClass::Warning ? MessageKind::Warning : MessageKind::Error,
+         std::string(kUpdateType) + " " + line);
 }
 
 void Engine::UpdateFailedUnexpectedly(const std::string &reason) {

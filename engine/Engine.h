@@ -1,5 +1,6 @@
 #pragma once
 
+#include "engine/Answers.h"
 #include "engine/Endpoints.h"
 #include "platform/ProcessRunner.h"
 
@@ -69,6 +70,8 @@ private:
     void CheckFailed(const std::string &text);
     // Logs and shows an update that failed with an exception; `reason` may be empty.
     void UpdateFailedUnexpectedly(const std::string &reason);
+    // Logs, records and shows the service's answer to an update.
+    void UpdateAnswered(Verdict verdict, const platform::RunResult &run);
     void StartCycle();
     void Show(MessageKind kind, const std::string &text);
     void SaveSettingsNow();

@@ -251,26 +251,45 @@ TEST_F(EngineTest, NewAddressReachesTheSettingsFileOnceItsUpdateWasAnswered) {
 
 struct AnswerRow {
     std::string answer;
-    std::optional<MessageKind> box; // none: a silent success
-    std::string shown;
+    std::optional<MessageKind> box; // none: no box
+    std::string logged;             // after "Update: "
 };
 
 TEST_F(EngineTest, UpdateAnswerClasses) {
     const std::string page =
         "<html>\r\n<head><title>401</title></head>\r\n<body>" + std::string(300, 'z') + "</body>\r\n</html>\r\n";
+    const std::string took = " (the service took the address)";
+    const std::string had = " (the service already had this address)";
+    const std::string login = " (the service refused the user name or password)";
+    const std::string trouble = " (the service has a problem; next try in 30 minutes)";
     const AnswerRow rows[] = {
-        {"good 203.0.113.7", std::nullopt, ""},
-        {"GOOD 203.0.113.7", std::nullopt, ""},
-        {"success: host updated", std::nullopt, ""},
+        {"good 203.0.113.7", std::nullopt, "good 203.0.113.7" + took},
+        {"GOOD 203.0.113.7", std::nullopt, "GOOD 203.0.113.7" + took},
+        {"success: host updated", std::nullopt, "success: host updated" + took},
         {" good 203.0.113.7", MessageKind::Error, "good 203.0.113.7"},
         {"success", MessageKind::Error, "success"},
-        {"nochg 203.0.113.7\n", MessageKind::Warning, "nochg 203.0.113.7"},
+        {"nochg 203.0.113.7\n", MessageKind::Warning, "nochg 203.0.113.7" + had},
         {"warning: slow down", MessageKind::Warning, "warning: slow down"},
         {"warning slow down", MessageKind::Error, "warning slow down"},
         {"nochg 203.0.113.7 (Too Many Requests)", MessageKind::Error, "Too many requests"},
-        {"badauth", MessageKind::Error, "badauth"},
-        {"good\nnochg", std::nullopt, ""},
-        {"nochg 1.2.3.4\nbadauth", MessageKind::Warning, "nochg 1.2.3.4 badauth"},
+        {"badauth", MessageKind::Error, "badauth" + login},
+        {"!donator", MessageKind::Error, "!donator (the account does not allow this update)"},
+        {"notfqdn", MessageKind::Error, "notfqdn (the host name is not a full domain name)"},
+        {"nohost", MessageKind::Error, "nohost (the host name does not belong to this account)"},
+        {"numhost", MessageKind::Error, "numhost (too many host names in one update)"},
+        {"abuse", MessageKind::Error, "abuse (the service blocked the host name for too many updates)"},
+        {"badagent", MessageKind::Error, "badagent (the service refused this program or the request method)"},
+        {"badsys", MessageKind::Error, "badsys (the service refused the request's system parameter)"},
+        {"dnserr", MessageKind::Error, "dnserr" + trouble},
+        {"911", MessageKind::Error, "911" + trouble},
+        // Several host names: line by line, the worst line decides.
+        {"good\nnochg", MessageKind::Warning, "good nochg" + had},
+        {"good 1.2.3.4\r\n\r\nnohost\r\n", MessageKind::Error,
+         "good 1.2.3.4  nohost (the host name does not belong to this account)"},
+        {"nochg 1.2.3.4\nbadauth", MessageKind::Error, "nochg 1.2.3.4 badauth" + login},
+        {"911\nnohost", MessageKind::Error, "911 nohost (the host name does not belong to this account)"},
+        {"good\n911", MessageKind::Error, "good 911" + trouble},
+        {"good\n<p>done</p>", MessageKind::Error, "good <p>done</p>"},
         {page, MessageKind::Error,
          ("<html> <head><title>401</title></head> <body>" + std::string(300, 'z')).substr(0, 197) + "..."},
     };
@@ -280,14 +299,11 @@ TEST_F(EngineTest, UpdateAnswerClasses) {
         notifier.shown.clear();
         runner.outputs = {row.answer};
         engine.UpdateIP();
-        if (!row.box) {
-            EXPECT_THAT(Events(), IsEmpty());
+        EXPECT_THAT(Events(), ElementsAre("Update: " + row.logged));
+        if (row.box)
+            EXPECT_THAT(notifier.shown, ElementsAre(ShownMessage{*row.box, "Update: " + row.logged}));
+        else
             EXPECT_THAT(notifier.shown, IsEmpty());
-            continue;
-        }
-        EXPECT_THAT(Events(), ElementsAre("Update: " + row.shown));
-        EXPECT_THAT(notifier.shown, ElementsAre(ShownMessage{*row.box, "Update: " + row.shown}));
-        EXPECT_EQ(dm.FSET_LAST_IP, "203.0.113.7");
     }
 }
 
@@ -314,24 +330,32 @@ TEST_F(EngineTest, ForceUpdateSendsTheStoredAddressWhateverTheCheckFound) {
         const char *name;
         std::string checkAnswer;
         std::string expectedCheckEvent;
+        std::string updateAnswer;
+        std::string expectedUpdateEvent;
+        bool box;
     };
+    const std::string empty = "Update: ERROR - Empty string returned";
     const Row rows[] = {
-        {"unchanged", "203.0.113.7", "Check:  No changed detected."},
-        {"not an address", "<html>", "Check:  ERROR - Not an IP address [<html>]"},
-        {"no answer", "", "Check:  ERROR - Empty string returned"},
+        {"unchanged", "203.0.113.7", "Check:  No changed detected.", "", empty, true},
+        {"not an address", "<html>", "Check:  ERROR - Not an IP address [<html>]", "", empty, true},
+        {"no answer", "", "Check:  ERROR - Empty string returned", "", empty, true},
+        {"answered good", "203.0.113.7", "Check:  No changed detected.", "good 203.0.113.7",
+         "Update: good 203.0.113.7 (the service took the address)", false},
     };
     for (const Row &row : rows) {
         SCOPED_TRACE(row.name);
         runner.calls.clear();
         dm.LogLines.clear();
         notifier.shown.clear();
-        runner.outputs = {row.checkAnswer, ""};
+        runner.outputs = {row.checkAnswer, row.updateAnswer};
         EXPECT_TRUE(engine.ForceUpdate());
         ASSERT_EQ(runner.calls.size(), 2u);
-        EXPECT_NE(runner.calls[1].args[runner.calls[1].args.size() - 2].find("&myip=203.0.113.7"), std::string::npos);
-        EXPECT_THAT(Events(), ElementsAre(row.expectedCheckEvent, "Update: ERROR - Empty string returned"));
-        EXPECT_THAT(notifier.shown,
-                    ElementsAre(ShownMessage{MessageKind::Error, "Update: ERROR - Empty string returned"}));
+        EXPECT_NE(runner.UpdateUrl().find("&myip=203.0.113.7"), std::string::npos);
+        EXPECT_THAT(Events(), ElementsAre(row.expectedCheckEvent, row.expectedUpdateEvent));
+        if (row.box)
+            EXPECT_THAT(notifier.shown, ElementsAre(ShownMessage{MessageKind::Error, row.expectedUpdateEvent}));
+        else
+            EXPECT_THAT(notifier.shown, IsEmpty());
         EXPECT_EQ(dm.FSET_LAST_IP, "203.0.113.7");
     }
 }

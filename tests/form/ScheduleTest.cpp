@@ -122,7 +122,7 @@ TEST_F(ScheduleTest, ForceUpdateSendsWhatTheFieldsShowWithoutAChange) {
 TEST_F(ScheduleTest, NoCheckStartsWhileOneOfTheEnginesBoxesIsOpen) {
     WriteSettings(RunningSettings());
     runner_.checkAnswer = "203.0.113.9";
-    runner_.updateAnswer = "badauth";
+    runner_.updateAnswer = "ERR 17";
     view_.whileBoxOpen = [&](const SeenBox &) {
         form_->Timer1Timer();
         form_->btnForceUpdateClick();
@@ -131,7 +131,7 @@ TEST_F(ScheduleTest, NoCheckStartsWhileOneOfTheEnginesBoxesIsOpen) {
 
     ASSERT_EQ(view_.boxes.size(), 1u);
     EXPECT_EQ(view_.boxes[0].kind, BoxKind::Error);
-    EXPECT_EQ(view_.boxes[0].text, "Update: badauth");
+    EXPECT_EQ(view_.boxes[0].text, "Update: ERR 17");
     EXPECT_EQ(runner_.Checks(), 1);
     EXPECT_EQ(runner_.Updates(), 1);
 
@@ -146,9 +146,9 @@ TEST_F(ScheduleTest, TrayTipTellsTheStateInOneShortLine) {
     EXPECT_EQ(view_.trayTip.rfind("Windows DDNS Client\n198.51.100.7, checked ", 0), 0u) << view_.trayTip;
 
     runner_.checkAnswer = "203.0.113.9";
-    runner_.updateAnswer = "badauth";
+    runner_.updateAnswer = "ERR 17";
     form.Timer1Timer();
-    EXPECT_EQ(view_.trayTip, "Windows DDNS Client\nupdate failed: badauth");
+    EXPECT_EQ(view_.trayTip, "Windows DDNS Client\nupdate failed: ERR 17");
 
     runner_.checkAnswer = "192.0.2.1";
     runner_.updateAnswer = "<html>" + std::string(300, 'x');

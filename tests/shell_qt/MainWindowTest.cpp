@@ -156,7 +156,7 @@ TEST_F(MainWindowTest, BoxesAreRealMessageBoxesWithPlainText) {
     ASSERT_EQ(answerer.boxes.size(), 1u);
     EXPECT_EQ(answerer.boxes[0].caption, "Warning");
     EXPECT_EQ(answerer.boxes[0].icon, QMessageBox::Warning);
-    EXPECT_EQ(answerer.boxes[0].text, "Update: nochg <b>203.0.113.9</b>");
+    EXPECT_EQ(answerer.boxes[0].text, "Update: nochg <b>203.0.113.9</b> (the service already had this address)");
     EXPECT_EQ(answerer.boxes[0].format, Qt::PlainText);
 
     window_->show();
@@ -201,7 +201,7 @@ TEST_F(MainWindowTest, TerminationSignalEndsTheProgramWhileTheStartUpBoxIsOpen) 
     EXPECT_TRUE(qt::TerminationSignals::Received());
     EXPECT_TRUE(form.AllowClose());
     ASSERT_EQ(answerer.boxes.size(), 1u);
-    EXPECT_EQ(answerer.boxes[0].text, "Update: badauth");
+    EXPECT_EQ(answerer.boxes[0].text, "Update: badauth (the service refused the user name or password)");
 }
 
 TEST_F(MainWindowTest, TheSessionManagersQuitTerminates) {
