@@ -89,12 +89,14 @@ void TwoCurlRuns(benchmark::State &state) {
                              "http://127.0.0.1:" + std::to_string(service.Port("http")) + "/checkip?format=text",
                              "-AZevlo - Windows DDNS Client by Tarvenic [alice] - v3.0"},
                             std::nullopt,
+                            {},
                             {}};
     const CurlCommand update{{"curl", "-s", "-g", "-XGET", "--basic", "-K", "-",
                               "https://127.0.0.1:" + std::to_string(service.Port("https")) +
                                   "/v3/update?hostname=home.example.net&myip=" + bench::kAddress,
                               "-AZevlo - Windows DDNS Client by Tarvenic [alice] - v3.0"},
                              std::string("user = \"alice:secret\"\n"),
+                             {},
                              {}};
     std::string checkAnswer;
     std::string updateAnswer;

@@ -3,6 +3,7 @@
 #include "crypto/Password.h"
 #include "data/Tdm.h"
 #include "engine/Answers.h"
+#include "engine/CurlReply.h"
 #include "engine/TextRules.h"
 #include "platform/FileError.h"
 #include "platform/FileIO.h"
@@ -76,7 +77,8 @@ std::string CurlCommand::CommandLine() const {
 
 Engine::Engine(Tdm &dm, const IEndpointSource &endpoints, platform::IProcessRunner &runner, INotifier &notifier,
                std::string programDir)
-    : dm_(dm), endpoints_(endpoints), runner_(runner), notifier_(notifier), programDir_(std::move(programDir)) {}
+    : dm_(dm), endpoints_(endpoints), runner_(runner), notifier_(notifier), programDir_(std::move(programDir)),
+      statusMark_(NewStatusMark()) {}
 
 CurlCommand Engine::BuildCurlCommand(RequestKind kind) const {
     CurlCommand command;
@@ -119,6 +121,8 @@ CurlCommand Engine::BuildCurlCommand(RequestKind kind) const {
     if (update)
         query = "?hostname=" + text::EncodeQueryValue(dm_.FSET_Hostname) +
                 "&myip=" + text::EncodeQueryValue(dm_.FSET_LAST_IP);
+    command.statusMark = statusMark_;
+    command.args.insert(command.args.end(), {"-w", StatusTrailerFormat(statusMark_)});
     command.args.push_back(protocol + "://" + endpoint.server + ":" + endpoint.port + endpoint.baseUri + query);
     command.args.push_back("-A" + text::WithoutControlBytes(dm_.GetUserAgent()));
     return command;
@@ -159,13 +163,23 @@ bool Engine::CheckPublicIP() {
         if (abandoned_)
             return false;
 
-        answer = text::TrimBlanks(run.output);
-        if (answer.empty()) {
+        const bool curl = source == text::AnswerSource::Curl;
+        const CurlReply reply = curl ? ReadCurlReply(run.output, statusMark_) : CurlReply{run.output};
+        answer = text::TrimBlanks(reply.body);
+        // A failed curl tells nothing of the address, whatever it printed.
+        const bool curlFailed = curl && (run.end != platform::ChildEnd::Exited || run.status != 0);
+        if (curlFailed || (answer.empty() && reply.status < 300)) {
+            outcome_.noAnswer = true;
             CheckFailed(EmptyAnswerText(run, source));
             return false;
         }
         if (text::ContainsTooManyRequests(answer)) {
             CheckFailed("Too many requests");
+            return false;
+        }
+        if (reply.status >= 300) {
+            outcome_.checkHttpError = reply.status >= 400;
+            CheckFailed(ClassifyFailedCheck(reply.body, reply.status).Line());
             return false;
         }
         if (!text::IsIpAddress(answer)) {
@@ -214,7 +228,14 @@ void Engine::UpdateIP() {
             Abandon();
         if (abandoned_)
             return;
-        UpdateAnswered(ClassifyUpdateAnswer(run.output, 0), run);
+        const CurlReply reply = ReadCurlReply(run.output, statusMark_);
+        Verdict verdict = ClassifyUpdateAnswer(reply.body, reply.status);
+        // A request that failed on the way counts only when what came first was a code: the
+        // service acted on it. Anything else may be half an answer.
+        const bool curlFailed = run.end != platform::ChildEnd::Exited || run.status != 0;
+        if (curlFailed && verdict.kind == AnswerClass::Error)
+            verdict = {AnswerClass::NoAnswer, "", ""};
+        UpdateAnswered(verdict, run);
     } catch (const std::exception &error) {
         UpdateFailedUnexpectedly(error.what());
     } catch (...) {
@@ -227,8 +248,10 @@ void Engine::UpdateAnswered(Verdict verdict, const platform::RunResult &run) {
         verdict.text = EmptyAnswerText(run, text::AnswerSource::Curl);
     const std::string line = verdict.Line();
     Log(kUpdateType, line);
-    if (verdict.kind == AnswerClass::NoAnswer)
+    if (verdict.kind == AnswerClass::NoAnswer) {
+        outcome_.noAnswer = true;
         PutBackUnsentAddress();
+    }
     if (verdict.kind != AnswerClass::Success) {
         (verdict.kind == AnswerClass::Warning ? outcome_.warning : outcome_.updateFailed) = true;
         outcome_.failure = line;

@@ -17,7 +17,8 @@ class Tdm;
 struct CurlCommand {
     std::vector<std::string> args;
     std::optional<std::string> input;
-    std::string error; // not empty: the request cannot be sent; the text says why
+    std::string error;      // not empty: the request cannot be sent; the text says why
+    std::string statusMark; // the mark of the status trailer curl writes after the answer
 
     // The arguments as one readable command line (for logs and tests; no credentials).
     std::string CommandLine() const;
@@ -30,6 +31,9 @@ struct CycleOutcome {
     bool updateFailed = false;
     bool warning = false; // the service kept the address but warned (nochg)
     std::string failure;  // what was logged for the failure or the warning
+    // For the schedule of the coming checks:
+    bool noAnswer = false;       // the check or the update got no answer at all
+    bool checkHttpError = false; // the check was answered with an HTTP status of 400 or above
 };
 
 // The check-and-update cycle: learns the public address, compares it with FSET_LAST_IP
@@ -93,6 +97,7 @@ private:
     // an update that was not sent or got no answer puts it back.
     std::optional<std::string> addressBeforeCheck_;
     CycleOutcome outcome_;
+    const std::string statusMark_;
 };
 
 } // namespace zevlo

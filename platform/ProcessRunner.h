@@ -3,6 +3,7 @@
 #include <chrono>
 #include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace zevlo::platform {
@@ -17,16 +18,21 @@ enum class ChildEnd {
 };
 
 struct RunResult {
+    RunResult() = default;
+    RunResult(std::string printed, ChildEnd how, int code) : output(std::move(printed)), end(how), status(code) {}
+
     // Exactly the bytes the child wrote, NUL bytes and line ends included; what it wrote
-    // before it was ended, when it was.
+    // before it was ended, when it was. RunCommand: standard output and standard error
+    // through one pipe, in the order written; RunProgram: standard output alone.
     std::string output;
     ChildEnd end = ChildEnd::NotStarted;
     int status = 0;
+    // RunProgram: what the child wrote to standard error.
+    std::string errors;
 };
 
-// Starts child processes and returns what they wrote to standard output and standard
-// error, through one pipe, in the order written, and how they ended. An empty `directory`
-// means the caller's working folder. Blocks the calling thread.
+// Starts child processes and returns what they wrote and how they ended. An empty
+// `directory` means the caller's working folder. Blocks the calling thread.
 class IProcessRunner {
 public:
     virtual ~IProcessRunner() = default;
@@ -38,7 +44,8 @@ public:
     // Starts args[0] with the argument list, without an interpreter. A bare name is looked
     // up along the absolute entries of PATH only, never in the working folder. With `input`
     // the bytes are written to the child's standard input, which is then closed; without it
-    // the child's standard input is the null device.
+    // the child's standard input is the null device. Its standard error comes back apart
+    // from its output, so that a program's complaints never pass for its answer.
     virtual RunResult RunProgram(const std::vector<std::string> &args, const std::string &directory,
                                  const std::optional<std::string> &input) = 0;
 };

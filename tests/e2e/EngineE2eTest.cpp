@@ -167,6 +167,13 @@ TEST_F(EngineE2eTest, UpdateAnswersFromTheService) {
     tooMany.status = 429;
     Answer page = UpdateAnswer("<html>\r\n<body>\r\n<p>Internal error</p>\r\n</body>\r\n</html>\r\n");
     page.status = 500;
+    // Refused as nginx and Apache do, by the status alone: no body, or an HTML page.
+    Answer refusedEmpty = UpdateAnswer("good");
+    refusedEmpty.users = {{"alice", "another password"}};
+    refusedEmpty.deniedBody = "";
+    Answer refusedPage = refusedEmpty;
+    refusedPage.deniedBody = "<html><head><title>401 Authorization Required</title></head></html>\n";
+    const std::string refused = "Update: HTTP 401 Unauthorized (the service refused the user name or password)";
     const Row rows[] = {
         {"good", UpdateAnswer("good 203.0.113.50"), std::nullopt,
          "Update: good 203.0.113.50 (the service took the address)", "203.0.113.50"},
@@ -175,9 +182,13 @@ TEST_F(EngineE2eTest, UpdateAnswersFromTheService) {
         {"two host names", UpdateAnswer("good 203.0.113.50\nnohost\n"), MessageKind::Error,
          "Update: good 203.0.113.50 nohost (the host name does not belong to this account)", "203.0.113.50"},
         {"429", tooMany, MessageKind::Error, "Update: Too many requests", "203.0.113.50"},
-        {"HTML page", page, MessageKind::Error, "Update: <html> <body> <p>Internal error</p> </body> </html>",
+        {"HTML page", page, MessageKind::Error,
+         "Update: HTTP 500 Internal Server Error (the service has a problem; next try in 30 minutes)", "203.0.113.50"},
+        {"401 without a body", refusedEmpty, MessageKind::Error, refused, "203.0.113.50"},
+        {"401 with an HTML page", refusedPage, MessageKind::Error, refused, "203.0.113.50"},
+        // An answer, though an empty one: not sent again.
+        {"empty", UpdateAnswer(""), MessageKind::Error, "Update: HTTP 200 OK (the service sent no answer text)",
          "203.0.113.50"},
-        {"empty", UpdateAnswer(""), MessageKind::Error, "Update: ERROR - Empty string returned", "198.51.100.1"},
     };
     for (const Row &row : rows) {
         SCOPED_TRACE(row.name);
@@ -196,6 +207,48 @@ TEST_F(EngineE2eTest, UpdateAnswersFromTheService) {
     }
 }
 
+// Lines of curl's configuration file for the scope of a test.
+class CurlConfigFile {
+public:
+    explicit CurlConfigFile(const std::string &lines) : path_(EngineE2eTest::service->Dir() / ".curlrc") {
+        WriteBytes(path_.string(), lines);
+    }
+    ~CurlConfigFile() { std::filesystem::remove(path_); }
+    CurlConfigFile(const CurlConfigFile &) = delete;
+    CurlConfigFile &operator=(const CurlConfigFile &) = delete;
+
+private:
+    std::filesystem::path path_;
+};
+
+TEST_F(EngineE2eTest, CurlsComplaintsAreNeverTheAnswer) {
+    const CurlConfigFile showErrors("show-error\n");
+    service->Configure({{"/checkip", CheckAnswer("203.0.113.51")}, {"/v3/update", UpdateAnswer("good")}});
+    endpoints.update.port = "9"; // nothing listens there
+    engine.CheckAndUpdate();
+    const std::string reason = "Update: ERROR - Empty string returned [could not connect to the server (curl error 7)]";
+    EXPECT_EQ(Events().back(), reason);
+    EXPECT_EQ(dm.FSET_LAST_IP, "198.51.100.1") << "not sent: the next check finds the change again";
+
+    // A password too long for curl's configuration line: its complaint is the reason.
+    UseEndpoints("HTTP", "GET", "None", 0, "Basic");
+    dm.FSET_Pass = EncryptPassword(std::string(1 << 20, 'p'));
+    engine.CheckAndUpdate();
+    EXPECT_EQ(Events().back().rfind("Update: ERROR - Empty string returned [curl: ", 0), 0u) << Events().back();
+    EXPECT_EQ(dm.FSET_LAST_IP, "198.51.100.1");
+}
+
+TEST_F(EngineE2eTest, ChecksAnsweredWithAnHttpErrorSaySo) {
+    Answer missing = CheckAnswer("<html><body><h1>Not Found</h1></body></html>");
+    missing.status = 404;
+    service->Configure({{"/checkip", missing}});
+    engine.CheckAndUpdate();
+    EXPECT_THAT(Events(),
+                ElementsAre("Check:  HTTP 404 Not Found (no such page at the service: check the server and base URI)"));
+    EXPECT_TRUE(engine.LastOutcome().checkHttpError);
+    EXPECT_EQ(dm.FSET_LAST_IP, "198.51.100.1");
+}
+
 TEST_F(EngineE2eTest, WrongPasswordsAreRefusedWithBothSchemes) {
     for (const std::string scheme : {"Basic", "Digest"}) {
         SCOPED_TRACE(scheme);
@@ -212,7 +265,7 @@ TEST_F(EngineE2eTest, WrongPasswordsAreRefusedWithBothSchemes) {
 
         service->Configure({{"/checkip", check}});
         engine.CheckAndUpdate();
-        EXPECT_THAT(Events(), ElementsAre("Check:  ERROR - Not an IP address [badauth]"));
+        EXPECT_THAT(Events(), ElementsAre("Check:  badauth (the service refused the user name or password)"));
 
         service->Configure({{"/checkip", CheckAnswer("203.0.113.55")}, {"/v3/update", update}});
         UseEndpoints("HTTPS", "GET", "None", 0, scheme);

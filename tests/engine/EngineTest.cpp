@@ -62,6 +62,26 @@ public:
     Engine engine{dm, endpoints, runner, notifier, kProgramDir};
 };
 
+// What every request carries between its own options and its URL: curl's answer on its
+// standard output alone, the HTTP status in a trailer after it ("MARK" stands for the
+// request's random mark).
+std::vector<std::string> AnswerOptions(const std::string &mark) {
+    std::vector<std::string> options = {"-w", "MARK%{http_code} %{size_download}"};
+    for (std::string &option : options)
+        if (option.rfind("MARK", 0) == 0)
+            option = mark + option.substr(4);
+    return options;
+}
+
+// The arguments a request is expected with: its own, the answer options, its URL and agent.
+std::vector<std::string> Expected(std::vector<std::string> args, const std::string &mark) {
+    if (args.size() >= 2) {
+        const std::vector<std::string> options = AnswerOptions(mark);
+        args.insert(args.end() - 2, options.begin(), options.end());
+    }
+    return args;
+}
+
 struct BuilderRow {
     const char *name;
     RequestKind kind;
@@ -150,20 +170,23 @@ TEST_F(EngineTest, BuildsArgumentListsAndConfigInput) {
         dm.FSET_Pass = EncryptPassword(row.password);
         dm.FSET_Hostname = row.hostname;
         const CurlCommand command = engine.BuildCurlCommand(row.kind);
-        EXPECT_EQ(command.args, row.args);
+        EXPECT_EQ(command.args, Expected(row.args, command.statusMark));
         EXPECT_EQ(command.input, row.input);
         EXPECT_EQ(command.error, row.error);
     }
 }
 
 TEST_F(EngineTest, RendersTheCommandLineWithoutCredentials) {
-    EXPECT_EQ(engine.BuildCurlCommand(RequestKind::CheckIP).CommandLine(),
-              "curl -s -g -XGET \"https://SERVER:443/checkip?format=text\" "
-              "-A\"Zevlo - Windows DDNS Client by Tarvenic [alice] - v3.0\"");
+    const CurlCommand check = engine.BuildCurlCommand(RequestKind::CheckIP);
+    const std::string agent = " -A\"Zevlo - Windows DDNS Client by Tarvenic [alice] - v3.0\"";
+    std::string options;
+    for (const std::string &option : AnswerOptions(check.statusMark))
+        options += option.rfind('-', 0) == 0 ? " " + option : " \"" + option + "\"";
+    EXPECT_EQ(check.CommandLine(),
+              "curl -s -g -XGET" + options + " \"https://SERVER:443/checkip?format=text\"" + agent);
     const std::string update = engine.BuildCurlCommand(RequestKind::Update).CommandLine();
-    EXPECT_EQ(update,
-              "curl -s -g -XGET --basic -K - \"https://SERVER:443/v3/update?hostname=HOSTNAME&myip=203.0.113.7\" "
-              "-A\"Zevlo - Windows DDNS Client by Tarvenic [alice] - v3.0\"");
+    EXPECT_EQ(update, "curl -s -g -XGET --basic -K -" + options +
+                          " \"https://SERVER:443/v3/update?hostname=HOSTNAME&myip=203.0.113.7\"" + agent);
     EXPECT_EQ(update.find("secret"), std::string::npos);
 }
 
@@ -211,6 +234,36 @@ TEST_F(EngineTest, CheckRules) {
          "Check:  ERROR - Not an IP address [203.0.113.7 198.51.100.2]"},
         {"long text", "198.51.100.1", std::string(100, 'x'), false, "198.51.100.1",
          "Check:  ERROR - Not an IP address [" + std::string(64, 'x') + "]"},
+        {"answered with a status", "198.51.100.1", test::ScriptedRun::Http(200, "203.0.113.7\n"), true, "203.0.113.7",
+         "Check:  Detected the IP address change! Now: 203.0.113.7 Was: 198.51.100.1"},
+        {"no such page", "198.51.100.1", test::ScriptedRun::Http(404, "<html><h1>Not Found</h1></html>"), false,
+         "198.51.100.1", "Check:  HTTP 404 Not Found (no such page at the service: check the server and base URI)"},
+        {"refused with an empty body", "198.51.100.1", test::ScriptedRun::Http(401, ""), false, "198.51.100.1",
+         "Check:  HTTP 401 Unauthorized (the service refused the user name or password)"},
+        {"refused with a code", "198.51.100.1", test::ScriptedRun::Http(401, "badauth"), false, "198.51.100.1",
+         "Check:  badauth (the service refused the user name or password)"},
+        {"service trouble", "198.51.100.1", test::ScriptedRun::Http(503, "<p>later</p>"), false, "198.51.100.1",
+         "Check:  HTTP 503 Service Unavailable (the service has a problem)"},
+        {"an address on a redirect", "198.51.100.1", test::ScriptedRun::Http(302, "203.0.113.7"), false, "198.51.100.1",
+         "Check:  HTTP 302 Found (the service sends the request elsewhere: check the protocol, server and base URI)"},
+        // Standard error is curl's complaint, never the answer.
+        {"curl's complaint", "198.51.100.1",
+         [] {
+             platform::RunResult run{"", platform::ChildEnd::Exited, 7};
+             run.errors = "curl: (7) Failed to connect to 127.0.0.1 port 9: Connection refused\n";
+             return run;
+         }(),
+         false, "198.51.100.1",
+         "Check:  ERROR - Empty string returned [could not connect to the server (curl error 7)]"},
+        {"a complaint of a status the table lacks", "198.51.100.1",
+         [] {
+             platform::RunResult run{"", platform::ChildEnd::Exited, 26};
+             run.errors = "curl: option -K: error encountered when reading a file\ncurl: try 'curl --help'\n";
+             return run;
+         }(),
+         false, "198.51.100.1",
+         "Check:  ERROR - Empty string returned [curl: option -K: error encountered when reading a file (curl "
+         "error 26)]"},
     };
     for (const CheckRow &row : rows) {
         SCOPED_TRACE(row.name);
@@ -250,7 +303,7 @@ TEST_F(EngineTest, NewAddressReachesTheSettingsFileOnceItsUpdateWasAnswered) {
 }
 
 struct AnswerRow {
-    std::string answer;
+    test::ScriptedRun answer;
     std::optional<MessageKind> box; // none: no box
     std::string logged;             // after "Update: "
 };
@@ -290,11 +343,28 @@ TEST_F(EngineTest, UpdateAnswerClasses) {
         {"911\nnohost", MessageKind::Error, "911 nohost (the host name does not belong to this account)"},
         {"good\n911", MessageKind::Error, "good 911" + trouble},
         {"good\n<p>done</p>", MessageKind::Error, "good <p>done</p>"},
+        // The HTTP status, for answers that carry no code.
+        {test::ScriptedRun::Http(200, "good 203.0.113.7"), std::nullopt, "good 203.0.113.7" + took},
+        {test::ScriptedRun::Http(401, ""), MessageKind::Error, "HTTP 401 Unauthorized" + login},
+        {test::ScriptedRun::Http(401, "<html><title>401 Authorization Required</title></html>"), MessageKind::Error,
+         "HTTP 401 Unauthorized" + login},
+        {test::ScriptedRun::Http(403, "Forbidden"), MessageKind::Error, "HTTP 403 Forbidden" + login},
+        {test::ScriptedRun::Http(401, "badauth\n"), MessageKind::Error, "badauth" + login},
+        {test::ScriptedRun::Http(404, "<h1>404</h1>"), MessageKind::Error,
+         "HTTP 404 Not Found (no such page at the service: check the server and base URI)"},
+        {test::ScriptedRun::Http(500, "<p>Internal error</p>"), MessageKind::Error,
+         "HTTP 500 Internal Server Error" + trouble},
+        {test::ScriptedRun::Http(502, ""), MessageKind::Error, "HTTP 502 Bad Gateway" + trouble},
+        {test::ScriptedRun::Http(200, ""), MessageKind::Error, "HTTP 200 OK (the service sent no answer text)"},
+        {test::ScriptedRun::Http(411, "<h1>Length Required</h1>"), MessageKind::Error,
+         "HTTP 411 Length Required (the service refused the request)"},
+        {test::ScriptedRun::Http(429, ""), MessageKind::Error,
+         "HTTP 429 Too Many Requests (the service asks for fewer requests)"},
         {page, MessageKind::Error,
          ("<html> <head><title>401</title></head> <body>" + std::string(300, 'z')).substr(0, 197) + "..."},
     };
     for (const AnswerRow &row : rows) {
-        SCOPED_TRACE(row.answer);
+        SCOPED_TRACE(row.logged);
         dm.LogLines.clear();
         notifier.shown.clear();
         runner.outputs = {row.answer};

@@ -1,5 +1,7 @@
 #include "engine/TextRules.h"
 
+#include "engine/CurlReply.h"
+
 #include <gtest/gtest.h>
 
 #include <string>
@@ -178,6 +180,39 @@ TEST(NoAnswerReason, SaysWhyARunGaveNoAnswer) {
         EXPECT_EQ(NoAnswerReason(run, row.source), row.reason)
             << (row.source == curl ? "curl" : "script") << " " << static_cast<int>(row.end) << " " << row.status;
     }
+}
+
+TEST(CurlReply, SplitsTheStatusTrailerOffTheBody) {
+    const std::string mark = "<zevlo-0123456789abcdef>";
+    struct Row {
+        const char *name;
+        std::string output;
+        std::string body;
+        int status;
+        long long received;
+    };
+    const Row rows[] = {
+        {"a body and its trailer", "good 1.2.3.4\n" + mark + "200 13", "good 1.2.3.4\n", 200, 13},
+        {"no body", mark + "401 0", "", 401, 0},
+        {"no connection", mark + "000 0", "", 0, 0},
+        {"no trailer: an older runner or a stand-in", "good", "good", 0, -1},
+        {"a trailer that is not the last thing printed", mark + "200 4good", mark + "200 4good", 0, -1},
+        {"a body that fakes a trailer with another mark", "<zevlo-ffffffffffffffff>200 4good\n" + mark + "500 9",
+         "<zevlo-ffffffffffffffff>200 4good\n", 500, 9},
+        // A request added by curl's configuration file comes first; ours is the last one.
+        {"two requests", "evil" + mark + "200 4" + "nochg" + mark + "200 5", "nochg", 200, 5},
+        {"a mark without its fields in the body", "x" + mark + "y\n" + mark + "200 8", "x" + mark + "y\n", 200, 8},
+    };
+    for (const Row &row : rows) {
+        const CurlReply reply = ReadCurlReply(row.output, mark);
+        EXPECT_EQ(reply.body, row.body) << row.name;
+        EXPECT_EQ(reply.status, row.status) << row.name;
+        EXPECT_EQ(reply.received, row.received) << row.name;
+    }
+    // A fresh mark each run, of the form the reader looks for.
+    const std::string fresh = NewStatusMark();
+    EXPECT_NE(fresh, NewStatusMark());
+    EXPECT_EQ(ReadCurlReply("ok" + fresh + "204 2", fresh).status, 204);
 }
 
 } // namespace

@@ -93,9 +93,15 @@ TEST_P(ProcessRunnerContract, EachRunGivesBackAllTheChildWroteAndHowItEndedAndLe
          .command = Sequence(
              {Command(system.printBytes("a")), Command(system.printToError("b")), Command(system.printBytes("c"))}),
          .output = "abc"},
-        {.name = "standard error of a program",
+        {.name = "standard error of a program apart",
          .program = system.printToError("curl: (6) failed"),
-         .output = "curl: (6) failed"},
+         .errors = "curl: (6) failed"},
+        // More than a pipe holds on standard error before the first byte of output: read
+        // one stream at a time, the run would never end.
+        {.name = "a pipeful of standard error before the output",
+         .program = system.printToBoth(1 << 20),
+         .output = Letters(1 << 20),
+         .errors = std::string(1 << 20, 'e')},
         {.name = "NUL bytes and line ends kept", .command = Command(system.printBytes(raw)), .output = raw},
         {.name = "NUL bytes and line ends of a program kept", .program = system.printBytes(raw), .output = raw},
         {.name = "long output", .command = Command(system.printLetters(100000)), .output = Letters(100000)},
@@ -136,6 +142,7 @@ TEST_P(ProcessRunnerContract, EachRunGivesBackAllTheChildWroteAndHowItEndedAndLe
         const RunResult result = c.command.empty() ? runner.RunProgram(c.program, directory, c.input)
                                                    : runner.RunCommand(c.command, directory);
         EXPECT_EQ(result.output, c.output) << c.name;
+        EXPECT_EQ(result.errors, c.errors) << c.name;
         EXPECT_EQ(result.end, c.end) << c.name;
         EXPECT_EQ(result.status, c.status) << c.name;
         EXPECT_EQ(OpenDescriptors(), before) << c.name;

@@ -54,6 +54,7 @@ const RunnerSystem &WindowsRunnerSystem() {
         s.printBytes = [](const std::string &bytes) { return Program{Echo(), "--bytes", ToHex(bytes)}; };
         s.printLetters = [](int count) { return Program{Echo(), "--print", std::to_string(count)}; };
         s.printToError = [](const std::string &text) { return Program{Echo(), "--stderr", text}; };
+        s.printToBoth = [](int count) { return Program{Echo(), "--print-both", std::to_string(count)}; };
         s.copyInput = {Echo(), "--copy-input"};
         s.printFolder = {Echo(), "--folder"};
         // The sleepers would sleep two minutes; returning well before one shows they were ended.

@@ -1,0 +1,27 @@
+#pragma once
+
+#include <string>
+
+// curl's answer to one request: the body the service sent, and the HTTP status, which curl
+// writes after the body as a marked trailer (--write-out, which curl 7.55 has; its stderr
+// target came only in 7.63).
+namespace zevlo {
+
+// A mark no service can put into its body: random per program run, never sent anywhere.
+std::string NewStatusMark();
+
+// The --write-out format: the mark, then "<status> <body bytes curl received>".
+std::string StatusTrailerFormat(const std::string &mark);
+
+struct CurlReply {
+    std::string body;
+    int status = 0;          // 0: unknown (no trailer, or no answer: curl writes 000)
+    long long received = -1; // body bytes curl received; -1: unknown
+};
+
+// Splits the trailer off what curl printed. The body is what came before the last trailer
+// and after the one before it, if any (a request that curl's configuration file added comes
+// first). Without a trailer the whole output is the body, of unknown status.
+CurlReply ReadCurlReply(const std::string &output, const std::string &mark);
+
+} // namespace zevlo
