@@ -161,8 +161,8 @@ Verdict ClassifyUpdateAnswer(std::string_view body, int status) {
     Verdict verdict;
     if (blank && status == 0)
         verdict = {AnswerClass::NoAnswer, "", ""};
-    else if (blank || (status >= 300 && CodeAtStart(body) == nullptr))
-        verdict = ByStatus(status);
+    else if (blank || (status >= 300 && status < 400) || (status >= 400 && CodeAtStart(body) == nullptr))
+        verdict = ByStatus(status); // a redirect's body is never the service's answer
     else
         verdict = ByCodes(body);
     if (verdict.kind == AnswerClass::ServiceTrouble)

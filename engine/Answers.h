@@ -33,7 +33,7 @@ std::string StatusText(int status);
 
 // An update answer: its body and HTTP status (0 when unknown). The codes are read by prefix,
 // line by line, in any case; an answer holding "too many requests" is that error. A status of
-// 300 or above whose body starts with no code is read by the status. An empty body with a
+// 400 or above whose body starts with no code, and any redirect, are read by the status. An empty body with a
 // status below 300 is an error; with none it is no answer (the caller tells why).
 Verdict ClassifyUpdateAnswer(std::string_view body, int status);
 

@@ -39,9 +39,10 @@ std::optional<Trailer> TrailerAt(const std::string &text, std::size_t at, const 
         return std::nullopt;
     ++next;
     const std::optional<long long> received = Number(text, next);
-    if (!received || *status > 999)
+    // The closing bracket keeps a body that follows (a second request's) out of the number.
+    if (!received || *status > 999 || next >= text.size() || text[next] != '>')
         return std::nullopt;
-    return Trailer{at, next, static_cast<int>(*status), *received};
+    return Trailer{at, next + 1, static_cast<int>(*status), *received};
 }
 
 } // namespace
@@ -59,11 +60,11 @@ std::string NewStatusMark() {
     std::string mark = "<zevlo-";
     for (int shift = 60; shift >= 0; shift -= 4)
         mark += kHex[(bits >> shift) & 0xF];
-    return mark + ">";
+    return mark + " ";
 }
 
 std::string StatusTrailerFormat(const std::string &mark) {
-    return mark + "%{http_code} %{size_download}";
+    return mark + "%{http_code} %{size_download}>";
 }
 
 CurlReply ReadCurlReply(const std::string &output, const std::string &mark) {

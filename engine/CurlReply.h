@@ -10,7 +10,7 @@ namespace zevlo {
 // A mark no service can put into its body: random per program run, never sent anywhere.
 std::string NewStatusMark();
 
-// The --write-out format: the mark, then "<status> <body bytes curl received>".
+// The --write-out format: the mark, then "<status> <body bytes curl received>>".
 std::string StatusTrailerFormat(const std::string &mark);
 
 struct CurlReply {
@@ -23,5 +23,11 @@ struct CurlReply {
 // and after the one before it, if any (a request that curl's configuration file added comes
 // first). Without a trailer the whole output is the body, of unknown status.
 CurlReply ReadCurlReply(const std::string &output, const std::string &mark);
+
+// curl received a body but printed none: its configuration file sent it elsewhere (an
+// "output" line, which no later option undoes for the request it applies to).
+inline bool AnswerWentElsewhere(const CurlReply &reply) {
+    return reply.received > 0 && reply.body.empty();
+}
 
 } // namespace zevlo

@@ -3,6 +3,7 @@
 #include "crypto/Password.h"
 #include "data/Tdm.h"
 #include "engine/Answers.h"
+#include "engine/CurlOptions.h"
 #include "engine/CurlReply.h"
 #include "engine/TextRules.h"
 #include "platform/FileError.h"
@@ -19,6 +20,8 @@ namespace {
 
 constexpr const char *kCheckType = "Check: ";
 constexpr const char *kUpdateType = "Update:";
+constexpr const char *kAnswerElsewhere =
+    "ERROR - curl wrote the answer elsewhere (an \"output\" line in its configuration file?)";
 
 // A failed check step; its text is the start of the logged and shown message.
 class CheckFailure : public std::runtime_error {
@@ -121,8 +124,12 @@ CurlCommand Engine::BuildCurlCommand(RequestKind kind) const {
     if (update)
         query = "?hostname=" + text::EncodeQueryValue(dm_.FSET_Hostname) +
                 "&myip=" + text::EncodeQueryValue(dm_.FSET_LAST_IP);
+    // Without a length a standard server refuses a POST (411); the query stays in the URL.
+    if (endpoint.method == "POST")
+        command.args.insert(command.args.end(), {"-H", "Content-Length: 0"});
     command.statusMark = statusMark_;
-    command.args.insert(command.args.end(), {"-w", StatusTrailerFormat(statusMark_)});
+    const std::vector<std::string> answerOptions = AnswerOptions(protocol, statusMark_);
+    command.args.insert(command.args.end(), answerOptions.begin(), answerOptions.end());
     command.args.push_back(protocol + "://" + endpoint.server + ":" + endpoint.port + endpoint.baseUri + query);
     command.args.push_back("-A" + text::WithoutControlBytes(dm_.GetUserAgent()));
     return command;
@@ -168,9 +175,18 @@ bool Engine::CheckPublicIP() {
         answer = text::TrimBlanks(reply.body);
         // A failed curl tells nothing of the address, whatever it printed.
         const bool curlFailed = curl && (run.end != platform::ChildEnd::Exited || run.status != 0);
-        if (curlFailed || (answer.empty() && reply.status < 300)) {
+        if (!curlFailed && AnswerWentElsewhere(reply)) {
+            CheckFailed(kAnswerElsewhere);
+            return false;
+        }
+        if (curlFailed || (answer.empty() && reply.status == 0)) {
             outcome_.noAnswer = true;
             CheckFailed(EmptyAnswerText(run, source));
+            return false;
+        }
+        if (answer.empty() && reply.status < 300) {
+            CheckFailed("ERROR - Empty string returned [the service answered " + StatusText(reply.status) +
+                        " with no text]");
             return false;
         }
         if (text::ContainsTooManyRequests(answer)) {
@@ -229,7 +245,8 @@ void Engine::UpdateIP() {
         if (abandoned_)
             return;
         const CurlReply reply = ReadCurlReply(run.output, statusMark_);
-        Verdict verdict = ClassifyUpdateAnswer(reply.body, reply.status);
+        Verdict verdict = AnswerWentElsewhere(reply) ? Verdict{AnswerClass::Error, kAnswerElsewhere, ""}
+                                                     : ClassifyUpdateAnswer(reply.body, reply.status);
         // A request that failed on the way counts only when what came first was a code: the
         // service acted on it. Anything else may be half an answer.
         const bool curlFailed = run.end != platform::ChildEnd::Exited || run.status != 0;

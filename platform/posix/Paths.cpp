@@ -15,6 +15,10 @@ const char *PathSeparator() {
     return "/";
 }
 
+const char *NullDevice() {
+    return "/dev/null";
+}
+
 const char *AllFilesPattern() {
     return "*";
 }

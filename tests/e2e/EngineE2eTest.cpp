@@ -72,10 +72,14 @@ public:
     }
 
     static Answer CheckAnswer(const std::string &body, const std::string &auth = "none") {
-        return Answer{.body = body, .auth = auth, .users = {{"alice", kPassword}}};
+        Answer answer;
+        answer.body = body;
+        answer.auth = auth;
+        answer.users = {{"alice", kPassword}};
+        return answer;
     }
     static Answer UpdateAnswer(const std::string &body, const std::string &auth = "basic") {
-        return Answer{.body = body, .auth = auth, .users = {{"alice", kPassword}}};
+        return CheckAnswer(body, auth);
     }
 
     std::vector<std::string> Events() const {
@@ -118,8 +122,12 @@ TEST_F(EngineE2eTest, EveryProtocolMethodAndAuthenticationReachesTheServiceAsBui
                 SCOPED_TRACE(protocol + " " + method + " " + auth.checkText + "/" + auth.updateText);
                 const std::string address = "203.0.113." + std::to_string(++round);
                 service->ClearRequests();
-                service->Configure({{"/checkip", CheckAnswer(address + "\n", auth.checkServiceAuth)},
-                                    {"/v3/update", UpdateAnswer("good " + address, auth.updateServiceAuth)}});
+                // As standard servers do, a POST without a length is refused.
+                Answer checkAnswer = CheckAnswer(address + "\n", auth.checkServiceAuth);
+                checkAnswer.requireLength = true;
+                Answer updateAnswer = UpdateAnswer("good " + address, auth.updateServiceAuth);
+                updateAnswer.requireLength = true;
+                service->Configure({{"/checkip", checkAnswer}, {"/v3/update", updateAnswer}});
                 UseEndpoints(protocol, method, auth.checkText, auth.checkIndex, auth.updateText);
 
                 EXPECT_TRUE(engine.CheckAndUpdate());
@@ -140,7 +148,11 @@ TEST_F(EngineE2eTest, EveryProtocolMethodAndAuthenticationReachesTheServiceAsBui
                     EXPECT_EQ(check.user, std::optional<std::string>("alice"));
                     EXPECT_TRUE(check.passwordOk);
                 }
+                const std::optional<std::string> length =
+                    method == "POST" ? std::optional<std::string>("0") : std::nullopt;
+                EXPECT_EQ(check.contentLength, length);
                 const ReceivedRequest &update = requests[1];
+                EXPECT_EQ(update.contentLength, length);
                 EXPECT_EQ(update.method, method);
                 EXPECT_EQ(update.path, "/v3/update");
                 EXPECT_EQ(update.query, "hostname=home.example.net&myip=" + address);
@@ -236,6 +248,65 @@ TEST_F(EngineE2eTest, CurlsComplaintsAreNeverTheAnswer) {
     engine.CheckAndUpdate();
     EXPECT_EQ(Events().back().rfind("Update: ERROR - Empty string returned [curl: ", 0), 0u) << Events().back();
     EXPECT_EQ(dm.FSET_LAST_IP, "198.51.100.1");
+}
+
+TEST_F(EngineE2eTest, CurlsConfigurationFileCannotChangeWhatIsRead) {
+    const std::string http = std::to_string(service->Port("http"));
+    const std::string checked = "Check:  Detected the IP address change! Now: 203.0.113.52 Was: 198.51.100.1";
+    const std::string took = "Update: good 203.0.113.52 (the service took the address)";
+    Answer redirect = UpdateAnswer("good 203.0.113.52");
+    redirect.status = 302;
+    redirect.location = "http://localhost:" + http + "/elsewhere"; // plain HTTP on another host
+    const std::string redirected =
+        "Update: HTTP 302 Found (the service sends the request elsewhere: check the protocol, server and base URI)";
+    Answer refused = UpdateAnswer("good");
+    refused.users = {{"alice", "another password"}};
+    const std::string refusedLine = "Update: badauth (the service refused the user name or password)";
+    const std::string elsewhere =
+        "Check:  ERROR - curl wrote the answer elsewhere (an \"output\" line in its configuration file?)";
+    struct Row {
+        std::string line;
+        Answer update;
+        std::vector<std::string> events;
+    };
+    const Row rows[] = {
+        {"location", redirect, {checked, redirected}},
+        {"location-trusted", redirect, {checked, redirected}},
+        {"include", UpdateAnswer("good 203.0.113.52"), {checked, took}},
+        {"write-out = \"EVIL %{http_code}\"", UpdateAnswer("good 203.0.113.52"), {checked, took}},
+        {"dump-header = -", UpdateAnswer("good 203.0.113.52"), {checked, took}},
+        {"trace-ascii = -", UpdateAnswer("good 203.0.113.52"), {checked, took}},
+        {"get", UpdateAnswer("good 203.0.113.52"), {checked, took}},
+        // --no-head would clash with the method: without the body, the check fails and nothing is sent.
+        {"head",
+         UpdateAnswer("good 203.0.113.52"),
+         {"Check:  ERROR - Empty string returned [the service answered HTTP 200 OK with no text]"}},
+        {"fail", refused, {checked, refusedLine}},
+        {"remote-name-all", UpdateAnswer("good 203.0.113.52"), {checked, took}},
+        {"url = http://127.0.0.1:" + http + "/extra", UpdateAnswer("good 203.0.113.52"), {checked, took}},
+        // No later option undoes an output file for the request it applies to: said, not misread.
+        {"output = \"" + temp.File("answer.txt") + "\"", UpdateAnswer("good 203.0.113.52"), {elsewhere}},
+    };
+    UseEndpoints("HTTPS", "POST", "None", 0, "Basic");
+    for (const Row &row : rows) {
+        SCOPED_TRACE(row.line);
+        const CurlConfigFile config(row.line + "\n");
+        dm.FSET_LAST_IP = "198.51.100.1";
+        dm.LogLines.clear();
+        service->ClearRequests();
+        Answer check = CheckAnswer("203.0.113.52");
+        check.requireLength = true;
+        Answer update = row.update;
+        update.requireLength = true;
+        service->Configure({{"/checkip", check}, {"/v3/update", update}});
+        engine.CheckAndUpdate();
+        EXPECT_EQ(Events(), row.events);
+        for (const ReceivedRequest &request : service->Requests())
+            EXPECT_NE(request.path, "/elsewhere") << "a redirect was followed";
+    }
+    // curl runs in the program folder, where remote-name-all would have left "checkip" and "update".
+    EXPECT_FALSE(std::filesystem::exists(temp.Root() / "checkip"));
+    EXPECT_FALSE(std::filesystem::exists(temp.Root() / "update"));
 }
 
 TEST_F(EngineE2eTest, ChecksAnsweredWithAnHttpErrorSaySo) {

@@ -2,6 +2,8 @@
 
 #include "crypto/Password.h"
 #include "data/Tdm.h"
+#include "engine/CurlOptions.h"
+#include "platform/Paths.h"
 #include "tests/engine/EngineFakes.h"
 #include "tests/support/Files.h"
 #include "tests/support/ScriptedRunner.h"
@@ -11,6 +13,7 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <map>
 
 namespace zevlo {
 namespace {
@@ -65,8 +68,24 @@ public:
 // What every request carries between its own options and its URL: curl's answer on its
 // standard output alone, the HTTP status in a trailer after it ("MARK" stands for the
 // request's random mark).
-std::vector<std::string> AnswerOptions(const std::string &mark) {
-    std::vector<std::string> options = {"-w", "MARK%{http_code} %{size_download}"};
+std::vector<std::string> AnswerOptions(const std::string &scheme, const std::string &mark) {
+    const std::string null = platform::NullDevice();
+    std::vector<std::string> options = {"--no-location",
+                                        "--no-location-trusted",
+                                        "--no-include",
+                                        "--no-fail",
+                                        "-o",
+                                        "-",
+                                        "-D",
+                                        null,
+                                        "--trace-ascii",
+                                        null,
+                                        "--proto",
+                                        "=" + scheme,
+                                        "-m",
+                                        "61",
+                                        "-w",
+                                        "MARK%{http_code} %{size_download}>"};
     for (std::string &option : options)
         if (option.rfind("MARK", 0) == 0)
             option = mark + option.substr(4);
@@ -76,7 +95,8 @@ std::vector<std::string> AnswerOptions(const std::string &mark) {
 // The arguments a request is expected with: its own, the answer options, its URL and agent.
 std::vector<std::string> Expected(std::vector<std::string> args, const std::string &mark) {
     if (args.size() >= 2) {
-        const std::vector<std::string> options = AnswerOptions(mark);
+        const std::string &url = args[args.size() - 2];
+        const std::vector<std::string> options = AnswerOptions(url.substr(0, url.find("://")), mark);
         args.insert(args.end() - 2, options.begin(), options.end());
     }
     return args;
@@ -109,7 +129,8 @@ TEST_F(EngineTest, BuildsArgumentListsAndConfigInput) {
          aliceInput, ""},
         {"check with Digest over HTTP and POST", check, {"HTTP", "8080", "127.0.0.1", "/ip", "POST", "Digest", 2},
          "alice", "secret", "HOSTNAME",
-         {"curl", "-s", "-g", "-XPOST", "--digest", "-K", "-", "http://127.0.0.1:8080/ip?format=text", kAgent},
+         {"curl", "-s", "-g", "-XPOST", "--digest", "-K", "-", "-H", "Content-Length: 0",
+          "http://127.0.0.1:8080/ip?format=text", kAgent},
          aliceInput, ""},
         {"check with a typed text that matches no entry", check,
          {"HTTPS", "443", "SERVER", "/checkip", "GET", "Digest", -1},
@@ -124,7 +145,7 @@ TEST_F(EngineTest, BuildsArgumentListsAndConfigInput) {
          "alice", "secret", "HOSTNAME", {"curl", "-s", "-g", "-XGET", "--negotiate", "-K", "-", updateUrl, kAgent},
          aliceInput, ""},
         {"update with typed AnyAuth and POST", update, {"HTTPS", "443", "SERVER", "/v3/update", "POST", "AnyAuth", -1},
-         "alice", "secret", "HOSTNAME", {"curl", "-s", "-g", "-XPOST", "--anyauth", "-K", "-", updateUrl, kAgent},
+         "alice", "secret", "HOSTNAME", {"curl", "-s", "-g", "-XPOST", "--anyauth", "-K", "-", "-H", "Content-Length: 0", updateUrl, kAgent},
          aliceInput, ""},
         {"update with a refused typed text", update, {"HTTPS", "443", "SERVER", "/v3/update", "GET", "Kerberos", -1},
          "alice", "secret", "HOSTNAME", {}, std::nullopt, "ERROR - Unsupported authentication type [Kerberos]"},
@@ -176,11 +197,92 @@ TEST_F(EngineTest, BuildsArgumentListsAndConfigInput) {
     }
 }
 
+// "7.10.6" as numbers, for comparing.
+std::vector<int> VersionParts(const std::string &version) {
+    std::vector<int> parts;
+    std::size_t start = 0;
+    while (start <= version.size()) {
+        std::size_t end = version.find('.', start);
+        if (end == std::string::npos)
+            end = version.size();
+        parts.push_back(std::stoi(version.substr(start, end - start)));
+        start = end + 1;
+    }
+    parts.resize(3, 0);
+    return parts;
+}
+
+TEST_F(EngineTest, EveryCurlOptionIsInTheTableAndKnownToTheOldestCurl) {
+    // curl's documentation (docs/cmdline-opts, "Added:"); every --no- form came with 7.19.0.
+    const std::map<std::string, std::string> documented = {
+        {"--silent", "4.0"},
+        {"--globoff", "7.6"},
+        {"--request", "6.0"},
+        {"--basic", "7.10.6"},
+        {"--digest", "7.10.6"},
+        {"--ntlm", "7.10.6"},
+        {"--negotiate", "7.10.6"},
+        {"--anyauth", "7.10.6"},
+        {"--config", "4.10"},
+        {"--header", "5.0"},
+        {"--user-agent", "4.5.1"},
+        {"--location", "4.9"},
+        {"--location-trusted", "7.10.4"},
+        {"--include", "4.8"},
+        {"--fail", "4.0"},
+        {"--output", "4.0"},
+        {"--dump-header", "5.7"},
+        {"--trace-ascii", "7.9.7"},
+        {"--proto", "7.20.2"},
+        {"--max-time", "4.0"},
+        {"--write-out", "6.5"},
+    };
+    const std::string noForms = "7.19.0";
+    for (const CurlOption &option : CurlOptionTable()) {
+        SCOPED_TRACE(option.spelling);
+        ASSERT_EQ(documented.count(option.longName), 1u);
+        std::string oldest = documented.at(option.longName);
+        if (std::string(option.spelling).rfind("--no-", 0) == 0 && VersionParts(oldest) < VersionParts(noForms))
+            oldest = noForms;
+        EXPECT_EQ(option.addedIn, oldest);
+        EXPECT_LE(VersionParts(option.addedIn), VersionParts(kOldestCurl));
+    }
+
+    // Whatever a request is made of comes from the table.
+    const EndpointValues check = endpoints.check;
+    std::vector<CurlCommand> commands;
+    for (const std::string method : {"GET", "POST"}) {
+        for (const std::string protocol : {"HTTPS", "HTTP"}) {
+            endpoints.check = {protocol, "443", "SERVER", "/checkip", method, "Basic", 1};
+            commands.push_back(engine.BuildCurlCommand(RequestKind::CheckIP));
+            endpoints.check = {protocol, "443", "SERVER", "/checkip", method, "None", 0};
+            commands.push_back(engine.BuildCurlCommand(RequestKind::CheckIP));
+            for (const std::string auth : {"Basic", "Digest", "NTLM", "Negotiate", "AnyAuth"}) {
+                endpoints.update = {protocol, "443", "SERVER", "/v3/update", method, auth, -1};
+                commands.push_back(engine.BuildCurlCommand(RequestKind::Update));
+            }
+        }
+    }
+    endpoints.check = check;
+    for (const CurlCommand &command : commands) {
+        ASSERT_TRUE(command.error.empty()) << command.error;
+        const std::size_t url = command.args.size() - 2;
+        for (std::size_t i = 1; i < command.args.size(); ++i) {
+            if (i == url)
+                continue;
+            const CurlOption *option = OptionOf(command.args[i]);
+            ASSERT_NE(option, nullptr) << command.args[i];
+            if (option->takesValue)
+                ++i;
+        }
+    }
+}
+
 TEST_F(EngineTest, RendersTheCommandLineWithoutCredentials) {
     const CurlCommand check = engine.BuildCurlCommand(RequestKind::CheckIP);
     const std::string agent = " -A\"Zevlo - Windows DDNS Client by Tarvenic [alice] - v3.0\"";
     std::string options;
-    for (const std::string &option : AnswerOptions(check.statusMark))
+    for (const std::string &option : AnswerOptions("https", check.statusMark))
         options += option.rfind('-', 0) == 0 ? " " + option : " \"" + option + "\"";
     EXPECT_EQ(check.CommandLine(),
               "curl -s -g -XGET" + options + " \"https://SERVER:443/checkip?format=text\"" + agent);

@@ -183,7 +183,7 @@ TEST(NoAnswerReason, SaysWhyARunGaveNoAnswer) {
 }
 
 TEST(CurlReply, SplitsTheStatusTrailerOffTheBody) {
-    const std::string mark = "<zevlo-0123456789abcdef>";
+    const std::string mark = "<zevlo-0123456789abcdef ";
     struct Row {
         const char *name;
         std::string output;
@@ -192,16 +192,16 @@ TEST(CurlReply, SplitsTheStatusTrailerOffTheBody) {
         long long received;
     };
     const Row rows[] = {
-        {"a body and its trailer", "good 1.2.3.4\n" + mark + "200 13", "good 1.2.3.4\n", 200, 13},
-        {"no body", mark + "401 0", "", 401, 0},
-        {"no connection", mark + "000 0", "", 0, 0},
+        {"a body and its trailer", "good 1.2.3.4\n" + mark + "200 13>", "good 1.2.3.4\n", 200, 13},
+        {"no body", mark + "401 0>", "", 401, 0},
+        {"no connection", mark + "000 0>", "", 0, 0},
         {"no trailer: an older runner or a stand-in", "good", "good", 0, -1},
-        {"a trailer that is not the last thing printed", mark + "200 4good", mark + "200 4good", 0, -1},
-        {"a body that fakes a trailer with another mark", "<zevlo-ffffffffffffffff>200 4good\n" + mark + "500 9",
-         "<zevlo-ffffffffffffffff>200 4good\n", 500, 9},
+        {"a trailer that is not the last thing printed", mark + "200 4>good", mark + "200 4>good", 0, -1},
+        {"a body that fakes a trailer with another mark", "<zevlo-ffffffffffffffff 200 4>good\n" + mark + "500 9>",
+         "<zevlo-ffffffffffffffff 200 4>good\n", 500, 9},
         // A request added by curl's configuration file comes first; ours is the last one.
-        {"two requests", "evil" + mark + "200 4" + "nochg" + mark + "200 5", "nochg", 200, 5},
-        {"a mark without its fields in the body", "x" + mark + "y\n" + mark + "200 8", "x" + mark + "y\n", 200, 8},
+        {"two requests", "evil" + mark + "200 4>" + "203.0.113.9" + mark + "200 11>", "203.0.113.9", 200, 11},
+        {"a mark without its fields in the body", "x" + mark + "y\n" + mark + "200 8>", "x" + mark + "y\n", 200, 8},
     };
     for (const Row &row : rows) {
         const CurlReply reply = ReadCurlReply(row.output, mark);
@@ -212,7 +212,7 @@ TEST(CurlReply, SplitsTheStatusTrailerOffTheBody) {
     // A fresh mark each run, of the form the reader looks for.
     const std::string fresh = NewStatusMark();
     EXPECT_NE(fresh, NewStatusMark());
-    EXPECT_EQ(ReadCurlReply("ok" + fresh + "204 2", fresh).status, 204);
+    EXPECT_EQ(ReadCurlReply("ok" + fresh + "204 2>", fresh).status, 204);
 }
 
 } // namespace
