@@ -5,6 +5,7 @@
 #include "engine/Answers.h"
 #include "engine/CurlOptions.h"
 #include "engine/CurlReply.h"
+#include "engine/RequestRules.h"
 #include "engine/TextRules.h"
 #include "platform/FileError.h"
 #include "platform/FileIO.h"
@@ -94,6 +95,12 @@ CurlCommand Engine::BuildCurlCommand(RequestKind kind) const {
         command.error = "ERROR - Unsupported protocol [" + endpoint.protocol + "]";
         return command;
     }
+
+    command.error = InvalidEndpointField(endpoint);
+    if (command.error.empty() && update)
+        command.error = InvalidHostname(dm_.FSET_Hostname);
+    if (!command.error.empty())
+        return command;
 
     std::string authOption;
     const std::string authLowered = text::LowerAscii(endpoint.authText);

@@ -1,5 +1,7 @@
 #include "engine/TextRules.h"
 
+#include "platform/FileIO.h"
+
 #include <vector>
 
 namespace zevlo::text {
@@ -287,6 +289,9 @@ std::string NoAnswerReason(const platform::RunResult &run, AnswerSource source) 
     const bool script = source == AnswerSource::Script;
     switch (run.end) {
     case platform::ChildEnd::NotStarted:
+        if (run.startError != 0 && !platform::IsNotFoundError(run.startError))
+            return std::string(script ? "the script" : "curl") +
+                   " could not be started: " + platform::SystemErrorText(run.startError);
         return script ? "the script could not be started" : "curl was not found";
     case platform::ChildEnd::Exited:
         if (run.status == 0)

@@ -29,7 +29,13 @@ struct RunResult {
     int status = 0;
     // RunProgram: what the child wrote to standard error.
     std::string errors;
+    // NotStarted: the system's error code (errno, GetLastError), 0 when there was none.
+    int startError = 0;
 };
+
+// True for the start errors that mean the program (or its folder) is not there.
+bool IsNotFoundError(int startError);
+// (platform/FileIO.h's SystemErrorText words a code.)
 
 // Starts child processes and returns what they wrote and how they ended. An empty
 // `directory` means the caller's working folder. Blocks the calling thread.

@@ -330,11 +330,19 @@ RunResult Run(const std::vector<std::string> &args, const std::string &program, 
     if (TerminationRequested()) {
         return {"", ChildEnd::Terminated, 0};
     }
+    RunResult notStarted;
+    notStarted.startError = ENOENT;
     if (args.empty() || program.empty()) {
-        return {};
+        return notStarted;
     }
     IgnoreSigpipeOnce();
 
+    // A start that failed for want of descriptors or memory says so, not "not found".
+    const auto setupFailed = [] {
+        RunResult failed;
+        failed.startError = errno != 0 ? errno : EAGAIN;
+        return failed;
+    };
     UniqueFd outputRead;
     UniqueFd outputWrite;
     UniqueFd errorsRead;
@@ -342,19 +350,19 @@ RunResult Run(const std::vector<std::string> &args, const std::string &program, 
     UniqueFd inputRead;
     UniqueFd inputWrite;
     if (!MakePipe(outputRead, outputWrite) || !SetNonBlocking(outputRead.Get())) {
-        return {};
+        return setupFailed();
     }
     if (separateErrors && (!MakePipe(errorsRead, errorsWrite) || !SetNonBlocking(errorsRead.Get()))) {
-        return {};
+        return setupFailed();
     }
     if (input && (!MakePipe(inputRead, inputWrite) || !SetNonBlocking(inputWrite.Get()))) {
-        return {};
+        return setupFailed();
     }
 
     SpawnSetup setup;
     const int errorFd = separateErrors ? errorsWrite.Get() : outputWrite.Get();
     if (!setup.Prepare(input ? inputRead.Get() : -1, outputWrite.Get(), errorFd, directory)) {
-        return {};
+        return setupFailed();
     }
     std::vector<char *> argv;
     argv.reserve(args.size() + 1);
@@ -372,7 +380,8 @@ RunResult Run(const std::vector<std::string> &args, const std::string &program, 
     errorsWrite.Close();
     inputRead.Close();
     if (started != 0) {
-        return {};
+        notStarted.startError = started;
+        return notStarted;
     }
 
     const auto deadline = Clock::now() + limit;
@@ -459,6 +468,10 @@ RunResult ProcessRunner::RunCommand(const std::string &command, const std::strin
 RunResult ProcessRunner::RunProgram(const std::vector<std::string> &args, const std::string &directory,
                                     const std::optional<std::string> &input) {
     return Run(args, args.empty() ? std::string() : FindProgram(args[0]), directory, input, true, limit_);
+}
+
+bool IsNotFoundError(int startError) {
+    return startError == ENOENT;
 }
 
 std::string QuoteForInterpreter(const std::string &path) {

@@ -254,6 +254,7 @@ RunResult RunChild(const std::string &applicationName, std::string commandLine, 
         return result;
     }
     if (applicationName.empty()) {
+        result.startError = ERROR_FILE_NOT_FOUND;
         return result;
     }
 
@@ -325,6 +326,9 @@ RunResult RunChild(const std::string &applicationName, std::string commandLine, 
         // Suspended until it is in the job, so that nothing it starts escapes the job.
         started = CreateProcessA(applicationName.c_str(), commandLine.data(), nullptr, nullptr, TRUE, flags, nullptr,
                                  directory.empty() ? nullptr : directory.c_str(), &startup.StartupInfo, &process);
+        if (!started) {
+            result.startError = static_cast<int>(GetLastError());
+        }
         // Our copies of the write ends go at once: the reads end when the child's copies close.
         writeEnd.Close();
         errorsWriteEnd.Close();
@@ -378,6 +382,10 @@ RunResult ProcessRunner::RunProgram(const std::vector<std::string> &args, const 
         return {};
     }
     return RunChild(SearchAlongPath(args[0]), win::BuildWindowsCommandLine(args), directory, input, true, limit_);
+}
+
+bool IsNotFoundError(int startError) {
+    return startError == ERROR_FILE_NOT_FOUND || startError == ERROR_PATH_NOT_FOUND;
 }
 
 std::string QuoteForInterpreter(const std::string &path) {

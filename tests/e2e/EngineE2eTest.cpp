@@ -4,6 +4,7 @@
 #include "crypto/Password.h"
 #include "data/Tdm.h"
 #include "engine/Engine.h"
+#include "platform/FileIO.h"
 #include "tests/e2e/TestService.h"
 #include "tests/engine/EngineFakes.h"
 #include "tests/support/Files.h"
@@ -14,6 +15,8 @@
 #include <gtest/gtest.h>
 
 #include <sys/stat.h>
+
+#include <cerrno>
 
 #include <filesystem>
 #include <memory>
@@ -307,6 +310,14 @@ TEST_F(EngineE2eTest, CurlsConfigurationFileCannotChangeWhatIsRead) {
     // curl runs in the program folder, where remote-name-all would have left "checkip" and "update".
     EXPECT_FALSE(std::filesystem::exists(temp.Root() / "checkip"));
     EXPECT_FALSE(std::filesystem::exists(temp.Root() / "update"));
+}
+
+TEST_F(EngineE2eTest, AStartTheSystemRefusesSaysWhy) {
+    endpoints.check.baseUri = "/" + std::string(300000, 'x'); // beyond what one argument may hold
+    engine.CheckAndUpdate();
+    EXPECT_THAT(Events(), ElementsAre("Check:  ERROR - Empty string returned [curl could not be started: " +
+                                      platform::SystemErrorText(E2BIG) + "]"));
+    EXPECT_THAT(service->Requests(), IsEmpty());
 }
 
 TEST_F(EngineE2eTest, ChecksAnsweredWithAnHttpErrorSaySo) {

@@ -154,10 +154,10 @@ TEST_F(EngineTest, BuildsArgumentListsAndConfigInput) {
          {"curl", "-s", "-g", "-XGET", "--digest", "-K", "-", updateUrl,
           "-AZevlo - Windows DDNS Client by Tarvenic [] - v3.0"},
          "user = \":\"\n", ""},
-        {"update with a base URI without slash", update, {"HTTPS", "443", "SERVER", "v3/update", "GET", "Basic", 0},
+        {"update to an IPv6 literal", update, {"HTTPS", "8443", "[2001:db8::5]", "/v3/update", "GET", "Basic", 0},
          "alice", "secret", "HOSTNAME",
          {"curl", "-s", "-g", "-XGET", "--basic", "-K", "-",
-          "https://SERVER:443v3/update?hostname=HOSTNAME&myip=203.0.113.7", kAgent},
+          "https://[2001:db8::5]:8443/v3/update?hostname=HOSTNAME&myip=203.0.113.7", kAgent},
          aliceInput, ""},
         {"update with reserved bytes in the host name", update,
          {"HTTPS", "443", "SERVER", "/v3/update", "GET", "Basic", 0},
@@ -276,6 +276,88 @@ TEST_F(EngineTest, EveryCurlOptionIsInTheTableAndKnownToTheOldestCurl) {
                 ++i;
         }
     }
+}
+
+TEST_F(EngineTest, RefusesFieldsThatWouldChangeWhereTheRequestGoes) {
+    struct Row {
+        RequestKind kind;
+        EndpointValues endpoint;
+        std::string hostname;
+        std::string error; // empty: sent
+    };
+    const auto check = RequestKind::CheckIP;
+    const auto update = RequestKind::Update;
+    const std::string name253(253, 'h');
+    std::string names4096 = std::string(240, 'n'); // 17 names of 240 bytes and 16 commas
+    for (int i = 1; i < 17; ++i)
+        names4096 += "," + std::string(240, 'n');
+    // clang-format off
+    const Row rows[] = {
+        // The account would go to 127.0.0.2 as user information of the server.
+        {update, {"HTTPS", "1@127.0.0.2:8080", "SERVER", "/v3/update", "GET", "Basic", 0}, "h",
+         "ERROR - Invalid port [1@127.0.0.2:8080]"},
+        {check, {"HTTPS", "0", "SERVER", "/checkip", "GET", "None", 0}, "h", "ERROR - Invalid port [0]"},
+        {check, {"HTTPS", "65536", "SERVER", "/checkip", "GET", "None", 0}, "h", "ERROR - Invalid port [65536]"},
+        {check, {"HTTPS", "", "SERVER", "/checkip", "GET", "None", 0}, "h", "ERROR - Invalid port []"},
+        {check, {"HTTPS", "443 ", "SERVER", "/checkip", "GET", "None", 0}, "h", "ERROR - Invalid port [443 ]"},
+        {check, {"HTTPS", "65535", "SERVER", "/checkip", "GET", "None", 0}, "h", ""},
+        {update, {"HTTPS", "443", "me@127.0.0.2", "/v3/update", "GET", "Basic", 0}, "h",
+         "ERROR - Invalid server [me@127.0.0.2]"},
+        {update, {"HTTPS", "443", "127.0.0.2/x?", "/v3/update", "GET", "Basic", 0}, "h",
+         "ERROR - Invalid server [127.0.0.2/x?]"},
+        {check, {"HTTPS", "443", "[::1", "/checkip", "GET", "None", 0}, "h", "ERROR - Invalid server [[::1]"},
+        {check, {"HTTPS", "443", "[not:v6]", "/checkip", "GET", "None", 0}, "h", "ERROR - Invalid server [[not:v6]]"},
+        {check, {"HTTPS", "443", "", "/checkip", "GET", "None", 0}, "h", "ERROR - Invalid server []"},
+        {check, {"HTTPS", "443", "my_host-1.example.net", "/checkip", "GET", "None", 0}, "h", ""},
+        {check, {"HTTPS", "443", "203.0.113.9", "/checkip", "GET", "None", 0}, "h", ""},
+        // The query would become a fragment: "good" for an update without host name or address.
+        {update, {"HTTPS", "443", "SERVER", "/v3/update#", "GET", "Basic", 0}, "h",
+         "ERROR - Invalid base URI [/v3/update#]"},
+        {update, {"HTTPS", "443", "SERVER", "/v3/update?hostname=other", "GET", "Basic", 0}, "h",
+         "ERROR - Invalid base URI [/v3/update?hostname=other]"},
+        {check, {"HTTPS", "443", "SERVER", "checkip", "GET", "None", 0}, "h", "ERROR - Invalid base URI [checkip]"},
+        {check, {"HTTPS", "443", "SERVER", "/check ip", "GET", "None", 0}, "h",
+         "ERROR - Invalid base URI [/check ip]"},
+        {check, {"HTTPS", "443", "SERVER", "/check\r\nip", "GET", "None", 0}, "h",
+         "ERROR - Invalid base URI [/check]"},
+        // An entry outside the stored list: "-X" would have taken the next argument as the method.
+        {update, {"HTTPS", "443", "SERVER", "/v3/update", "", "Basic", 0}, "h", "ERROR - Invalid method []"},
+        {check, {"HTTPS", "443", "SERVER", "/checkip", "PUT", "None", 0}, "h", "ERROR - Invalid method [PUT]"},
+        {update, {"HTTPS", "443", "SERVER", "/v3/update", "GET", "Basic", 0}, name253 + "," + name253, ""},
+        {update, {"HTTPS", "443", "SERVER", "/v3/update", "GET", "Basic", 0}, names4096, ""},
+        {update, {"HTTPS", "443", "SERVER", "/v3/update", "GET", "Basic", 0}, "a," + name253 + "h",
+         "ERROR - Host name too long [a," + std::string(62, 'h') +
+             "...] (at most 253 bytes a name, 4096 in all)"},
+        {update, {"HTTPS", "443", "SERVER", "/v3/update", "GET", "Basic", 0}, names4096 + "n",
+         "ERROR - Host name too long [" + std::string(64, 'n') + "...] (at most 253 bytes a name, 4096 in all)"},
+    };
+    // clang-format on
+    for (const Row &row : rows) {
+        SCOPED_TRACE(row.endpoint.port + " " + row.endpoint.server + " " + row.endpoint.baseUri + " " +
+                     row.endpoint.method + " " + row.hostname.substr(0, 20));
+        (row.kind == RequestKind::CheckIP ? endpoints.check : endpoints.update) = row.endpoint;
+        dm.FSET_Hostname = row.hostname;
+        const CurlCommand command = engine.BuildCurlCommand(row.kind);
+        EXPECT_EQ(command.error, row.error);
+        EXPECT_EQ(command.args.empty(), !row.error.empty());
+    }
+
+    // A bad update field stops the update and the address stays unsent; a bad check field
+    // stops the check.
+    endpoints = FakeEndpoints();
+    dm.FSET_Hostname = "HOSTNAME";
+    dm.FSET_LAST_IP = "198.51.100.1";
+    endpoints.update.baseUri = "/v3/update#";
+    runner.outputs = {"203.0.113.7"};
+    engine.CheckAndUpdate();
+    EXPECT_EQ(runner.Updates(), 0);
+    EXPECT_EQ(dm.FSET_LAST_IP, "198.51.100.1");
+    EXPECT_EQ(Events().back(), "Update: ERROR - Invalid base URI [/v3/update#]");
+    endpoints.check.port = "1@127.0.0.2";
+    runner.calls.clear();
+    engine.CheckAndUpdate();
+    EXPECT_THAT(runner.calls, IsEmpty());
+    EXPECT_EQ(Events().back(), "Check:  ERROR - Invalid port [1@127.0.0.2] []");
 }
 
 TEST_F(EngineTest, RendersTheCommandLineWithoutCredentials) {

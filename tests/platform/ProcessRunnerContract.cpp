@@ -1,5 +1,6 @@
 #include "tests/platform/ProcessRunnerContract.h"
 
+#include "platform/FileIO.h"
 #include "platform/ProcessRunner.h"
 #include "tests/support/Files.h"
 #include "tests/support/ScopedEnv.h"
@@ -120,7 +121,12 @@ TEST_P(ProcessRunnerContract, EachRunGivesBackAllTheChildWroteAndHowItEndedAndLe
          .output = "abcdefghij"},
         {.name = "command in a missing folder", .command = started, .end = notStarted, .directory = missing},
         {.name = "command in a file, not a folder", .command = started, .end = notStarted, .directory = plainFile},
-        {.name = "missing program", .program = missingProgram, .end = notStarted},
+        {.name = "missing program", .program = missingProgram, .end = notStarted, .notFound = true},
+        // A start the system refuses says why, not that the program is missing.
+        {.name = "an argument too long to start",
+         .program = {system.printBytes("x").front(), std::string(300000, 'a')},
+         .end = notStarted,
+         .notFound = false},
         {.name = "missing program with input", .program = missingProgram, .input = "data", .end = notStarted},
         {.name = "program in a missing folder",
          .program = system.printBytes("started"),
@@ -146,6 +152,11 @@ TEST_P(ProcessRunnerContract, EachRunGivesBackAllTheChildWroteAndHowItEndedAndLe
         EXPECT_EQ(result.end, c.end) << c.name;
         EXPECT_EQ(result.status, c.status) << c.name;
         EXPECT_EQ(OpenDescriptors(), before) << c.name;
+        if (c.notFound) {
+            EXPECT_EQ(IsNotFoundError(result.startError), *c.notFound) << c.name << ": " << result.startError;
+            EXPECT_NE(result.startError, 0) << c.name;
+            EXPECT_FALSE(SystemErrorText(result.startError).empty()) << c.name;
+        }
     }
 }
 

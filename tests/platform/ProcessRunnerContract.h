@@ -33,6 +33,7 @@ struct RunCase {
     ChildEnd end = ChildEnd::Exited;
     int status = 0;
     std::optional<std::string> directory{}; // unset: a fresh folder of the test's
+    std::optional<bool> notFound{};         // not started: whether for want of the program
 };
 
 struct RunnerSystem {
