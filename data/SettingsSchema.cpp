@@ -45,7 +45,7 @@ constexpr Setting Flag(const char *key, bool Tdm::*member, bool absent, bool cre
 }
 
 // A moment; "never" (the epoch) in every case.
-[[maybe_unused]] constexpr Setting Time(const char *key, std::chrono::sys_seconds Tdm::*member) {
+constexpr Setting Time(const char *key, std::chrono::sys_seconds Tdm::*member) {
     Setting setting{key, SettingKind::Time};
     setting.time = member;
     return setting;
@@ -81,6 +81,10 @@ constexpr Setting kSchema[] = {
     Text("FSET_CIP_Server", &Tdm::FSET_CIP_Server),
     Flag("FSET_CIP_CHKCUSTOM", &Tdm::FSET_CIP_CHKCUSTOM, false, false),
     Text("FSET_CIP_CUSTOMSCRIPT", &Tdm::FSET_CIP_CUSTOMSCRIPT),
+    Text("FSET_UPD_Refusal", &Tdm::FSET_UPD_Refusal),
+    Time("FSET_UPD_WaitUntil", &Tdm::FSET_UPD_WaitUntil),
+    Time("FSET_UPD_LastAnswered", &Tdm::FSET_UPD_LastAnswered),
+    Text("FSET_UPD_AnsweredFor", &Tdm::FSET_UPD_AnsweredFor),
 };
 
 } // namespace

@@ -60,6 +60,13 @@ public:
     bool FSET_CIP_CHKCUSTOM{};
     std::string FSET_CIP_CUSTOMSCRIPT;
     std::string FSET_CIP_Server;
+    // What the service last said to the updates (engine/UpdateState.h): a refusal that stands
+    // until the user acts, the end of a wait after the service's trouble, the time of the last
+    // answered update and what it was sent for.
+    std::string FSET_UPD_Refusal;
+    std::chrono::sys_seconds FSET_UPD_WaitUntil{};
+    std::chrono::sys_seconds FSET_UPD_LastAnswered{};
+    std::string FSET_UPD_AnsweredFor;
 
     // Does nothing when SettingsFile does not exist. When the file exists but cannot be
     // read, throws FileError and later saves refuse to write over it.
@@ -92,6 +99,8 @@ public:
     // Writes LogLines to LogFile atomically; nothing when LogFile is empty or unreadable.
     void SaveLog();
     std::string GetUserAgent() const;
+    // The moment, by the clock the store was given (the one its log lines are stamped with).
+    std::chrono::system_clock::time_point Now() const { return clock_(); }
 
     // The date and time text of a log line for the moment (midnight: date alone).
     static std::string LogTimestamp(std::chrono::system_clock::time_point when);

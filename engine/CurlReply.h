@@ -26,6 +26,8 @@ CurlReply ReadCurlReply(const std::string &output, const std::string &mark);
 
 // curl received a body but printed none: its configuration file sent it elsewhere (an
 // "output" line, which no later option undoes for the request it applies to).
+inline constexpr const char *kAnswerElsewhereText =
+    "ERROR - curl wrote the answer elsewhere (an \"output\" line in its configuration file?)";
 inline bool AnswerWentElsewhere(const CurlReply &reply) {
     return reply.received > 0 && reply.body.empty();
 }

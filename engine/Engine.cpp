@@ -19,11 +19,6 @@ namespace zevlo {
 
 namespace {
 
-constexpr const char *kCheckType = "Check: ";
-constexpr const char *kUpdateType = "Update:";
-constexpr const char *kAnswerElsewhere =
-    "ERROR - curl wrote the answer elsewhere (an \"output\" line in its configuration file?)";
-
 // A failed check step; its text is the start of the logged and shown message.
 class CheckFailure : public std::runtime_error {
 public:
@@ -41,12 +36,6 @@ std::string AuthOption(const std::string &lowered, bool updateRequest) {
     if (updateRequest && (lowered == "ntlm" || lowered == "negotiate" || lowered == "anyauth"))
         return "--" + lowered;
     return {};
-}
-
-// The logged and shown text of an empty answer, with the reason when the run tells one.
-std::string EmptyAnswerText(const platform::RunResult &run, text::AnswerSource source) {
-    const std::string reason = text::NoAnswerReason(run, source);
-    return "ERROR - Empty string returned" + (reason.empty() ? std::string() : " [" + reason + "]");
 }
 
 // Flips a flag for the length of a scope, also when an exception passes.
@@ -149,8 +138,12 @@ platform::RunResult Engine::RunCommand(const CurlCommand &command) {
 }
 
 bool Engine::CheckPublicIP() {
+    return Check("") == Found::Change;
+}
+
+Engine::Found Engine::Check(const std::string &sameSuffix) {
     if (abandoned_)
-        return false;
+        return Found::Nothing;
     addressBeforeCheck_ = dm_.FSET_LAST_IP;
     std::string errorText = "UNKNOWN ERROR";
     std::string answer;
@@ -175,7 +168,7 @@ bool Engine::CheckPublicIP() {
         if (run.end == platform::ChildEnd::Terminated)
             Abandon();
         if (abandoned_)
-            return false;
+            return Found::Nothing;
 
         const bool curl = source == text::AnswerSource::Curl;
         const CurlReply reply = curl ? ReadCurlReply(run.output, statusMark_) : CurlReply{run.output};
@@ -183,42 +176,42 @@ bool Engine::CheckPublicIP() {
         // A failed curl tells nothing of the address, whatever it printed.
         const bool curlFailed = curl && (run.end != platform::ChildEnd::Exited || run.status != 0);
         if (!curlFailed && AnswerWentElsewhere(reply)) {
-            CheckFailed(kAnswerElsewhere);
-            return false;
+            CheckFailed(kAnswerElsewhereText);
+            return Found::Nothing;
         }
         if (curlFailed || (answer.empty() && reply.status == 0)) {
             outcome_.noAnswer = true;
-            CheckFailed(EmptyAnswerText(run, source));
-            return false;
+            CheckFailed(text::NoAnswerText(run, source));
+            return Found::Nothing;
         }
         if (answer.empty() && reply.status < 300) {
             CheckFailed("ERROR - Empty string returned [the service answered " + StatusText(reply.status) +
                         " with no text]");
-            return false;
+            return Found::Nothing;
         }
         if (text::ContainsTooManyRequests(answer)) {
             CheckFailed("Too many requests");
-            return false;
+            return Found::Nothing;
         }
         if (reply.status >= 300) {
             outcome_.checkHttpError = reply.status >= 400;
             CheckFailed(ClassifyFailedCheck(reply.body, reply.status).Line());
-            return false;
+            return Found::Nothing;
         }
         if (!text::IsIpAddress(answer)) {
             CheckFailed("ERROR - Not an IP address [" + text::FirstLine(answer, 64) + "]");
-            return false;
+            return Found::Nothing;
         }
         if (answer == dm_.FSET_LAST_IP) {
-            Log(kCheckType, "No changed detected.");
-            return false;
+            Log(kCheckType, "No changed detected." + sameSuffix);
+            return Found::Same;
         }
         const std::string previous = dm_.FSET_LAST_IP;
         // Kept in memory only: saved now, a kill before the update went out would leave the
         // service without the address for good. The update's answer saves it.
         dm_.FSET_LAST_IP = answer;
         Log(kCheckType, "Detected the IP address change! Now: " + answer + " Was: " + previous);
-        return true;
+        return Found::Change;
     } catch (const CheckFailure &failure) {
         errorText = failure.what();
     } catch (...) {
@@ -229,79 +222,7 @@ bool Engine::CheckPublicIP() {
         Show(MessageKind::Error, message);
     } catch (...) {
     }
-    return false;
-}
-
-void Engine::UpdateIP() {
-    if (abandoned_)
-        return;
-    try {
-        const CurlCommand command = BuildCurlCommand(RequestKind::Update);
-        if (!command.error.empty()) {
-            Log(kUpdateType, command.error);
-            outcome_.updateFailed = true;
-            outcome_.failure = command.error;
-            PutBackUnsentAddress();
-            SaveSettingsNow();
-            Show(MessageKind::Error, std::string(kUpdateType) + " " + command.error);
-            return;
-        }
-        const platform::RunResult run = RunCommand(command);
-        if (run.end == platform::ChildEnd::Terminated)
-            Abandon();
-        if (abandoned_)
-            return;
-        const CurlReply reply = ReadCurlReply(run.output, statusMark_);
-        Verdict verdict = AnswerWentElsewhere(reply) ? Verdict{AnswerClass::Error, kAnswerElsewhere, ""}
-                                                     : ClassifyUpdateAnswer(reply.body, reply.status);
-        // A request that failed on the way counts only when what came first was a code: the
-        // service acted on it. Anything else may be half an answer.
-        const bool curlFailed = run.end != platform::ChildEnd::Exited || run.status != 0;
-        if (curlFailed && verdict.kind == AnswerClass::Error)
-            verdict = {AnswerClass::NoAnswer, "", ""};
-        UpdateAnswered(verdict, run);
-    } catch (const std::exception &error) {
-        UpdateFailedUnexpectedly(error.what());
-    } catch (...) {
-        UpdateFailedUnexpectedly("");
-    }
-}
-
-void Engine::UpdateAnswered(Verdict verdict, const platform::RunResult &run) {
-    if (verdict.kind == AnswerClass::NoAnswer)
-        verdict.text = EmptyAnswerText(run, text::AnswerSource::Curl);
-    const std::string line = verdict.Line();
-    Log(kUpdateType, line);
-    if (verdict.kind == AnswerClass::NoAnswer) {
-        outcome_.noAnswer = true;
-        PutBackUnsentAddress();
-    }
-    if (verdict.kind != AnswerClass::Success) {
-        (verdict.kind == AnswerClass::Warning ? outcome_.warning : outcome_.updateFailed) = true;
-        outcome_.failure = line;
-    }
-    // Before the box: the user may leave it open for hours.
-    SaveSettingsNow();
-    addressBeforeCheck_.reset();
-    if (verdict.kind == AnswerClass::Success)
-        return;
-    Show(verdict.kind == AnswerClass::Warning ? MessageKind::Warning : MessageKind::Error,
-         std::string(kUpdateType) + " " + line);
-}
-
-void Engine::UpdateFailedUnexpectedly(const std::string &reason) {
-    // A runner that cannot start the request (no thread, no memory) ends the cycle here: the
-    // update was not answered, so its address is put back and sent again by the next check.
-    try {
-        const std::string shown =
-            "UNKNOWN ERROR" + (reason.empty() ? std::string() : " [" + text::OneLogLine(reason) + "]");
-        outcome_.updateFailed = true;
-        outcome_.failure = shown;
-        PutBackUnsentAddress();
-        Log(kUpdateType, shown);
-        Show(MessageKind::Error, std::string(kUpdateType) + " " + shown);
-    } catch (...) {
-    }
+    return Found::Nothing;
 }
 
 void Engine::Abandon() {
@@ -324,21 +245,38 @@ void Engine::CheckFailed(const std::string &text) {
     outcome_.failure = text;
 }
 
-void Engine::PutBackUnsentAddress() {
-    // The service never saw the new address (no request, or nothing came back): the next
-    // check must find the change again and send it.
-    if (addressBeforeCheck_)
-        dm_.FSET_LAST_IP = *addressBeforeCheck_;
-}
-
 bool Engine::CheckAndUpdate() {
     if (busy_ || abandoned_)
         return false;
     BusyScope busy(busy_);
     StartCycle();
     try {
-        if (CheckPublicIP())
-            UpdateIP();
+        // A refusal given for other settings than these: the user changed them.
+        if (!dm_.FSET_UPD_Refusal.empty() && !StandingRefusal())
+            LiftRefusal();
+        if (StandingRefusal()) {
+            outcome_.refused = true;
+            return true;
+        }
+        const bool waiting = Waiting();
+        std::string resend;
+        if (!dm_.FSET_UPD_AnsweredFor.empty() && dm_.FSET_UPD_AnsweredFor != CurrentTargetFingerprint())
+            resend = " Sending the update again for the changed settings.";
+        else if (dm_.FSET_UPD_LastAnswered != std::chrono::sys_seconds{} &&
+                 dm_.Now() - dm_.FSET_UPD_LastAnswered >= kRefreshAfter)
+            resend = " Refresh after 25 days without an update.";
+        const Found found = Check(waiting ? std::string() : resend);
+        if (found == Found::Change && waiting) {
+            // Kept as unsent: the first check after the wait finds it again.
+            PutBackUnsentAddress();
+            Log(kUpdateType, "Not sent: " + Hold()->text);
+        } else if (found == Found::Change) {
+            SendUpdate(false);
+        } else if (found == Found::Same && !waiting && !resend.empty()) {
+            SendUpdate(true);
+        }
+        if (Waiting())
+            outcome_.waitUntil = dm_.FSET_UPD_WaitUntil;
     } catch (...) {
     }
     addressBeforeCheck_.reset();
@@ -351,8 +289,11 @@ bool Engine::ForceUpdate() {
     BusyScope busy(busy_);
     StartCycle();
     try {
-        CheckPublicIP();
-        UpdateIP();
+        LiftRefusal();
+        Check("");
+        SendUpdate(true);
+        if (Waiting())
+            outcome_.waitUntil = dm_.FSET_UPD_WaitUntil;
     } catch (...) {
     }
     addressBeforeCheck_.reset();
@@ -374,16 +315,6 @@ void Engine::Show(MessageKind kind, const std::string &text) {
         return;
     try {
         notifier_.ShowMessage(kind, text);
-    } catch (...) {
-    }
-}
-
-void Engine::SaveSettingsNow() {
-    try {
-        if (dm_.SaveSettings())
-            FileWorked(FileKind::Settings);
-    } catch (const FileError &error) {
-        ReportFileError(FileKind::Settings, error.what());
     } catch (...) {
     }
 }

@@ -308,4 +308,9 @@ std::string NoAnswerReason(const platform::RunResult &run, AnswerSource source) 
     return {};
 }
 
+std::string NoAnswerText(const platform::RunResult &run, AnswerSource source) {
+    const std::string reason = NoAnswerReason(run, source);
+    return "ERROR - Empty string returned" + (reason.empty() ? std::string() : " [" + reason + "]");
+}
+
 } // namespace zevlo::text

@@ -197,8 +197,9 @@ TEST_F(EngineE2eTest, UpdateAnswersFromTheService) {
         {"two host names", UpdateAnswer("good 203.0.113.50\nnohost\n"), MessageKind::Error,
          "Update: good 203.0.113.50 nohost (the host name does not belong to this account)", "203.0.113.50"},
         {"429", tooMany, MessageKind::Error, "Update: Too many requests", "203.0.113.50"},
+        // Sent again after the wait.
         {"HTML page", page, MessageKind::Error,
-         "Update: HTTP 500 Internal Server Error (the service has a problem; next try in 30 minutes)", "203.0.113.50"},
+         "Update: HTTP 500 Internal Server Error (the service has a problem; next try in 30 minutes)", "198.51.100.1"},
         {"401 without a body", refusedEmpty, MessageKind::Error, refused, "203.0.113.50"},
         {"401 with an HTML page", refusedPage, MessageKind::Error, refused, "203.0.113.50"},
         // An answer, though an empty one: not sent again.
@@ -208,6 +209,8 @@ TEST_F(EngineE2eTest, UpdateAnswersFromTheService) {
     for (const Row &row : rows) {
         SCOPED_TRACE(row.name);
         dm.FSET_LAST_IP = "198.51.100.1";
+        dm.FSET_UPD_Refusal.clear(); // each row stands alone
+        dm.FSET_UPD_WaitUntil = {};
         dm.LogLines.clear();
         notifier.shown.clear();
         service->Configure({{"/checkip", CheckAnswer("203.0.113.50")}, {"/v3/update", row.update}});
@@ -295,6 +298,7 @@ TEST_F(EngineE2eTest, CurlsConfigurationFileCannotChangeWhatIsRead) {
         SCOPED_TRACE(row.line);
         const CurlConfigFile config(row.line + "\n");
         dm.FSET_LAST_IP = "198.51.100.1";
+        dm.FSET_UPD_Refusal.clear(); // each row stands alone
         dm.LogLines.clear();
         service->ClearRequests();
         Answer check = CheckAnswer("203.0.113.52");
@@ -336,6 +340,8 @@ TEST_F(EngineE2eTest, WrongPasswordsAreRefusedWithBothSchemes) {
         SCOPED_TRACE(scheme);
         const std::string lowered = scheme == "Basic" ? "basic" : "digest";
         dm.FSET_LAST_IP = "198.51.100.1";
+        dm.FSET_UPD_Refusal.clear(); // each row stands alone
+        dm.FSET_UPD_WaitUntil = {};
         dm.LogLines.clear();
         notifier.shown.clear();
         service->ClearRequests();

@@ -1,13 +1,10 @@
 #include "engine/Engine.h"
 
 #include "crypto/Password.h"
-#include "data/Tdm.h"
 #include "engine/CurlOptions.h"
 #include "platform/Paths.h"
-#include "tests/engine/EngineFakes.h"
+#include "tests/engine/EngineFixture.h"
 #include "tests/support/Files.h"
-#include "tests/support/ScriptedRunner.h"
-#include "tests/support/TempFolder.h"
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
@@ -23,48 +20,9 @@ using ::testing::IsEmpty;
 using zevlo::fakes::FakeEndpoints;
 using zevlo::fakes::RecordingNotifier;
 using zevlo::fakes::ShownMessage;
-using zevlo::test::ScriptedRunner;
-using zevlo::test::TempFolder;
 using zevlo::test::WriteBytes;
 
 constexpr const char *kAgent = "-AZevlo - Windows DDNS Client by Tarvenic [alice] - v3.0";
-constexpr const char *kProgramDir = "/opt/zevlo/";
-
-class EngineTest : public ::testing::Test {
-public:
-    EngineTest() {
-        dm.SettingsFile = temp.File("Settings.ini");
-        dm.LogFile = temp.File("log.txt");
-        dm.AppDir = temp.Path();
-        dm.FSET_User = "alice";
-        dm.FSET_Pass = EncryptPassword("secret");
-        dm.FSET_Hostname = "HOSTNAME";
-        dm.FSET_LAST_IP = "203.0.113.7";
-    }
-
-    // The log lines without their time stamps.
-    std::vector<std::string> Events() const {
-        std::vector<std::string> events;
-        for (const std::string &line : dm.LogLines)
-            events.push_back(line.substr(line.find('\t') + 1));
-        return events;
-    }
-
-    std::string StoredAddress() const {
-        Tdm reread;
-        reread.SettingsFile = dm.SettingsFile;
-        reread.LoadSettings();
-        return reread.FSET_LAST_IP;
-    }
-
-    TempFolder temp;
-    Tdm dm;
-    FakeEndpoints endpoints;
-    ScriptedRunner runner;
-    RecordingNotifier notifier;
-    Engine engine{dm, endpoints, runner, notifier, kProgramDir};
-};
-
 // What every request carries between its own options and its URL: curl's answer on its
 // standard output alone, the HTTP status in a trailer after it ("MARK" stands for the
 // request's random mark).
@@ -612,16 +570,6 @@ TEST_F(EngineTest, ForceUpdateSendsTheStoredAddressWhateverTheCheckFound) {
             EXPECT_THAT(notifier.shown, IsEmpty());
         EXPECT_EQ(dm.FSET_LAST_IP, "203.0.113.7");
     }
-}
-
-TEST_F(EngineTest, RefusedUpdateIsNotRepeated) {
-    dm.FSET_LAST_IP = "198.51.100.1";
-    runner.outputs = {"203.0.113.7", "badauth", "203.0.113.7"};
-    engine.CheckAndUpdate();
-    engine.CheckAndUpdate();
-    EXPECT_EQ(runner.calls.size(), 3u);
-    EXPECT_EQ(dm.FSET_LAST_IP, "203.0.113.7");
-    EXPECT_EQ(Events().back(), "Check:  No changed detected.");
 }
 
 TEST_F(EngineTest, FailuresAreLoggedAndShown) {
