@@ -3,6 +3,7 @@
 #include "crypto/Password.h"
 #include "engine/Engine.h"
 #include "form/FormRules.h"
+#include "platform/Autostart.h"
 #include "platform/Console.h"
 #include "platform/FileError.h"
 #include "platform/FileIO.h"
@@ -109,6 +110,26 @@ int StorePassword(const Environment &env, const std::string &dataDir) {
     return result;
 }
 
+// The login entry goes only when it starts this very program: the removal of an installed
+// copy must not take the entry of a portable copy with it.
+int RemoveOwnAutostart(const Environment &env) {
+    switch (platform::RemoveUserAutostartOf(env.executable)) {
+    case platform::OwnEntryRemoval::Removed:
+        *env.out << "zevlo: removed the login entry of " << env.executable << '\n';
+        return kExitOk;
+    case platform::OwnEntryRemoval::NotThere:
+        *env.out << "zevlo: there is no login entry\n";
+        return kExitOk;
+    case platform::OwnEntryRemoval::AnotherProgram:
+        *env.out << "zevlo: the login entry starts another copy of the program; it stays\n";
+        return kExitOk;
+    case platform::OwnEntryRemoval::Failed:
+        break;
+    }
+    *env.err << "zevlo: cannot remove the login entry\n";
+    return kExitFailed;
+}
+
 } // namespace
 
 Options ParseArguments(const std::vector<std::string> &args) {
@@ -116,7 +137,7 @@ Options ParseArguments(const std::vector<std::string> &args) {
     bool ours = false;
     for (const std::string &arg : args)
         ours = ours || arg == "--once" || arg == "--force" || arg == "--dir" || arg.rfind("--dir=", 0) == 0 ||
-               arg == "--help" || arg == "--version" || arg == "--store-password";
+               arg == "--help" || arg == "--version" || arg == "--store-password" || arg == "--remove-autostart";
     if (!ours)
         return options;
 
@@ -131,6 +152,8 @@ Options ParseArguments(const std::vector<std::string> &args) {
             setMode(Mode::Once, arg);
         else if (arg == "--store-password")
             setMode(Mode::StorePassword, arg);
+        else if (arg == "--remove-autostart")
+            setMode(Mode::RemoveAutostart, arg);
         else if (arg == "--help")
             setMode(Mode::Help, arg);
         else if (arg == "--version")
@@ -148,7 +171,7 @@ Options ParseArguments(const std::vector<std::string> &args) {
     }
     if (!options.error.empty())
         return options;
-    if (options.mode == Mode::Window)
+    if (options.mode == Mode::Window || (options.mode == Mode::RemoveAutostart && !options.dir.empty()))
         options.error = "--force and --dir go with --once or --store-password";
     else if (options.force && options.mode != Mode::Once)
         options.error = "--force goes with --once";
@@ -157,6 +180,7 @@ Options ParseArguments(const std::vector<std::string> &args) {
 
 std::string Usage() {
     return "Usage: zevlo [--once [--force] | --store-password] [--dir DIR] | --help | --version\n"
+           "       zevlo --remove-autostart\n"
            "Without options the program starts with its window and tray icon.\n"
            "\n"
            "  --once            check the address once and tell the service when it changed;\n"
@@ -165,6 +189,9 @@ std::string Usage() {
            "  --store-password  read a password from standard input and store it in\n"
            "                    Settings.ini (no other line changes)\n"
            "  --dir DIR         use DIR for Settings.ini and log.txt\n"
+           "  --remove-autostart\n"
+           "                    remove the login entry when it starts this program (the\n"
+           "                    uninstaller's step; the entry of another copy stays)\n"
            "  --help            show this text\n"
            "  --version         show the version\n"
            "\n"
@@ -185,6 +212,8 @@ int Run(const Options &options, const Environment &env) {
         *env.out << "zevlo " << ZEVLO_PROJECT_VERSION << '\n';
         return kExitOk;
     }
+    if (options.mode == Mode::RemoveAutostart)
+        return RemoveOwnAutostart(env);
     const std::string dataDir = WithSeparator(options.dir.empty() ? env.dataDir : options.dir);
     // Another copy (the window, or another run) uses these files: leave them to it.
     platform::FolderLock lock(dataDir);
@@ -201,10 +230,12 @@ int Run(const Options &options, const Environment &env) {
 
 int RunForProgram(const Options &options) {
     platform::InstallTerminationSignals();
-    const std::string programDir = platform::DirectoryOf(platform::ExecutablePath());
+    const std::string executable = platform::ExecutablePath();
+    const std::string programDir = platform::DirectoryOf(executable);
     platform::ProcessRunner runner;
     Environment env;
     env.programDir = programDir;
+    env.executable = executable;
     env.dataDir = platform::DataDirForProgram(programDir, platform::PerUserDataDir());
     env.runner = &runner;
     env.out = &std::cout;

@@ -7,6 +7,7 @@
 #include "platform/SingleInstance.h"
 #include "shell/win/LogWindow.h"
 #include "shell/win/MainWindow.h"
+#include "shell/win/PortableCopy.h"
 #include "shell/win/PumpingRunner.h"
 
 #include <commctrl.h>
@@ -28,6 +29,8 @@ int RunWindowProgram(HINSTANCE instance) {
     platform::SingleInstance single("Zevlo_Mutex");
     if (!single.IsFirst())
         return 0;
+    // Before the data folder is chosen: the settings of a portable copy may move into it.
+    OfferToTakeOverPortableCopy();
 
     INITCOMMONCONTROLSEX controls{};
     controls.dwSize = sizeof controls;
