@@ -4,6 +4,7 @@
 #include "data/SettingsSchema.h"
 #include "engine/Engine.h"
 #include "engine/StoredEndpoints.h"
+#include "platform/Autostart.h"
 #include "platform/Console.h"
 #include "platform/FileError.h"
 #include "platform/FileIO.h"
@@ -111,6 +112,26 @@ int StorePassword(const Environment &env, const std::string &dataDir) {
     return result;
 }
 
+// The login entry goes only when it starts this very program: the removal of an installed
+// copy must not take the entry of a portable copy with it.
+int RemoveOwnAutostart(const Environment &env) {
+    switch (platform::RemoveUserAutostartOf(env.executable)) {
+    case platform::OwnEntryRemoval::Removed:
+        *env.out << "zevlo: removed the login entry of " << env.executable << '\n';
+        return kExitOk;
+    case platform::OwnEntryRemoval::NotThere:
+        *env.out << "zevlo: there is no login entry\n";
+        return kExitOk;
+    case platform::OwnEntryRemoval::AnotherProgram:
+        *env.out << "zevlo: the login entry starts another copy of the program; it stays\n";
+        return kExitOk;
+    case platform::OwnEntryRemoval::Failed:
+        break;
+    }
+    *env.err << "zevlo: cannot remove the login entry\n";
+    return kExitFailed;
+}
+
 } // namespace
 
 Options ParseArguments(const std::vector<std::string> &args) {
@@ -118,7 +139,7 @@ Options ParseArguments(const std::vector<std::string> &args) {
     bool ours = false;
     for (const std::string &arg : args)
         ours = ours || arg == "--once" || arg == "--force" || arg == "--dir" || arg.rfind("--dir=", 0) == 0 ||
-               arg == "--help" || arg == "--version" || arg == "--store-password";
+               arg == "--help" || arg == "--version" || arg == "--store-password" || arg == "--remove-autostart";
     if (!ours)
         return options;
 
@@ -133,6 +154,8 @@ Options ParseArguments(const std::vector<std::string> &args) {
             setMode(Mode::Once, arg);
         else if (arg == "--store-password")
             setMode(Mode::StorePassword, arg);
+        else if (arg == "--remove-autostart")
+            setMode(Mode::RemoveAutostart, arg);
         else if (arg == "--help")
             setMode(Mode::Help, arg);
         else if (arg == "--version")
@@ -150,7 +173,7 @@ Options ParseArguments(const std::vector<std::string> &args) {
     }
     if (!options.error.empty())
         return options;
-    if (options.mode == Mode::Window)
+    if (options.mode == Mode::Window || (options.mode == Mode::RemoveAutostart && !options.dir.empty()))
         options.error = "--force and --dir go with --once or --store-password";
     else if (options.force && options.mode != Mode::Once)
         options.error = "--force goes with --once";
@@ -159,6 +182,7 @@ Options ParseArguments(const std::vector<std::string> &args) {
 
 std::string Usage() {
     return "Usage: zevlo [--once [--force] | --store-password] [--dir DIR] | --help | --version\n"
+           "       zevlo --remove-autostart\n"
            "Without options the program starts with its window and tray icon.\n"
            "\n"
            "  --once            check the address once and tell the service when it changed;\n"
@@ -167,6 +191,9 @@ std::string Usage() {
            "  --store-password  read a password from standard input and store it in\n"
            "                    Settings.ini (no other line changes)\n"
            "  --dir DIR         use DIR for Settings.ini and log.txt\n"
+           "  --remove-autostart\n"
+           "                    remove the login entry when it starts this program (the\n"
+           "                    uninstaller's step; the entry of another copy stays)\n"
            "  --help            show this text\n"
            "  --version         show the version\n"
            "\n"
@@ -187,6 +214,8 @@ int Run(const Options &options, const Environment &env) {
         *env.out << "zevlo " << ZEVLO_PROJECT_VERSION << '\n';
         return kExitOk;
     }
+    if (options.mode == Mode::RemoveAutostart)
+        return RemoveOwnAutostart(env);
     const std::string dataDir = WithSeparator(options.dir.empty() ? env.dataDir : options.dir);
     // Another copy (the window, or another run) uses these files: leave them to it.
     platform::FolderLock lock(dataDir);
@@ -203,10 +232,12 @@ int Run(const Options &options, const Environment &env) {
 
 int RunForProgram(const Options &options) {
     platform::InstallTerminationSignals();
-    const std::string programDir = platform::DirectoryOf(platform::ExecutablePath());
+    const std::string executable = platform::ExecutablePath();
+    const std::string programDir = platform::DirectoryOf(executable);
     platform::ProcessRunner runner;
     Environment env;
     env.programDir = programDir;
+    env.executable = executable;
     env.dataDir = platform::DataDirForProgram(programDir, platform::PerUserDataDir());
     env.runner = &runner;
     env.out = &std::cout;

@@ -10,7 +10,7 @@
 
 namespace zevlo::cli {
 
-enum class Mode { Window, Once, StorePassword, Help, Version };
+enum class Mode { Window, Once, StorePassword, RemoveAutostart, Help, Version };
 
 struct Options {
     Mode mode = Mode::Window;
@@ -28,6 +28,7 @@ std::string Usage();
 // What a command-line run needs from outside; tests hand in temporary folders.
 struct Environment {
     std::string programDir; // curl's working folder
+    std::string executable; // the program whose login entry --remove-autostart removes
     std::string dataDir;    // where Settings.ini and log.txt live unless --dir says otherwise
     platform::IProcessRunner *runner = nullptr;
     std::ostream *out = nullptr;

@@ -5,6 +5,7 @@
 #include "platform/ProcessRunner.h"
 #include "shell/win/LogWindow.h"
 #include "shell/win/MainWindow.h"
+#include "shell/win/PortableCopy.h"
 #include "shell/win/PumpingRunner.h"
 
 #include <commctrl.h>
@@ -25,6 +26,8 @@ public:
         controls.dwSize = sizeof controls;
         controls.dwICC = ICC_STANDARD_CLASSES | ICC_TAB_CLASSES | ICC_UPDOWN_CLASS;
         InitCommonControlsEx(&controls);
+        // Before the data folder is chosen: the settings of a portable copy may move into it.
+        OfferToTakeOverPortableCopy();
     }
     platform::IProcessRunner &Runner() override { return pumpingRunner_; }
     void BuildWindows() override {
