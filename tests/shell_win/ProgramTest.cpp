@@ -439,17 +439,17 @@ TEST_F(InstalledProgramTest, AFirstStartOffersToTakeOverThePortableCopyStartedAt
         ASSERT_NO_FATAL_FAILURE(EndSession(window));
         EXPECT_EQ(program->WaitExit(), 0u);
 
-        const std::string perUserSettings = ReadText(PerUserDir() + "Settings.ini");
+        const std::string perUserSettings = ReadBytes(PerUserDir() + "Settings.ini");
         if (yes) {
             EXPECT_EQ(IniValue(perUserSettings, "FSET_User"), "alice");
-            EXPECT_EQ(ReadText(PerUserDir() + "log.txt").rfind("portable line\r\n", 0), 0u);
+            EXPECT_EQ(ReadBytes(PerUserDir() + "log.txt").rfind("portable line\r\n", 0), 0u);
             EXPECT_FALSE(Exists(SettingsFile()));
             EXPECT_FALSE(Exists(AppDir() + "log.txt"));
             EXPECT_EQ(runValue_.Get(), "\"" + InstalledExe() + "\"");
         } else {
             EXPECT_NE(IniValue(perUserSettings, "FSET_User"), "alice") << "the installed copy started afresh";
             EXPECT_EQ(IniValue(Settings(), "FSET_User"), "alice");
-            EXPECT_EQ(ReadText(AppDir() + "log.txt"), "portable line\r\n");
+            EXPECT_EQ(ReadBytes(AppDir() + "log.txt"), "portable line\r\n");
             EXPECT_EQ(runValue_.Get(), portableEntry);
         }
         for (const char *name : {"Settings.ini", "log.txt"})
