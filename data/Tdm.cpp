@@ -1,5 +1,6 @@
 #include "data/Tdm.h"
 
+#include "data/KnownServices.h"
 #include "data/SettingsSchema.h"
 #include "platform/DateTime.h"
 #include "platform/FileError.h"
@@ -7,6 +8,7 @@
 
 #include <iostream>
 #include <limits>
+#include <optional>
 #include <type_traits>
 #include <utility>
 
@@ -129,10 +131,12 @@ void Tdm::LoadSettings() {
     SettingsList = SplitLines(bytes);
     settingsUnreadable_ = false;
 
+    const KnownService *service = FindKnownService(GetStr(SettingKey(&Tdm::FSET_UPD_Service), ""));
     const std::span<const Setting> schema = SettingsSchema();
     for (std::size_t i = 0; i < schema.size(); ++i) {
         keyFound_[i] = !GetStr(schema[i].key, "").empty();
-        LoadSetting(schema[i], *this);
+        const std::optional<SettingValue> followed = service ? ServiceValue(*service, schema[i]) : std::nullopt;
+        LoadSetting(schema[i], *this, followed.value_or(schema[i].absent));
     }
 }
 
@@ -153,8 +157,12 @@ bool Tdm::SaveSettings(bool overwriteUnreadable) {
     if (SettingsFile.empty() || (settingsUnreadable_ && !overwriteUnreadable))
         return false;
 
-    for (const Setting &setting : SettingsSchema())
-        SetStr(setting.key, SettingText(setting, *this));
+    // Fields that follow the service stay empty, so a corrected row reaches them.
+    const KnownService *service = FindKnownService(FSET_UPD_Service);
+    for (const Setting &setting : SettingsSchema()) {
+        const std::optional<SettingValue> followed = service ? ServiceValue(*service, setting) : std::nullopt;
+        SetStr(setting.key, followed && HoldsValue(setting, *this, *followed) ? "" : SettingText(setting, *this));
+    }
 
     WriteFile(SettingsFile, JoinLines(SettingsList), true);
     settingsUnreadable_ = false; // the file now holds what this run knows
