@@ -1,6 +1,7 @@
 #include "shell/cli/CommandLine.h"
 
 #include "crypto/Password.h"
+#include "data/KnownServices.h"
 #include "data/SettingsSchema.h"
 #include "engine/Engine.h"
 #include "engine/StoredEndpoints.h"
@@ -65,6 +66,13 @@ int RunOnce(const Options &options, const Environment &env, const std::string &d
         dm.SettingsFile.clear();
         return kExitUsage;
     }
+    // Its endpoint keys are probably empty: they would go to the default host.
+    if (!dm.FSET_UPD_Service.empty() && FindKnownService(dm.FSET_UPD_Service) == nullptr) {
+        err << "zevlo: " << SettingKey(&Tdm::FSET_UPD_Service) << "=" << dm.FSET_UPD_Service << " in \""
+            << dm.SettingsFile << "\" names no known service (zevlo --services lists them)\n";
+        dm.SettingsFile.clear();
+        return kExitUsage;
+    }
     dm.AppDir = dataDir;
     dm.LogFile = dataDir + "log.txt";
     try {
@@ -84,6 +92,30 @@ int RunOnce(const Options &options, const Environment &env, const std::string &d
     const CycleOutcome &outcome = engine.LastOutcome();
     if (engine.Abandoned() || outcome.checkFailed || outcome.updateFailed)
         return kExitFailed;
+    return kExitOk;
+}
+
+// The URL of a request without its query.
+std::string UrlWithoutQuery(const CurlCommand &command) {
+    for (const std::string &arg : command.args)
+        if (arg.rfind("https://", 0) == 0 || arg.rfind("http://", 0) == 0)
+            return arg.substr(0, arg.find('?'));
+    return {};
+}
+
+// One line per known service: its id, its name and the URLs a run with that service sends
+// to, as the engine builds them.
+int PrintServices(const Environment &env) {
+    StreamNotifier notifier(*env.err);
+    for (const KnownService &service : KnownServices()) {
+        Tdm dm(env.clock);
+        ApplyService(service, dm);
+        const StoredEndpoints endpoints(dm);
+        const Engine engine(dm, endpoints, *env.runner, notifier, env.programDir);
+        *env.out << service.id << '\t' << service.name << '\t'
+                 << UrlWithoutQuery(engine.BuildCurlCommand(RequestKind::Update)) << '\t'
+                 << UrlWithoutQuery(engine.BuildCurlCommand(RequestKind::CheckIP)) << '\n';
+    }
     return kExitOk;
 }
 
@@ -118,7 +150,7 @@ Options ParseArguments(const std::vector<std::string> &args) {
     bool ours = false;
     for (const std::string &arg : args)
         ours = ours || arg == "--once" || arg == "--force" || arg == "--dir" || arg.rfind("--dir=", 0) == 0 ||
-               arg == "--help" || arg == "--version" || arg == "--store-password";
+               arg == "--help" || arg == "--version" || arg == "--store-password" || arg == "--services";
     if (!ours)
         return options;
 
@@ -133,6 +165,8 @@ Options ParseArguments(const std::vector<std::string> &args) {
             setMode(Mode::Once, arg);
         else if (arg == "--store-password")
             setMode(Mode::StorePassword, arg);
+        else if (arg == "--services")
+            setMode(Mode::Services, arg);
         else if (arg == "--help")
             setMode(Mode::Help, arg);
         else if (arg == "--version")
@@ -158,7 +192,7 @@ Options ParseArguments(const std::vector<std::string> &args) {
 }
 
 std::string Usage() {
-    return "Usage: zevlo [--once [--force] | --store-password] [--dir DIR] | --help | --version\n"
+    return "Usage: zevlo [--once [--force] | --store-password] [--dir DIR] | --services | --help | --version\n"
            "Without options the program starts with its window and tray icon.\n"
            "\n"
            "  --once            check the address once and tell the service when it changed;\n"
@@ -167,6 +201,8 @@ std::string Usage() {
            "  --store-password  read a password from standard input and store it in\n"
            "                    Settings.ini (no other line changes)\n"
            "  --dir DIR         use DIR for Settings.ini and log.txt\n"
+           "  --services        list the known services: the id for FSET_UPD_Service, the\n"
+           "                    name, the update URL and the check URL\n"
            "  --help            show this text\n"
            "  --version         show the version\n"
            "\n"
@@ -187,6 +223,8 @@ int Run(const Options &options, const Environment &env) {
         *env.out << "zevlo " << ZEVLO_PROJECT_VERSION << '\n';
         return kExitOk;
     }
+    if (options.mode == Mode::Services)
+        return PrintServices(env);
     const std::string dataDir = WithSeparator(options.dir.empty() ? env.dataDir : options.dir);
     // Another copy (the window, or another run) uses these files: leave them to it.
     platform::FolderLock lock(dataDir);

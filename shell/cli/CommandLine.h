@@ -10,7 +10,7 @@
 
 namespace zevlo::cli {
 
-enum class Mode { Window, Once, StorePassword, Help, Version };
+enum class Mode { Window, Once, StorePassword, Services, Help, Version };
 
 struct Options {
     Mode mode = Mode::Window;
