@@ -1,6 +1,7 @@
 #include "data/KnownServices.h"
 
 #include "data/Tdm.h"
+#include "data/TextList.h"
 
 namespace zevlo {
 
@@ -50,18 +51,6 @@ const StoredEndpointFields kCheckFields{&Tdm::FSET_CIP_Protocol, &Tdm::FSET_CIP_
                                         StoredList::CheckAuth,   &KnownService::check};
 const StoredEndpointFields *const kBothEndpoints[] = {&kUpdateFields, &kCheckFields};
 
-char UpperAscii(char c) {
-    return c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c;
-}
-
-bool SameIdIgnoringCase(const std::string &a, const char *b) {
-    std::size_t i = 0;
-    for (; i < a.size() && b[i] != '\0'; ++i)
-        if (UpperAscii(a[i]) != UpperAscii(b[i]))
-            return false;
-    return i == a.size() && b[i] == '\0';
-}
-
 SettingValue Number(std::int32_t number) {
     SettingValue value;
     value.number = number;
@@ -92,7 +81,7 @@ const KnownService *FindKnownService(const std::string &id) {
     if (id.empty())
         return nullptr;
     for (const KnownService &service : kServices)
-        if (SameIdIgnoringCase(id, service.id))
+        if (SameIgnoringAsciiCase(id, service.id))
             return &service;
     return nullptr;
 }

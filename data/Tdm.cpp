@@ -16,23 +16,10 @@ namespace zevlo {
 
 namespace {
 
-char UpperAscii(char c) {
-    return c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c;
-}
-
-bool SameNameIgnoringCase(std::string_view a, std::string_view b) {
-    if (a.size() != b.size())
-        return false;
-    for (std::size_t i = 0; i < a.size(); ++i)
-        if (UpperAscii(a[i]) != UpperAscii(b[i]))
-            return false;
-    return true;
-}
-
 // True when the line is "name=..." for the name; lines without "=" never match.
 bool LineHasName(const std::string &line, const std::string &name) {
     const auto equals = line.find('=');
-    return equals != std::string::npos && SameNameIgnoringCase(std::string_view(line).substr(0, equals), name);
+    return equals != std::string::npos && SameIgnoringAsciiCase(std::string_view(line).substr(0, equals), name);
 }
 
 int DigitValue(char c, bool hex) {
@@ -212,11 +199,7 @@ bool Tdm::GetBool(const std::string &name, bool def) const {
     const std::string value = GetStr(name, "");
     if (value.empty())
         return def;
-    std::string upper;
-    upper.reserve(value.size());
-    for (char c : value)
-        upper += UpperAscii(c);
-    return upper != "FALSE";
+    return !SameIgnoringAsciiCase(value, "FALSE");
 }
 
 std::int32_t Tdm::GetInt(const std::string &name, std::int32_t def) const {

@@ -4,6 +4,7 @@
 
 #include "crypto/Password.h"
 #include "data/KnownServices.h"
+#include "data/TextList.h"
 #include "engine/StoredEndpoints.h"
 #include "form/FormRules.h"
 #include "platform/Paths.h"
@@ -77,20 +78,6 @@ constexpr Control kCheckIPRequestControls[] = {
     Control::cmbCAuthType, Control::edtCPort,     Control::edtCServer,   Control::edtCBaseURI,
 };
 
-char UpperAscii(char c) {
-    return c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c;
-}
-
-bool SameTextIgnoringCase(const std::string &a, const std::string &b) {
-    if (a.size() != b.size())
-        return false;
-    for (std::size_t i = 0; i < a.size(); ++i) {
-        if (UpperAscii(a[i]) != UpperAscii(b[i]))
-            return false;
-    }
-    return true;
-}
-
 // True when a window whose top left corner stands at `topLeft` can be reached on a screen:
 // its title bar, not only its corner, must be there to be grabbed.
 bool ReachableOnSomeScreen(Point topLeft, const std::vector<Rect> &screens) {
@@ -121,7 +108,7 @@ int TfrmMain::ShownEntry(Control list) const {
     const std::string text = view_.Text(list);
     const std::vector<std::string> &entries = ListEntries(list);
     for (std::size_t i = 0; i < entries.size(); ++i) {
-        if (SameTextIgnoringCase(entries[i], text))
+        if (SameIgnoringAsciiCase(entries[i], text))
             return static_cast<int>(i);
     }
     return -1;
