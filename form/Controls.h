@@ -20,7 +20,9 @@ enum class Control {
     edtHostname,
     spnMaxLog,
     btnViewLog,
+    lblHint,
     // Update Request
+    cmbService,
     cmbProtocol,
     edtPort,
     edtServer,
@@ -67,6 +69,10 @@ const char *ControlName(Control control);
 
 // What kind of control a name stands for, from its prefix.
 ControlKind KindOf(Control control);
+
+// The first entry of cmbService: no known service, the endpoints are the user's own. The
+// entries after it are the known services in their order.
+inline constexpr const char *kCustomServiceEntry = "Custom";
 
 // The entries of a list control in order; empty for any other control.
 const std::vector<std::string> &ListEntries(Control control);

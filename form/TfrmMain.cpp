@@ -299,6 +299,7 @@ void TfrmMain::btnUnpauseClick() {
     }
     TakeAccountFromFields();
     dm_->FSET_FirstRun = false;
+    view_.SetVisible(Control::lblHint, false);
     SetPaused(false);
     RunCycle(false);
 }
@@ -338,8 +339,20 @@ void TfrmMain::UserActed(Control control) {
         return chkRememberPauseClick();
     case Control::btnViewLog:
         return btnViewLogClick();
+    case Control::cmbService:
+        return cmbServiceChange();
     case Control::cmbProtocol:
         return cmbProtocolChange();
+    case Control::edtPort:
+    case Control::edtServer:
+    case Control::edtBaseURI:
+    case Control::cmbMethod:
+    case Control::cmbAuthType:
+    case Control::edtCPort:
+    case Control::edtCServer:
+    case Control::edtCBaseURI:
+    case Control::cmbCMethod:
+        return EndpointFieldEdited(control);
     case Control::btnForceUpdate:
         return btnForceUpdateClick();
     case Control::cmbCProtocol:

@@ -14,6 +14,10 @@
 #include <string>
 #include <vector>
 
+namespace zevlo {
+struct KnownService;
+}
+
 namespace zevlo::form {
 
 // What the main window needs from the outside world; tests hand in temporary folders,
@@ -73,6 +77,11 @@ public:
     // Handlers: the shell calls them when the user acts, after the control took its new
     // value. A port field asks edtPortKeyPress before it takes a typed character.
     bool edtPortKeyPress(char32_t key) const;
+    // A known service fills both endpoints and is stored; "Custom" changes no field.
+    void cmbServiceChange();
+    // An endpoint field the user changed: a value other than the shown service's turns the
+    // list to "Custom"; an emptied field shows the service's value again.
+    void EndpointFieldEdited(Control field);
     void cmbProtocolChange();
     void cmbCProtocolChange();
     void cmbCAuthTypeChange();
@@ -93,7 +102,7 @@ public:
     void popTrayPopup();
 
     // Runs the handler of the control the user acted on (clicked, chose an entry of, picked
-    // from the tray menu); nothing for controls without one.
+    // from the tray menu, or left after changing its text); nothing for controls without one.
     void UserActed(Control control);
 
     // Writes Settings.ini and log.txt as they stand, for a session save; errors go to
@@ -124,6 +133,10 @@ private:
     void StorePosition();
     // A protocol chosen for an endpoint brings its port.
     void ProtocolChosen(RequestKind kind);
+    // Both endpoints' controls from the stored settings.
+    void ShowStoredEndpoints();
+    // The known service cmbService shows; null for "Custom".
+    const KnownService *ShownService() const;
     // Sets a check box and, when its state changed, runs its click handling.
     void SetCheckedWithClick(Control box, bool checked);
     void SelectEntry(Control list, int index);

@@ -1,6 +1,7 @@
 #include "shell/cli/CommandLine.h"
 
 #include "crypto/Password.h"
+#include "data/KnownServices.h"
 #include "data/SettingsSchema.h"
 #include "engine/Engine.h"
 #include "engine/StoredEndpoints.h"
@@ -66,6 +67,13 @@ int RunOnce(const Options &options, const Environment &env, const std::string &d
         dm.SettingsFile.clear();
         return kExitUsage;
     }
+    // Its endpoint keys are probably empty: they would go to the default host.
+    if (!dm.FSET_UPD_Service.empty() && FindKnownService(dm.FSET_UPD_Service) == nullptr) {
+        err << "zevlo: " << SettingKey(&Tdm::FSET_UPD_Service) << "=" << dm.FSET_UPD_Service << " in \""
+            << dm.SettingsFile << "\" names no known service (zevlo --services lists them)\n";
+        dm.SettingsFile.clear();
+        return kExitUsage;
+    }
     dm.AppDir = dataDir;
     dm.LogFile = dataDir + "log.txt";
     try {
@@ -85,6 +93,30 @@ int RunOnce(const Options &options, const Environment &env, const std::string &d
     const CycleOutcome &outcome = engine.LastOutcome();
     if (engine.Abandoned() || outcome.checkFailed || outcome.updateFailed)
         return kExitFailed;
+    return kExitOk;
+}
+
+// The URL of a request without its query.
+std::string UrlWithoutQuery(const CurlCommand &command) {
+    for (const std::string &arg : command.args)
+        if (arg.rfind("https://", 0) == 0 || arg.rfind("http://", 0) == 0)
+            return arg.substr(0, arg.find('?'));
+    return {};
+}
+
+// One line per known service: its id, its name and the URLs a run with that service sends
+// to, as the engine builds them.
+int PrintServices(const Environment &env) {
+    StreamNotifier notifier(*env.err);
+    for (const KnownService &service : KnownServices()) {
+        Tdm dm(env.clock);
+        ApplyService(service, dm);
+        const StoredEndpoints endpoints(dm);
+        const Engine engine(dm, endpoints, *env.runner, notifier, env.programDir);
+        *env.out << service.id << '\t' << service.name << '\t'
+                 << UrlWithoutQuery(engine.BuildCurlCommand(RequestKind::Update)) << '\t'
+                 << UrlWithoutQuery(engine.BuildCurlCommand(RequestKind::CheckIP)) << '\n';
+    }
     return kExitOk;
 }
 
@@ -139,7 +171,8 @@ Options ParseArguments(const std::vector<std::string> &args) {
     bool ours = false;
     for (const std::string &arg : args)
         ours = ours || arg == "--once" || arg == "--force" || arg == "--dir" || arg.rfind("--dir=", 0) == 0 ||
-               arg == "--help" || arg == "--version" || arg == "--store-password" || arg == "--remove-autostart";
+               arg == "--help" || arg == "--version" || arg == "--store-password" || arg == "--remove-autostart" ||
+               arg == "--services";
     if (!ours)
         return options;
 
@@ -156,6 +189,8 @@ Options ParseArguments(const std::vector<std::string> &args) {
             setMode(Mode::StorePassword, arg);
         else if (arg == "--remove-autostart")
             setMode(Mode::RemoveAutostart, arg);
+        else if (arg == "--services")
+            setMode(Mode::Services, arg);
         else if (arg == "--help")
             setMode(Mode::Help, arg);
         else if (arg == "--version")
@@ -181,7 +216,7 @@ Options ParseArguments(const std::vector<std::string> &args) {
 }
 
 std::string Usage() {
-    return "Usage: zevlo [--once [--force] | --store-password] [--dir DIR] | --help | --version\n"
+    return "Usage: zevlo [--once [--force] | --store-password] [--dir DIR] | --services | --help | --version\n"
            "       zevlo --remove-autostart\n"
            "Without options the program starts with its window and tray icon.\n"
            "\n"
@@ -194,6 +229,8 @@ std::string Usage() {
            "  --remove-autostart\n"
            "                    remove the login entry when it starts this program (the\n"
            "                    uninstaller's step; the entry of another copy stays)\n"
+           "  --services        list the known services: the id for FSET_UPD_Service, the\n"
+           "                    name, the update URL and the check URL\n"
            "  --help            show this text\n"
            "  --version         show the version\n"
            "\n"
@@ -216,6 +253,8 @@ int Run(const Options &options, const Environment &env) {
     }
     if (options.mode == Mode::RemoveAutostart)
         return RemoveOwnAutostart(env);
+    if (options.mode == Mode::Services)
+        return PrintServices(env);
     const std::string dataDir = WithSeparator(options.dir.empty() ? env.dataDir : options.dir);
     // Another copy (the window, or another run) uses these files: leave them to it.
     platform::FolderLock lock(dataDir);

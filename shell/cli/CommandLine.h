@@ -10,7 +10,7 @@
 
 namespace zevlo::cli {
 
-enum class Mode { Window, Once, StorePassword, RemoveAutostart, Help, Version };
+enum class Mode { Window, Once, StorePassword, RemoveAutostart, Services, Help, Version };
 
 struct Options {
     Mode mode = Mode::Window;

@@ -30,6 +30,8 @@
 #include <QToolButton>
 #include <QVBoxLayout>
 
+#include <utility>
+
 namespace zevlo::qt {
 
 namespace {
@@ -111,10 +113,19 @@ void MainWindow::BuildForm() {
     maxLog->setValue(form::kMaxLogMin);
     generalForm->addRow(tr("Log Max Lines"), keep(Control::spnMaxLog, maxLog));
     generalForm->addRow(keep(Control::btnViewLog, new QPushButton(tr("View Log"))));
+    auto *hint = new QLabel(
+        tr("Choose your service on the Update Request tab, fill in your account and host name, then press Unpause."));
+    hint->setWordWrap(true);
+    generalForm->addRow(keep(Control::lblHint, hint));
 
     // Update Request
     auto *update = new QWidget;
     auto *updateForm = new QFormLayout(update);
+    QComboBox *service = ListBox(Control::cmbService);
+    // The longest name must not widen the window: the open list shows it whole.
+    service->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
+    service->setMinimumContentsLength(12);
+    updateForm->addRow(tr("Service"), keep(Control::cmbService, service));
     updateForm->addRow(tr("Protocol"), keep(Control::cmbProtocol, ListBox(Control::cmbProtocol)));
     updateForm->addRow(tr("Port"), keep(Control::edtPort, new QLineEdit));
     updateForm->addRow(tr("Server"), keep(Control::edtServer, new QLineEdit));
@@ -208,14 +219,28 @@ void MainWindow::Connect() {
                 form_->UserActed(control);
         };
     };
+    // Edits once the user leaves one whose text they changed (or presses Enter): not at every
+    // key, and never for a text the form logic set.
+    auto connectEdited = [this, acted](QLineEdit *edit, Control control) {
+        connect(edit, &QLineEdit::textEdited, this, [this, control] { edited_[Index(control)] = true; });
+        connect(edit, &QLineEdit::editingFinished, this, [this, control, handler = acted(control)] {
+            if (std::exchange(edited_[Index(control)], false))
+                handler();
+        });
+    };
     for (const Control control : form::AllControls()) {
         QObject *widget = Widget(control);
-        if (auto *list = qobject_cast<QComboBox *>(widget))
+        if (auto *list = qobject_cast<QComboBox *>(widget)) {
             connect(list, &QComboBox::activated, this, acted(control));
-        else if (auto *button = qobject_cast<QAbstractButton *>(widget))
+            if (list->isEditable())
+                connectEdited(list->lineEdit(), control);
+        } else if (auto *edit = qobject_cast<QLineEdit *>(widget)) {
+            connectEdited(edit, control);
+        } else if (auto *button = qobject_cast<QAbstractButton *>(widget)) {
             connect(button, &QAbstractButton::clicked, this, acted(control));
-        else if (auto *action = qobject_cast<QAction *>(widget))
+        } else if (auto *action = qobject_cast<QAction *>(widget)) {
             connect(action, &QAction::triggered, this, acted(control));
+        }
     }
     connect(popTray_, &QMenu::aboutToShow, this, [this] {
         if (form_ != nullptr)

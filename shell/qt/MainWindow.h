@@ -86,6 +86,8 @@ private:
     std::function<bool()> trayAvailable_;
     form::TfrmMain *form_ = nullptr;
     std::array<QObject *, form::kControlCount> controls_{};
+    // Edits whose text the user changed since their handler last ran.
+    std::array<bool, form::kControlCount> edited_{};
     QSystemTrayIcon *trayIcon_ = nullptr;
     QMenu *popTray_ = nullptr;
     QTimer *Timer1_ = nullptr;

@@ -311,7 +311,13 @@ void MainWindow::OnCommand(int id, int code) {
     switch (form::KindOf(control)) {
     case form::ControlKind::List:
         // The user's choice only: CB_SETCURSEL from the form logic sends no notification.
-        if (code == CBN_SELCHANGE)
+        // Text typed into an editable list counts once the focus leaves it.
+        if (code == CBN_SELCHANGE || (code == CBN_KILLFOCUS && controls_.TakeUserEdit(control)))
+            Acted(control);
+        break;
+    case form::ControlKind::Edit:
+        // Once the user leaves a field they changed: not at every key.
+        if (code == EN_KILLFOCUS && controls_.TakeUserEdit(control))
             Acted(control);
         break;
     case form::ControlKind::CheckBox:

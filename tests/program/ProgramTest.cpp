@@ -2,6 +2,7 @@
 
 #include "crypto/Password.h"
 #include "tests/e2e/TestService.h"
+#include "tests/support/PublishedServices.h"
 #include "tests/support/TempFolder.h"
 
 #include <gtest/gtest.h>
@@ -226,21 +227,34 @@ TEST_F(ProgramTest, OnceExitStatusSaysWhatWentWrong) {
         const char *updateAnswer;
         std::vector<std::string> args;
         int status;
+        const char *addedLine = "";
     };
     const Row rows[] = {
         {"refused update", true, "badauth", {"--once"}, 1},
         {"no settings", false, "good", {"--once"}, 2},
         {"unknown option", true, "good", {"--once", "--frobnicate"}, 2},
+        {"unknown service", true, "good", {"--once"}, 2, "FSET_UPD_Service=dynn\r\n"},
     };
     for (const Row &row : rows) {
         SCOPED_TRACE(row.name);
         fs::remove(folder_->SettingsFile());
         if (row.settings)
-            WriteBytes(folder_->SettingsFile(), RunningSettings());
+            WriteBytes(folder_->SettingsFile(), RunningSettings() + row.addedLine);
         AnswerUpdateWith(row.updateAnswer);
         EXPECT_EQ(RunToEnd(row.args), row.status);
     }
     EXPECT_EQ(FinishedCurlRuns(), 2) << "only the refused update made requests";
+}
+
+TEST_F(ProgramTest, ServicesListsEachKnownServiceWithTheUrlsItsRequestsGoTo) {
+    std::string expected;
+    for (const test::PublishedService &service : test::kPublishedServices)
+        expected +=
+            std::string(service.id) + "\t" + service.name + "\t" + service.updateUrl + "\t" + service.checkUrl + "\n";
+    ASSERT_EQ(RunToEnd({"--services"}, {"QT_QPA_PLATFORM", "DISPLAY", "WAYLAND_DISPLAY"}), 0);
+    EXPECT_EQ(ReadBytes(folder_->OutputFile()), expected);
+    EXPECT_FALSE(fs::exists(temp_.Root() / "curl-starts")) << "nothing is sent";
+    EXPECT_FALSE(fs::exists(folder_->SettingsFile()));
 }
 
 TEST_F(ProgramTest, OnceLeavesAFolderInUseAlone) {

@@ -94,6 +94,30 @@ TEST_F(MainWindowTest, UserActsReachTheFormLogicAndItsValuesTheWidgets) {
     EXPECT_NE(ReadBytes(DataDir() + "Settings.ini").find("FSET_User=bob\r\n"), std::string::npos);
 }
 
+TEST_F(MainWindowTest, TheServiceListFillsTheEndpointsAndAnEditedFieldTurnsItToCustom) {
+    Open();
+    Settle();
+    auto *services = Find<QComboBox>("cmbService");
+    ASSERT_GT(services->count(), 1);
+    EXPECT_EQ(services->itemText(0), "Custom");
+    EXPECT_EQ(services->itemText(1), "Dyn");
+    QTest::keyClick(services, Qt::Key_Down);
+    EXPECT_EQ(Find<QLineEdit>("edtServer")->text(), "members.dyndns.org");
+    EXPECT_EQ(Find<QLineEdit>("edtCPort")->text(), "80");
+
+    // A text the program sets runs no handler, even when the field is left with Enter.
+    auto *server = Find<QLineEdit>("edtServer");
+    server->setText("set.example.net");
+    QTest::keyClick(server, Qt::Key_Return);
+    EXPECT_EQ(services->currentIndex(), 1);
+    // What the user types does, once the field is left.
+    QTest::keyClicks(server, "x");
+    EXPECT_EQ(services->currentIndex(), 1) << "not at every key";
+    QTest::keyClick(server, Qt::Key_Return);
+    EXPECT_EQ(services->currentIndex(), 0);
+    EXPECT_EQ(server->text(), "set.example.netx");
+}
+
 class PortFieldTest : public QtWindowTest, public ::testing::WithParamInterface<const char *> {};
 
 TEST_P(PortFieldTest, RefusesTypedLettersButTakesDigitsBackspaceAndPaste) {

@@ -28,6 +28,9 @@ constexpr Expected kLayout[] = {
     {Control::edtHostname, "General", "Hostname *"},
     {Control::spnMaxLog, "General", "Log Max Lines"},
     {Control::btnViewLog, "General", "View Log"},
+    {Control::lblHint, "General",
+     "Choose your service on the Update Request tab, fill in your account and host name, then press Unpause."},
+    {Control::cmbService, "Update Request", "Service"},
     {Control::cmbProtocol, "Update Request", "Protocol"},
     {Control::edtPort, "Update Request", "Port"},
     {Control::edtServer, "Update Request", "Server"},
@@ -204,6 +207,15 @@ TEST_F(MainWindowTest, TheUsersActsReachTheirHandlers) {
     Choose(Control::cmbProtocol, 1);
     EXPECT_EQ(Text(Control::edtPort), "8245");
 
+    // The service list fills both endpoints; a field the user changed and left turns it to "Custom".
+    Choose(Control::cmbService, 1);
+    EXPECT_EQ(Text(Control::edtServer), "members.dyndns.org");
+    EXPECT_EQ(Text(Control::edtCPort), "80");
+    Type(Control::edtServer, U'x');
+    EXPECT_EQ(main_.Entry(Control::cmbService), 1) << "not at every key";
+    Leave(Control::edtServer);
+    EXPECT_EQ(main_.Entry(Control::cmbService), 0);
+
     // A check box: the custom script takes over from the check-IP endpoint.
     ASSERT_FALSE(Enabled(Control::edtCustomChkIP));
     Click(Control::chkCustomIP);
@@ -244,6 +256,13 @@ TEST_F(MainWindowTest, AValueSetThroughTheViewRunsNoHandler) {
     main_.SetEntry(Control::cmbProtocol, 1);
     EXPECT_FALSE(Enabled(Control::edtCustomChkIP));
     EXPECT_EQ(Text(Control::edtPort), "443");
+    Choose(Control::cmbService, 1);
+    for (const Control field : {Control::edtServer, Control::cmbAuthType}) {
+        Type(field, U'x');
+        main_.SetText(field, "Digest");
+        Leave(field);
+        EXPECT_EQ(main_.Entry(Control::cmbService), 1) << form::ControlName(field);
+    }
 }
 
 TEST_F(MainWindowTest, APortFieldTakesDigitsAndControlCharactersOnly) {
