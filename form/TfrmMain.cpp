@@ -235,7 +235,7 @@ void TfrmMain::FormHide() {
 }
 
 bool TfrmMain::FormCloseQuery() {
-    // Terminating: the controls are read back only by the Terminate button.
+    // Terminating: the termination routine has read the controls back already.
     if (FAllowClose)
         return true;
     ReadSettingsFromForm();
@@ -320,7 +320,6 @@ void TfrmMain::btnTerminateClick() {
     const BoxAnswer answer = view_.ShowBox(BoxKind::Confirmation, "Confirm", "Terminate application");
     if (terminating_ || answer != BoxAnswer::Yes)
         return;
-    ReadSettingsFromForm();
     Terminate();
 }
 
@@ -388,6 +387,10 @@ void TfrmMain::SaveForSession() {
 void TfrmMain::Terminate() {
     if (terminating_)
         return;
+    // Whichever way the program ends, the next start uses what the window shows (the engine
+    // has been sending it). Not over unreadable settings: the fields hold mere defaults then.
+    if (!dm_->SettingsUnreadable())
+        ReadSettingsFromForm();
     terminating_ = true;
     FAllowClose = true;
     view_.StopTimer();

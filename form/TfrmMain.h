@@ -100,8 +100,9 @@ public:
     // standard error (a box would hold up the logout).
     void SaveForSession();
 
-    // The one way out for every path: marks the window closable, stops the running cycle and
-    // ends every event loop, open message boxes included. Destruction saves the files.
+    // The one way out for every path: reads the controls back, marks the window closable,
+    // stops the running cycle and ends every event loop, open message boxes included.
+    // Destruction saves the files.
     void Terminate();
 
 private:

@@ -213,7 +213,7 @@ TEST_F(MainWindowTest, TheSessionManagersQuitTerminates) {
 
     EXPECT_EQ(RunMainLoop([] { QCoreApplication::postEvent(qApp, new QEvent(QEvent::Quit)); }), 0);
     EXPECT_TRUE(form.AllowClose());
-    EXPECT_EQ(form.dm().FSET_Hostname, "home.example.org") << "nothing is read back";
+    EXPECT_EQ(form.dm().FSET_Hostname, "other.example.org") << "what the window shows is kept";
 }
 
 } // namespace

@@ -1,6 +1,7 @@
 #include "form/FormRules.h"
 #include "shell/win/Resource.h"
 #include "tests/shell_win/ShellFixture.h"
+#include "tests/support/Files.h"
 
 #include <cstring>
 
@@ -349,9 +350,11 @@ TEST_F(MainWindowTest, TheEndOfTheSessionSavesAndTerminates) {
     EXPECT_NE(GetFileAttributesA(settings.c_str()), INVALID_FILE_ATTRIBUTES) << "saved at the question";
     EXPECT_FALSE(form_->Terminating());
     DeleteFileA(settings.c_str());
+    SetWindowTextA(Window(Control::edtHostname), "other.example.org");
     SendMessageA(main_.Handle(), WM_ENDSESSION, TRUE, ENDSESSION_LOGOFF);
     EXPECT_TRUE(form_->Terminating());
-    EXPECT_NE(GetFileAttributesA(settings.c_str()), INVALID_FILE_ATTRIBUTES) << "saved before the answer";
+    EXPECT_NE(zevlo::test::ReadBytes(settings).find("FSET_Hostname=other.example.org\r\n"), std::string::npos)
+        << "saved before the answer, with what the window shows";
     MSG quit;
     EXPECT_TRUE(PeekMessageA(&quit, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE));
 }
