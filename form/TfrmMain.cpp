@@ -20,18 +20,6 @@ const char *const kUnpauseHostnameMessage =
     "Hostname cannot be empty. Please place dash (minus sign) and/or contact\r\n"
     "web administrator for a correct value";
 
-BoxKind BoxKindFor(MessageKind kind) {
-    switch (kind) {
-    case MessageKind::Error:
-        return BoxKind::Error;
-    case MessageKind::Warning:
-        return BoxKind::Warning;
-    case MessageKind::FileError:
-        break;
-    }
-    return BoxKind::FileError;
-}
-
 } // namespace
 
 // Shows the busy cursor while a child runs: the window cannot answer in that time, and
@@ -149,7 +137,7 @@ void TfrmMain::StartUp() {
     startUpErrors_.clear();
     if (terminating_ || !startRunning_ || dm_->FSET_StateIsPaused)
         return;
-    RunCycle(false);
+    RunCycle(false, CycleCause::Schedule);
 }
 
 void TfrmMain::SetPaused(bool paused) {
@@ -173,14 +161,6 @@ void TfrmMain::ShowPauseMenuCaption() {
     view_.SetText(Control::mnuPause, dm_->FSET_StateIsPaused ? "Unpause" : "Pause");
 }
 
-void TfrmMain::RunCycle(bool force) {
-    const bool ran = force ? engine_->ForceUpdate() : engine_->CheckAndUpdate();
-    if (!ran)
-        return;
-    lastCycle_ = services_.clock();
-    UpdateTrayTip();
-}
-
 void TfrmMain::UpdateTrayTip() {
     const CycleOutcome &outcome = engine_->LastOutcome();
     std::string state;
@@ -194,15 +174,6 @@ void TfrmMain::UpdateTrayTip() {
         state = dm_->FSET_LAST_IP;
     }
     view_.SetTrayTip(TrayTipText(state));
-}
-
-BoxAnswer TfrmMain::ShowBox(MessageKind kind, const std::string &text) {
-    return view_.ShowBox(BoxKindFor(kind), CaptionFor(kind), text);
-}
-
-void TfrmMain::ShowMessage(MessageKind kind, const std::string &text) {
-    if (!terminating_)
-        ShowBox(kind, text);
 }
 
 void TfrmMain::ShowMainWindow() {
@@ -277,7 +248,7 @@ void TfrmMain::btnViewLogClick() {
 
 void TfrmMain::Timer1Timer() {
     if (!terminating_)
-        RunCycle(false);
+        RunCycle(false, CycleCause::Schedule);
 }
 
 void TfrmMain::btnForceUpdateClick() {
@@ -285,7 +256,7 @@ void TfrmMain::btnForceUpdateClick() {
         return;
     // What the fields show is what goes out; the save after the update keeps it.
     TakeAccountFromFields();
-    RunCycle(true);
+    RunCycle(true, CycleCause::User);
 }
 
 void TfrmMain::btnUnpauseClick() {
@@ -300,7 +271,7 @@ void TfrmMain::btnUnpauseClick() {
     TakeAccountFromFields();
     dm_->FSET_FirstRun = false;
     SetPaused(false);
-    RunCycle(false);
+    RunCycle(false, CycleCause::User);
 }
 
 void TfrmMain::mnuPauseClick() {
@@ -317,7 +288,7 @@ void TfrmMain::popTrayPopup() {
 }
 
 void TfrmMain::btnTerminateClick() {
-    const BoxAnswer answer = view_.ShowBox(BoxKind::Confirmation, "Confirm", "Terminate application");
+    const BoxAnswer answer = ShowBox(BoxKind::Confirmation, "Confirm", "Terminate application");
     if (terminating_ || answer != BoxAnswer::Yes)
         return;
     Terminate();

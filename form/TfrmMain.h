@@ -59,7 +59,8 @@ public:
     std::string UserText() const override;
     std::string PasswordText() const override;
 
-    // INotifier as message boxes; none while terminating.
+    // INotifier as message boxes: a cycle's messages are shown once it has ended, one box at a
+    // time; none while terminating.
     void ShowMessage(MessageKind kind, const std::string &text) override;
 
     void ApplySettingsToForm();
@@ -116,8 +117,16 @@ private:
     // The marker and the menu's caption for the stored state.
     void ShowPausedState();
     void ShowPauseMenuCaption();
-    // One cycle of the engine, then the tray tip tells how it went.
-    void RunCycle(bool force);
+    // Who asked for a cycle: the user's own acts also show a failed check in a box.
+    enum class CycleCause { Schedule, User };
+    struct PendingBox {
+        MessageKind kind;
+        std::string text;
+    };
+    // One cycle of the engine; then the tray tip tells how it went and the cycle's boxes show.
+    void RunCycle(bool force, CycleCause cause);
+    // The boxes of a cycle, one after another; while a box is open, the tray tip instead.
+    void ShowCycleBoxes(const std::vector<PendingBox> &boxes);
     void UpdateTrayTip();
     // The account fields (user, password, host name) into the store.
     void TakeAccountFromFields();
@@ -131,6 +140,8 @@ private:
     // The entry a list shows; for the editable list the entry its typed text matches.
     int ShownEntry(Control list) const;
     BoxAnswer ShowBox(MessageKind kind, const std::string &text);
+    // Every box of the main window goes through here, so that it knows one is open.
+    BoxAnswer ShowBox(BoxKind kind, const std::string &caption, const std::string &text);
 
     class BusyRunner;
 
@@ -148,6 +159,9 @@ private:
     int timerPeriodMs_ = 0;
     std::chrono::system_clock::time_point lastCycle_;
     std::vector<std::string> startUpErrors_;
+    bool inCycle_ = false;
+    std::vector<PendingBox> cycleBoxes_;
+    int boxesOpen_ = 0;
 };
 
 } // namespace zevlo::form

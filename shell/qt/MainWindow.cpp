@@ -320,6 +320,9 @@ form::BoxAnswer MainWindow::ShowBox(form::BoxKind kind, const std::string &capti
                     question ? QMessageBox::Yes | QMessageBox::No : QMessageBox::Ok, BoxParent());
     // Answers of a server are shown as they are, never as markup.
     box.setTextFormat(Qt::PlainText);
+    // Modal to the main window alone: the tray icon, its menu and its tip stay usable while a
+    // box that nobody answers stays open (an application-modal box would block them all).
+    box.setWindowModality(Qt::WindowModal);
     const int answer = box.exec();
     if (!question)
         return form::BoxAnswer::Ok;

@@ -167,6 +167,52 @@ TEST_F(MainWindowTest, BoxesAreRealMessageBoxesWithPlainText) {
     EXPECT_FALSE(form_->AllowClose()) << "answered No";
 }
 
+// Notes whether a window was blocked by a modal one when it was shown or since.
+class BlockedWatch : public QObject {
+public:
+    bool blocked = false;
+
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override {
+        if (event->type() == QEvent::WindowBlocked)
+            blocked = true;
+        else if (event->type() == QEvent::WindowUnblocked)
+            blocked = false;
+        return QObject::eventFilter(watched, event);
+    }
+};
+
+// The notification area's icon is a window of its own (the tray protocol of X11 embeds one):
+// a box that blocked every window of the program would leave the tray menu and tip dead.
+TEST_F(MainWindowTest, TheEnginesBoxBlocksTheMainWindowOnly) {
+    WriteRunningSettings();
+    runner_.checkAnswer = "203.0.113.9";
+    runner_.updateAnswer = "nochg 203.0.113.9";
+    QWidget trayIconWindow(nullptr, Qt::Window | Qt::FramelessWindowHint);
+    BlockedWatch trayWatch;
+    BlockedWatch mainWatch;
+    bool trayBlocked = true;
+    bool mainBlocked = false;
+    ModalAnswerer answerer;
+    answerer.onModal = [&](QWidget *) {
+        Settle();
+        trayBlocked = trayWatch.blocked;
+        mainBlocked = mainWatch.blocked;
+        return false;
+    };
+    Open();
+    window_->show();
+    trayIconWindow.show();
+    window_->windowHandle()->installEventFilter(&mainWatch);
+    trayIconWindow.windowHandle()->installEventFilter(&trayWatch);
+    for (int i = 0; i < 20 && answerer.boxes.empty(); ++i)
+        Settle();
+    ASSERT_EQ(answerer.boxes.size(), 1u);
+    EXPECT_EQ(answerer.boxes[0].caption, "Warning");
+    EXPECT_FALSE(trayBlocked);
+    EXPECT_TRUE(mainBlocked) << "modal to the main window";
+}
+
 TEST_F(MainWindowTest, TerminationEndsAnOpenMessageBoxAndTheEventLoop) {
     WriteRunningSettings();
     runner_.checkAnswer = "203.0.113.9";
