@@ -243,12 +243,11 @@ void TfrmMain::btnViewLogClick() {
         return;
     }
     if (!terminating_)
-        view_.ShowLogViewer();
+        WithChecksHeld([this] { view_.ShowLogViewer(); });
 }
 
 void TfrmMain::Timer1Timer() {
-    if (!terminating_)
-        RunCycle(false, CycleCause::Schedule);
+    CheckWanted();
 }
 
 void TfrmMain::btnForceUpdateClick() {

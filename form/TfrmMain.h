@@ -63,6 +63,10 @@ public:
     // time; none while terminating.
     void ShowMessage(MessageKind kind, const std::string &text) override;
 
+    // A check is due (a tick of Timer1, and every other cause of a scheduled check): runs now,
+    // or once when the log viewer or the file dialog has closed.
+    void CheckWanted();
+
     void ApplySettingsToForm();
     void ReadSettingsFromForm();
     void UpdateCheckIPControls();
@@ -127,6 +131,9 @@ private:
     void RunCycle(bool force, CycleCause cause);
     // The boxes of a cycle, one after another; while a box is open, the tray tip instead.
     void ShowCycleBoxes(const std::vector<PendingBox> &boxes);
+    // Runs a dialog of ours (the log viewer, the file dialog) with the checks held until it
+    // has closed: a box would come up over it and its content go stale.
+    void WithChecksHeld(const std::function<void()> &dialog);
     void UpdateTrayTip();
     // The account fields (user, password, host name) into the store.
     void TakeAccountFromFields();
@@ -162,6 +169,8 @@ private:
     bool inCycle_ = false;
     std::vector<PendingBox> cycleBoxes_;
     int boxesOpen_ = 0;
+    int dialogsOpen_ = 0;
+    bool checkHeld_ = false;
 };
 
 } // namespace zevlo::form

@@ -1,6 +1,6 @@
-// How the main window's cycles run and how their messages reach the user: a cycle's boxes
+// When the main window's cycles run and how their messages reach the user: a cycle's boxes
 // come after the cycle has ended (its saves first), one box at a time, so that a box left
-// open by nobody never stops the checks.
+// open by nobody never stops the checks; checks wait while a dialog of ours is open.
 #include "form/FormRules.h"
 #include "form/TfrmMain.h"
 
@@ -35,6 +35,29 @@ private:
 };
 
 } // namespace
+
+void TfrmMain::CheckWanted() {
+    if (terminating_)
+        return;
+    if (dialogsOpen_ > 0) {
+        // However many fall meanwhile, one check runs when the dialog closes.
+        checkHeld_ = true;
+        return;
+    }
+    RunCycle(false, CycleCause::Schedule);
+}
+
+void TfrmMain::WithChecksHeld(const std::function<void()> &dialog) {
+    {
+        CountedScope open(dialogsOpen_);
+        dialog();
+    }
+    if (dialogsOpen_ > 0 || !std::exchange(checkHeld_, false))
+        return;
+    // Paused from the tray meanwhile: the held check goes with the timer's ticks.
+    if (!dm_->FSET_StateIsPaused)
+        CheckWanted();
+}
 
 void TfrmMain::RunCycle(bool force, CycleCause cause) {
     cycleBoxes_.clear();

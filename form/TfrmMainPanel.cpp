@@ -224,8 +224,10 @@ void TfrmMain::chkCustomIPClick() {
 
 void TfrmMain::spdCOpenDirClick() {
     const std::string pattern = platform::AllFilesPattern();
-    const std::string path =
-        view_.ChooseFileToOpen(view_.Text(Control::edtCustomChkIP), {"All files(" + pattern + ")", pattern});
+    std::string path;
+    WithChecksHeld([&] {
+        path = view_.ChooseFileToOpen(view_.Text(Control::edtCustomChkIP), {"All files(" + pattern + ")", pattern});
+    });
     if (!path.empty())
         view_.SetText(Control::edtCustomChkIP, path);
 }

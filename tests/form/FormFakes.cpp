@@ -63,6 +63,8 @@ BoxAnswer FakeMainView::ShowBox(BoxKind kind, const std::string &boxCaption, con
 
 std::string FakeMainView::ChooseFileToOpen(const std::string &, const form::FileFilter &filter) {
     openDialogFilters.push_back(filter.name);
+    if (whileFileDialogOpen)
+        whileFileDialogOpen();
     return fileToOpen;
 }
 

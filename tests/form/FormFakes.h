@@ -62,6 +62,7 @@ public:
     std::vector<form::Rect> screens{{0, 0, 1280, 1024}};
     bool busy = false;
     std::string fileToOpen; // the open dialog's answer
+    std::function<void()> whileFileDialogOpen;
     std::vector<std::string> openDialogFilters;
     int logViewerShowings = 0;
     std::function<void()> whileLogViewerOpen;

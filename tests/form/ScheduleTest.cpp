@@ -209,6 +209,46 @@ INSTANTIATE_TEST_SUITE_P(Causes, FailedCheckTest,
                                            FailedCheckCase{"ForceUpdateNotAnAddress", Start::ForceUpdate, "<html>",
                                                            "ERROR - Not an IP address [<html>]"}));
 
+struct HeldCheckCase {
+    const char *name;
+    Control dialogButton;
+    bool pausedMeanwhile;
+    int checksAfterClose;
+};
+
+void PrintTo(const HeldCheckCase &c, std::ostream *out) {
+    *out << c.name;
+}
+
+class HeldCheckTest : public FormTest, public ::testing::WithParamInterface<HeldCheckCase> {};
+
+TEST_P(HeldCheckTest, ChecksFallingWhileADialogIsOpenRunOnceItClosed) {
+    const HeldCheckCase &c = GetParam();
+    WriteSettings(RunningSettings());
+    form::TfrmMain &form = Open();
+    ASSERT_EQ(runner_.Checks(), 1);
+    runner_.checkAnswer = "";
+    int checksWhileOpen = -1;
+    const auto whileOpen = [&] {
+        form.Timer1Timer();
+        form.Timer1Timer();
+        if (c.pausedMeanwhile)
+            view_.Click(Control::mnuPause);
+        checksWhileOpen = runner_.Checks() - 1;
+    };
+    (c.dialogButton == Control::btnViewLog ? view_.whileLogViewerOpen : view_.whileFileDialogOpen) = whileOpen;
+    view_.Click(c.dialogButton);
+
+    EXPECT_EQ(checksWhileOpen, 0) << "nothing runs behind the dialog";
+    EXPECT_EQ(runner_.Checks() - 1, c.checksAfterClose);
+    EXPECT_TRUE(view_.boxes.empty()) << "a tick's failed check is only logged";
+}
+
+INSTANTIATE_TEST_SUITE_P(Dialogs, HeldCheckTest,
+                         ::testing::Values(HeldCheckCase{"LogViewer", Control::btnViewLog, false, 1},
+                                           HeldCheckCase{"LogViewerPausedMeanwhile", Control::btnViewLog, true, 0},
+                                           HeldCheckCase{"FileDialog", Control::spdCOpenDir, false, 1}));
+
 TEST_F(ScheduleTest, TrayTipTellsTheStateInOneShortLine) {
     WriteSettings(RunningSettings());
     form::TfrmMain &form = Open();
