@@ -195,10 +195,8 @@ void TfrmMain::FormShow() {
         if (dm_->FSET_StartWithWindows && !services_.autostart->IsPresent())
             services_.autostart->Write(services_.executablePath);
     }
-    if (!view_.Text(Control::edtUser).empty())
-        view_.SetAlert(Control::lblUser, false);
-    if (!view_.Text(Control::edtPass).empty())
-        view_.SetAlert(Control::lblPass, false);
+    ShowFieldFilled(Control::edtUser, Control::lblUser);
+    ShowFieldFilled(Control::edtPass, Control::lblPass);
 }
 
 void TfrmMain::FormHide() {
@@ -305,6 +303,10 @@ void TfrmMain::UserActed(Control control) {
         return chkStartWithWinClick();
     case Control::chkRememberPause:
         return chkRememberPauseClick();
+    case Control::edtUser:
+        return edtUserChange();
+    case Control::edtPass:
+        return edtPassChange();
     case Control::btnViewLog:
         return btnViewLogClick();
     case Control::cmbProtocol:

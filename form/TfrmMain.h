@@ -84,6 +84,8 @@ public:
     void chkCustomIPClick();
     void spdCOpenDirClick();
     void chkStartWithWinClick();
+    void edtUserChange();
+    void edtPassChange();
     void btnSaveConfigClick();
     void btnViewLogClick();
     void cmbUpdIntervalChange();
@@ -98,7 +100,7 @@ public:
     void popTrayPopup();
 
     // Runs the handler of the control the user acted on (clicked, chose an entry of, picked
-    // from the tray menu); nothing for controls without one.
+    // from the tray menu, typed into); nothing for controls without one.
     void UserActed(Control control);
 
     // Writes Settings.ini and log.txt as they stand, for a session save; errors go to
@@ -139,6 +141,8 @@ private:
     void TakeAccountFromFields();
     // The window's place into the store.
     void StorePosition();
+    // The label of an account field turns normal once the field holds text; never red again.
+    void ShowFieldFilled(Control field, Control label);
     // A protocol chosen for an endpoint brings its port.
     void ProtocolChosen(RequestKind kind);
     // Sets a check box and, when its state changed, runs its click handling.

@@ -247,6 +247,19 @@ void TfrmMain::cmbUpdIntervalChange() {
     dm_->FSET_Interval = IntervalMinutes(view_.Entry(Control::cmbUpdInterval));
 }
 
+void TfrmMain::ShowFieldFilled(Control field, Control label) {
+    if (!view_.Text(field).empty())
+        view_.SetAlert(label, false);
+}
+
+void TfrmMain::edtUserChange() {
+    ShowFieldFilled(Control::edtUser, Control::lblUser);
+}
+
+void TfrmMain::edtPassChange() {
+    ShowFieldFilled(Control::edtPass, Control::lblPass);
+}
+
 void TfrmMain::chkRememberPauseClick() {
     dm_->FSET_RememberPaused = view_.Checked(Control::chkRememberPause);
 }

@@ -201,7 +201,8 @@ void MainWindow::BuildTray() {
 }
 
 void MainWindow::Connect() {
-    // Handlers run on the user's acts only: lists on activation, check boxes on clicks.
+    // Handlers run on the user's acts only: lists on activation, check boxes on clicks, edits
+    // on typing and pasting.
     auto acted = [this](Control control) {
         return [this, control] {
             if (form_ != nullptr)
@@ -216,6 +217,8 @@ void MainWindow::Connect() {
             connect(button, &QAbstractButton::clicked, this, acted(control));
         else if (auto *action = qobject_cast<QAction *>(widget))
             connect(action, &QAction::triggered, this, acted(control));
+        else if (auto *edit = qobject_cast<QLineEdit *>(widget))
+            connect(edit, &QLineEdit::textEdited, this, acted(control));
     }
     connect(popTray_, &QMenu::aboutToShow, this, [this] {
         if (form_ != nullptr)

@@ -320,6 +320,11 @@ void MainWindow::OnCommand(int id, int code) {
         if (code == BN_CLICKED)
             Acted(control);
         break;
+    case form::ControlKind::Edit:
+        // Typed or pasted; not the text the form logic sets.
+        if (code == EN_CHANGE && !settingText_)
+            Acted(control);
+        break;
     default:
         break;
     }

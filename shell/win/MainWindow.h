@@ -125,6 +125,7 @@ private:
     HICON smallIcon_ = nullptr;
     HWND focusBeforeDeactivation_ = nullptr;
     bool busy_ = false;
+    bool settingText_ = false;
     HCURSOR cursorBeforeBusy_ = nullptr;
 };
 

@@ -22,6 +22,12 @@ FakeMainView::FakeMainView() {
     (*this)[Control::mnuPause].text = "Pause";
 }
 
+void FakeMainView::Type(Control control, const std::string &text) {
+    (*this)[control].text = text;
+    if (form != nullptr)
+        form->UserActed(control);
+}
+
 void FakeMainView::Choose(Control list, int entry) {
     SetEntry(list, entry);
     form->UserActed(list);

@@ -81,6 +81,10 @@ TEST_F(MainWindowTest, UserActsReachTheFormLogicAndItsValuesTheWidgets) {
     EXPECT_EQ(window_->windowTitle(), "Windows DDNS Client v3.0.0.0");
     EXPECT_EQ(window_->size(), QSize(296, 377));
     EXPECT_EQ(Find<QLabel>("lblUser")->palette().color(QPalette::WindowText), QColor(Qt::red));
+    QTest::keyClicks(Find<QLineEdit>("edtUser"), "al");
+    EXPECT_NE(Find<QLabel>("lblUser")->palette().color(QPalette::WindowText), QColor(Qt::red))
+        << "normal as soon as the field holds text";
+    EXPECT_EQ(Find<QLabel>("lblPass")->palette().color(QPalette::WindowText), QColor(Qt::red));
 
     QTest::keyClick(Find<QComboBox>("cmbProtocol"), Qt::Key_Down);
     EXPECT_EQ(Find<QLineEdit>("edtPort")->text(), "8245");

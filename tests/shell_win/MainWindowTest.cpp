@@ -237,13 +237,20 @@ TEST_F(MainWindowTest, TheUsersActsReachTheirHandlers) {
     EXPECT_TRUE(Shown(Control::lblPaused));
     EXPECT_TRUE(main_.Alert(Control::lblUser));
     EXPECT_TRUE(runner_.calls.empty());
+
+    // An edit: the label turns normal as soon as its field holds text.
+    Type(Control::edtUser, U'a');
+    EXPECT_FALSE(main_.Alert(Control::lblUser));
+    EXPECT_TRUE(main_.Alert(Control::lblPass));
 }
 
 TEST_F(MainWindowTest, AValueSetThroughTheViewRunsNoHandler) {
     Start();
     main_.SetChecked(Control::chkCustomIP, true);
     main_.SetEntry(Control::cmbProtocol, 1);
+    main_.SetText(Control::edtUser, "alice");
     EXPECT_FALSE(Enabled(Control::edtCustomChkIP));
+    EXPECT_TRUE(main_.Alert(Control::lblUser)) << "the program's own text is no user's act";
     EXPECT_EQ(Text(Control::edtPort), "443");
 }
 
