@@ -18,6 +18,7 @@
 #include <QHBoxLayout>
 #include <QKeyEvent>
 #include <QLabel>
+#include <QLayout>
 #include <QLineEdit>
 #include <QMenu>
 #include <QMessageBox>
@@ -29,6 +30,8 @@
 #include <QTimer>
 #include <QToolButton>
 #include <QVBoxLayout>
+
+#include <algorithm>
 
 namespace zevlo::qt {
 
@@ -51,6 +54,44 @@ QComboBox *ListBox(Control control) {
         box->addItem(FromLocal8(entry));
     box->setCurrentIndex(0);
     return box;
+}
+
+// A message box that lays out a text of several lines as written. QMessageBox wraps a line
+// wider than half the screen, which split the two lines of the host-name message at odd
+// places; a text of one line (a server's answer, up to 200 bytes) still wraps.
+class LinesAsWrittenBox final : public QMessageBox {
+public:
+    using QMessageBox::QMessageBox;
+
+    bool event(QEvent *event) override {
+        const bool handled = QMessageBox::event(event);
+        // QMessageBox sizes itself, wrapping its text, when shown and on every layout request.
+        if (event->type() == QEvent::Show || event->type() == QEvent::LayoutRequest)
+            KeepLinesAsWritten();
+        return handled;
+    }
+
+private:
+    void KeepLinesAsWritten() {
+        if (!text().contains(u'\n'))
+            return;
+        for (QLabel *label : findChildren<QLabel *>()) {
+            if (label->text() != text() || !label->wordWrap())
+                continue;
+            label->setWordWrap(false);
+            const QSize needed = layout()->totalMinimumSize();
+            setFixedSize(std::max(width(), needed.width()), needed.height());
+            QCoreApplication::removePostedEvents(this, QEvent::LayoutRequest);
+        }
+    }
+};
+
+// The text as a box shows it: the line ends of the files (CR LF) as line breaks.
+QString BoxText(const std::string &text) {
+    QString shown = FromLocal8(text);
+    shown.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
+    shown.replace(u'\r', u'\n');
+    return shown;
 }
 
 } // namespace
@@ -319,8 +360,8 @@ form::BoxAnswer MainWindow::ShowBox(form::BoxKind kind, const std::string &capti
     const QMessageBox::Icon icon = question                         ? QMessageBox::Question
                                    : kind == form::BoxKind::Warning ? QMessageBox::Warning
                                                                     : QMessageBox::Critical;
-    QMessageBox box(icon, FromLocal8(caption), FromLocal8(text),
-                    question ? QMessageBox::Yes | QMessageBox::No : QMessageBox::Ok, BoxParent());
+    LinesAsWrittenBox box(icon, FromLocal8(caption), BoxText(text),
+                          question ? QMessageBox::Yes | QMessageBox::No : QMessageBox::Ok, BoxParent());
     // Answers of a server are shown as they are, never as markup.
     box.setTextFormat(Qt::PlainText);
     // Modal to the main window alone: the tray icon, its menu and its tip stay usable while a

@@ -4,6 +4,7 @@
 #include "platform/TerminationSignals.h"
 #include "shell/win/FileDialogs.h"
 #include "shell/win/LogWindow.h"
+#include "shell/win/MessageBoxes.h"
 #include "shell/win/Placement.h"
 #include "shell/win/Resource.h"
 
@@ -46,9 +47,7 @@ HICON LoadProgramIcon(HINSTANCE instance, int widthMetric, int heightMetric) {
 } // namespace
 
 MainWindow::MainWindow(HINSTANCE instance, LogWindow &logWindow) : instance_(instance), logWindow_(logWindow) {
-    messageBox = [](HWND owner, const std::string &text, const std::string &caption, UINT flags) {
-        return MessageBoxA(owner, text.c_str(), caption.c_str(), flags);
-    };
+    messageBox = ShowMessageBox;
     chooseFileToOpen = ChooseFileToOpenWithDialog;
     trackTrayMenu = TrackMenuAt;
     notifyIcon = [](DWORD message, NOTIFYICONDATAA &data) { return Shell_NotifyIconA(message, &data) != FALSE; };

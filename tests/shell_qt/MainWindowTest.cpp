@@ -186,6 +186,33 @@ protected:
     }
 };
 
+TEST_F(MainWindowTest, TheHostnameBoxShowsItsTwoLinesAsWritten) {
+    const QString first = "Hostname cannot be empty. Please place dash (minus sign) and/or contact";
+    QString shown;
+    bool fits = false;
+    ModalAnswerer answerer;
+    answerer.onModal = [&](QWidget *box) {
+        for (QLabel *label : box->findChildren<QLabel *>()) {
+            if (!label->text().startsWith("Hostname"))
+                continue;
+            shown = label->text();
+            fits = !label->wordWrap() && label->width() >= label->fontMetrics().horizontalAdvance(first);
+        }
+        return false;
+    };
+    Open();
+    window_->show();
+    Settle();
+    Find<QLineEdit>("edtUser")->setText("alice");
+    Find<QLineEdit>("edtPass")->setText("secret");
+    Find<QLineEdit>("edtHostname")->clear();
+    QTest::mouseClick(Find<QPushButton>("btnUnpause"), Qt::LeftButton);
+
+    ASSERT_EQ(answerer.boxes.size(), 1u);
+    EXPECT_EQ(shown, first + "\nweb administrator for a correct value");
+    EXPECT_TRUE(fits) << "one line of the text is one line of the box";
+}
+
 // The notification area's icon is a window of its own (the tray protocol of X11 embeds one):
 // a box that blocked every window of the program would leave the tray menu and tip dead.
 TEST_F(MainWindowTest, TheEnginesBoxBlocksTheMainWindowOnly) {

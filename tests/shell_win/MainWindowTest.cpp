@@ -1,4 +1,5 @@
 #include "form/FormRules.h"
+#include "shell/win/MessageBoxes.h"
 #include "shell/win/Resource.h"
 #include "tests/shell_win/ShellFixture.h"
 #include "tests/support/Files.h"
@@ -91,6 +92,62 @@ std::vector<std::string> MenuTexts(HMENU menu) {
 }
 
 using MainWindowTest = ShellTest;
+
+// How many lines the text of the message box that is open takes, read by a timer of the
+// box's own modal loop, which then closes it.
+int linesOfTheOpenBox = 0;
+
+BOOL CALLBACK NoteMessageBox(HWND window, LPARAM found) {
+    char name[16] = {};
+    GetClassNameA(window, name, sizeof name);
+    if (lstrcmpA(name, "#32770") != 0 || GetDlgItem(window, 0xFFFF) == nullptr)
+        return TRUE;
+    *reinterpret_cast<HWND *>(found) = window;
+    return FALSE;
+}
+
+void CALLBACK ReadTheOpenBox(HWND, UINT, UINT_PTR timer, DWORD) {
+    HWND box = nullptr;
+    EnumThreadWindows(GetCurrentThreadId(), NoteMessageBox, reinterpret_cast<LPARAM>(&box));
+    if (box == nullptr)
+        return;
+    KillTimer(nullptr, timer);
+    HWND label = GetDlgItem(box, 0xFFFF);
+    RECT area{};
+    GetClientRect(label, &area);
+    HDC dc = GetDC(label);
+    const HGDIOBJ before = SelectObject(dc, reinterpret_cast<HGDIOBJ>(SendMessageA(label, WM_GETFONT, 0, 0)));
+    TEXTMETRICA metrics{};
+    GetTextMetricsA(dc, &metrics);
+    // As the box's text control draws it: broken into words within its width.
+    const std::string text = WindowText(label);
+    RECT laidOut{0, 0, area.right, 0};
+    DrawTextA(dc, text.c_str(), -1, &laidOut, DT_CALCRECT | DT_WORDBREAK | DT_NOPREFIX | DT_EXPANDTABS);
+    SelectObject(dc, before);
+    ReleaseDC(label, dc);
+    linesOfTheOpenBox = laidOut.bottom / metrics.tmHeight;
+    PostMessageA(box, WM_COMMAND, IDOK, 0);
+}
+
+TEST(MessageBoxTest, ATextOfSeveralLinesShowsThemAsWritten) {
+    const struct {
+        const char *text;
+        int lines;
+    } rows[] = {
+        {"Hostname cannot be empty. Please place dash (minus sign) and/or contact\r\n"
+         "web administrator for a correct value",
+         2},
+        {"Update: nochg 203.0.113.9\r\nsecond line\r\nthird", 3},
+    };
+    for (const auto &row : rows) {
+        SCOPED_TRACE(row.text);
+        linesOfTheOpenBox = 0;
+        const UINT_PTR timer = SetTimer(nullptr, 0, 20, ReadTheOpenBox);
+        EXPECT_EQ(ShowMessageBox(nullptr, row.text, "Error", MB_OK | MB_ICONERROR), IDOK);
+        KillTimer(nullptr, timer);
+        EXPECT_EQ(linesOfTheOpenBox, row.lines);
+    }
+}
 
 TEST_F(MainWindowTest, EveryControlIsTheWindowItsNameStandsFor) {
     ASSERT_EQ(std::size(kLayout), form::kControlCount);
