@@ -212,6 +212,12 @@ bool TfrmMain::FormCloseQuery() {
     return false;
 }
 
+void TfrmMain::FormMinimised() {
+    // Without a notification area minimised is where a closed window goes anyway.
+    if (view_.TrayAvailable())
+        FormCloseQuery();
+}
+
 void TfrmMain::HideToTray() {
     // Without a notification area a hidden window could never be brought back.
     if (view_.TrayAvailable()) {

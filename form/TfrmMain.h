@@ -74,6 +74,10 @@ public:
     // The user closes the window (title-bar button, Alt+F4): true only while terminating;
     // otherwise the controls are read back and the window goes to the tray.
     bool FormCloseQuery();
+    // The window was minimised by the window manager, which offered a minimise button
+    // although the window asks for none: with a notification area it goes there, as
+    // closing does.
+    void FormMinimised();
 
     // Handlers: the shell calls them when the user acts, after the control took its new
     // value. A port field asks edtPortKeyPress before it takes a typed character.

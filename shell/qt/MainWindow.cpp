@@ -136,7 +136,8 @@ void MainWindow::BuildForm() {
     auto *general = new QWidget;
     auto *generalForm = new QFormLayout(general);
     generalForm->addRow(tr("Update interval"), keep(Control::cmbUpdInterval, ListBox(Control::cmbUpdInterval)));
-    auto *startWithWin = new QCheckBox(tr("Start with Windows"));
+    // The login entry of a Linux desktop (the setting keeps its Windows name).
+    auto *startWithWin = new QCheckBox(tr("Start at login"));
     startWithWin->setChecked(true);
     generalForm->addRow(keep(Control::chkStartWithWin, startWithWin));
     generalForm->addRow(keep(Control::chkRememberPause, new QCheckBox(tr("Remember paused state"))));
@@ -468,6 +469,18 @@ void MainWindow::closeEvent(QCloseEvent *event) {
         event->accept();
     else
         event->ignore();
+}
+
+void MainWindow::changeEvent(QEvent *event) {
+    QWidget::changeEvent(event);
+    if (event->type() != QEvent::WindowStateChange || !isMinimized() ||
+        (static_cast<QWindowStateChangeEvent *>(event)->oldState() & Qt::WindowMinimized))
+        return;
+    // After the change is complete: showMinimized() shows the window once its state is set.
+    QTimer::singleShot(0, this, [this] {
+        if (form_ != nullptr && isMinimized() && isVisible())
+            form_->FormMinimised();
+    });
 }
 
 bool MainWindow::eventFilter(QObject *watched, QEvent *event) {

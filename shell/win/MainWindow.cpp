@@ -252,6 +252,11 @@ LRESULT MainWindow::OnFrameMessage(UINT message, WPARAM wParam, LPARAM lParam) {
         if (wParam == kTimer1)
             form_->Timer1Timer();
         return 0;
+    case WM_SIZE:
+        // Minimised although the frame has no minimise box (Win+Down, the taskbar).
+        if (wParam == SIZE_MINIMIZED)
+            form_->FormMinimised();
+        return 0;
     case WM_COMMAND:
         // Enter on a focused push button presses it (the frame has no default button).
         if (LOWORD(wParam) == IDOK) {

@@ -24,6 +24,20 @@ TEST_P(CloseTest, ClosingNeverEndsTheProgramAndReadsTheControlsBack) {
     EXPECT_EQ(ReadBytes(SettingsPath()), before) << "closing writes nothing";
 }
 
+TEST_P(CloseTest, AMinimiseTheWindowManagerAddedGoesWhereClosingGoes) {
+    view_.trayAvailable = GetParam();
+    WriteSettings(PausedSettings());
+    form::TfrmMain &form = Open();
+    view_.Type(Control::edtHostname, "other.example.org");
+
+    view_.ShowMinimised(); // the window manager's own button
+    form.FormMinimised();
+    EXPECT_EQ(view_.visible, !view_.trayAvailable) << "in the notification area when there is one";
+    EXPECT_EQ(form.dm().FSET_Hostname, view_.trayAvailable ? "other.example.org" : "home.example.org")
+        << "read back as closing does";
+    EXPECT_FALSE(form.AllowClose());
+}
+
 INSTANTIATE_TEST_SUITE_P(NotificationArea, CloseTest, ::testing::Bool());
 
 TEST_F(LifecycleTest, TheNotificationAreaIsAskedAgainAtEveryClose) {

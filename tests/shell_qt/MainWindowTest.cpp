@@ -80,6 +80,7 @@ TEST_F(MainWindowTest, UserActsReachTheFormLogicAndItsValuesTheWidgets) {
     Settle();
     EXPECT_EQ(window_->windowTitle(), "Windows DDNS Client v3.0.0.0");
     EXPECT_EQ(window_->size(), QSize(296, 377));
+    EXPECT_EQ(Find<QCheckBox>("chkStartWithWin")->text(), "Start at login");
     EXPECT_EQ(Find<QLabel>("lblUser")->palette().color(QPalette::WindowText), QColor(Qt::red));
     QTest::keyClicks(Find<QLineEdit>("edtUser"), "al");
     EXPECT_NE(Find<QLabel>("lblUser")->palette().color(QPalette::WindowText), QColor(Qt::red))
@@ -148,6 +149,15 @@ TEST_F(MainWindowTest, TrayIconAndMenu) {
     EXPECT_TRUE(window_->isVisible());
     EXPECT_FALSE(window_->close()) << "closing hides";
     EXPECT_TRUE(window_->isHidden());
+
+    // A minimise button the window manager adds anyway does the same.
+    emit tray->activated(QSystemTrayIcon::Trigger);
+    window_->showMinimized();
+    Settle();
+    EXPECT_TRUE(window_->isHidden());
+    emit tray->activated(QSystemTrayIcon::Trigger);
+    EXPECT_TRUE(window_->isVisible());
+    EXPECT_FALSE(window_->isMinimized());
 }
 
 TEST_F(MainWindowTest, BoxesAreRealMessageBoxesWithPlainText) {

@@ -355,6 +355,13 @@ TEST_P(MainWindowTrayTest, CloseHidesToTheTrayOnlyWhereThereIsOne) {
     TrayClick(WM_LBUTTONDOWN);
     EXPECT_TRUE(main_.IsVisible());
     EXPECT_FALSE(main_.IsMinimised());
+
+    // Minimised all the same (Win+Down, the taskbar): where closing goes.
+    ::ShowWindow(main_.Handle(), SW_MINIMIZE);
+    EXPECT_EQ(main_.IsVisible(), !GetParam().hides);
+    TrayClick(WM_LBUTTONDOWN);
+    EXPECT_TRUE(main_.IsVisible());
+    EXPECT_FALSE(main_.IsMinimised());
 }
 
 INSTANTIATE_TEST_SUITE_P(Taskbars, MainWindowTrayTest,
