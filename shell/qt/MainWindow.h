@@ -75,6 +75,7 @@ protected:
 
 private:
     static std::size_t Index(form::Control control) { return static_cast<std::size_t>(control); }
+    static QPalette AlertPalette(const QWidget *widget);
     template <typename T> T *As(form::Control control) const;
     void BuildForm();
     void BuildTray();
