@@ -18,8 +18,11 @@
 #include <QLineEdit>
 #include <QMenu>
 #include <QScreen>
+#include <QShortcut>
 #include <QSpinBox>
 #include <QSystemTrayIcon>
+#include <QTabBar>
+#include <QTabWidget>
 #include <QTimer>
 
 namespace zevlo::qt {
@@ -91,6 +94,35 @@ void MainWindow::Connect() {
     });
     As<QLineEdit>(Control::edtPort)->installEventFilter(this);
     As<QLineEdit>(Control::edtCPort)->installEventFilter(this);
+    BindKeys();
+}
+
+void MainWindow::BindKeys() {
+    // The tabbed window's keys, wherever the focus is in the window (the tab widget takes
+    // them only from inside its pages).
+    const std::pair<QKeySequence, int> tabKeys[] = {
+        {QKeySequence(Qt::CTRL | Qt::Key_Tab), 1},
+        {QKeySequence(Qt::CTRL | Qt::Key_PageDown), 1},
+        {QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Backtab), -1},
+        {QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Tab), -1},
+        {QKeySequence(Qt::CTRL | Qt::Key_PageUp), -1},
+    };
+    for (const auto &[keys, step] : tabKeys) {
+        auto *shortcut = new QShortcut(keys, this);
+        connect(shortcut, &QShortcut::activated, this, [this, step = step] { StepTab(step); });
+    }
+    // Escape does what the close button does.
+    connect(new QShortcut(QKeySequence(Qt::Key_Escape), this), &QShortcut::activated, this, &QWidget::close);
+}
+
+void MainWindow::StepTab(int step) {
+    auto *tabs = findChild<QTabWidget *>(QStringLiteral("pgcMain"));
+    const int count = tabs->count();
+    tabs->setCurrentIndex((tabs->currentIndex() + step + count) % count);
+    // The focus on a page that went away would leave the keyboard nowhere.
+    const QWidget *focus = QApplication::focusWidget();
+    if (focus == nullptr || !focus->isVisible())
+        tabs->tabBar()->setFocus(Qt::TabFocusReason);
 }
 
 std::string MainWindow::Text(Control control) const {

@@ -80,6 +80,10 @@ private:
     void BuildForm();
     void BuildTray();
     void Connect();
+    // Ctrl+Tab, Ctrl+Shift+Tab, Ctrl+PageDown and Ctrl+PageUp step through the tabs; Escape
+    // closes the window as its close button does.
+    void BindKeys();
+    void StepTab(int step);
     // A message box's parent: the window while it can be seen, else none (a box owned by a
     // hidden window would not show on some desktops).
     QWidget *BoxParent();

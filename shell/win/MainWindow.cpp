@@ -157,6 +157,39 @@ void MainWindow::ShowPage(int page) {
         ::ShowWindow(pages_[i], static_cast<int>(i) == page ? SW_SHOW : SW_HIDE);
 }
 
+bool MainWindow::TranslateKey(const MSG &message) {
+    if (message.message != WM_KEYDOWN || (message.hwnd != frame_ && !IsChild(frame_, message.hwnd)))
+        return false;
+    const bool control = GetKeyState(VK_CONTROL) < 0;
+    const bool shift = GetKeyState(VK_SHIFT) < 0;
+    int step = 0;
+    if (control && message.wParam == VK_TAB)
+        step = shift ? -1 : 1;
+    else if (control && !shift && (message.wParam == VK_NEXT || message.wParam == VK_PRIOR))
+        step = message.wParam == VK_NEXT ? 1 : -1;
+    if (step != 0) {
+        const int count = static_cast<int>(pages_.size());
+        ShowPage((shownPage_ + step + count) % count);
+        // The focus on a page that went away would leave the keyboard nowhere.
+        HWND focus = GetFocus();
+        if (focus == nullptr || !IsWindowVisible(focus))
+            SetFocus(GetDlgItem(client_, IDC_TABS));
+        return true;
+    }
+    if (message.wParam == VK_ESCAPE && !control && !shift) {
+        // A list that is open takes Escape to close itself.
+        for (HWND window : {message.hwnd, GetParent(message.hwnd)}) {
+            char name[16] = {};
+            GetClassNameA(window, name, sizeof name);
+            if (lstrcmpiA(name, "ComboBox") == 0 && Send(window, CB_GETDROPPEDSTATE) != FALSE)
+                return false;
+        }
+        SendMessageA(frame_, WM_CLOSE, 0, 0);
+        return true;
+    }
+    return false;
+}
+
 void MainWindow::PostStartUp() {
     PostMessageA(frame_, kStartUpMessage, 0, 0);
 }

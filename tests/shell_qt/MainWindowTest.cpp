@@ -12,6 +12,7 @@
 #include <QPushButton>
 #include <QSpinBox>
 #include <QSystemTrayIcon>
+#include <QTabWidget>
 #include <QTest>
 #include <QToolButton>
 
@@ -97,6 +98,46 @@ TEST_F(MainWindowTest, UserActsReachTheFormLogicAndItsValuesTheWidgets) {
     Find<QLineEdit>("edtUser")->setText("bob");
     QTest::mouseClick(Find<QPushButton>("btnSaveConfig"), Qt::LeftButton);
     EXPECT_NE(ReadBytes(DataDir() + "Settings.ini").find("FSET_User=bob\r\n"), std::string::npos);
+}
+
+TEST_F(MainWindowTest, TabKeysWorkFromAnywhereInTheWindowAndEscapeHidesIt) {
+    form::TfrmMain &form = Open();
+    window_->show();
+    window_->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(window_.get()));
+    auto *tabs = Find<QTabWidget>("pgcMain");
+    struct Row {
+        const char *focus; // where the focus is: the bottom bar, or a field of the first page
+        Qt::Key key;
+        Qt::KeyboardModifiers modifiers;
+        int from;
+        int to;
+    };
+    const Row rows[] = {
+        {"btnSaveConfig", Qt::Key_Tab, Qt::ControlModifier, 0, 1},
+        {"btnSaveConfig", Qt::Key_Tab, Qt::ControlModifier, 2, 0},
+        {"btnTerminate", Qt::Key_Backtab, Qt::ControlModifier | Qt::ShiftModifier, 0, 2},
+        {"btnSaveConfig", Qt::Key_PageDown, Qt::ControlModifier, 1, 2},
+        {"btnSaveConfig", Qt::Key_PageUp, Qt::ControlModifier, 0, 2},
+        {"edtUser", Qt::Key_Tab, Qt::ControlModifier, 0, 1},
+        {"edtUser", Qt::Key_PageUp, Qt::ControlModifier, 0, 2},
+    };
+    for (const Row &row : rows) {
+        SCOPED_TRACE(std::string(row.focus) + " " + QKeySequence(row.key | row.modifiers).toString().toStdString());
+        tabs->setCurrentIndex(row.from);
+        auto *focus = Find<QWidget>(row.focus);
+        focus->setFocus();
+        QTest::keyClick(focus, row.key, row.modifiers);
+        EXPECT_EQ(tabs->currentIndex(), row.to);
+        ASSERT_NE(QApplication::focusWidget(), nullptr);
+        EXPECT_TRUE(QApplication::focusWidget()->isVisible()) << "the focus stays on a control that shows";
+    }
+
+    Find<QLineEdit>("edtHostname")->setText("other.example.org");
+    QTest::keyClick(Find<QWidget>("btnSaveConfig"), Qt::Key_Escape);
+    EXPECT_TRUE(window_->isHidden());
+    EXPECT_FALSE(form.AllowClose());
+    EXPECT_EQ(form.dm().FSET_Hostname, "other.example.org") << "read back as closing does";
 }
 
 class PortFieldTest : public QtWindowTest, public ::testing::WithParamInterface<const char *> {};

@@ -334,6 +334,52 @@ TEST_F(MainWindowTest, APortFieldTakesDigitsAndControlCharactersOnly) {
     EXPECT_EQ(Text(Control::edtCPort), "844");
 }
 
+// A key pressed where the focus is, with Ctrl and Shift held as given, through the window's
+// own keys as the message loop passes them.
+bool PressKey(MainWindow &window, HWND focus, WPARAM key, bool control, bool shift) {
+    BYTE keys[256] = {};
+    keys[VK_CONTROL] = control ? 0x80 : 0;
+    keys[VK_SHIFT] = shift ? 0x80 : 0;
+    SetKeyboardState(keys);
+    const MSG message{focus, WM_KEYDOWN, key, 1, 0, {}};
+    const bool taken = window.TranslateKey(message);
+    BYTE none[256] = {};
+    SetKeyboardState(none);
+    return taken;
+}
+
+TEST_F(MainWindowTest, TabKeysWorkFromAnywhereInTheWindowAndEscapeHidesIt) {
+    Start();
+    ASSERT_TRUE(main_.IsVisible());
+    const struct {
+        Control focus;
+        WPARAM key;
+        bool shift;
+        int from;
+        int to;
+    } rows[] = {
+        {Control::btnSaveConfig, VK_TAB, false, 0, 1},   {Control::btnSaveConfig, VK_TAB, false, 2, 0},
+        {Control::btnTerminate, VK_TAB, true, 0, 2},     {Control::btnSaveConfig, VK_NEXT, false, 1, 2},
+        {Control::btnSaveConfig, VK_PRIOR, false, 0, 2}, {Control::edtUser, VK_TAB, false, 0, 1},
+        {Control::edtServer, VK_PRIOR, false, 1, 0},
+    };
+    for (const auto &row : rows) {
+        SCOPED_TRACE(std::string(form::ControlName(row.focus)) + " " + std::to_string(row.key));
+        main_.ShowPage(row.from);
+        SetFocus(Window(row.focus));
+        EXPECT_TRUE(PressKey(main_, Window(row.focus), row.key, true, row.shift));
+        EXPECT_EQ(main_.ShownPage(), row.to);
+        EXPECT_TRUE(IsWindowVisible(GetFocus())) << "the focus stays on a control that shows";
+    }
+    EXPECT_FALSE(PressKey(main_, Window(Control::btnSaveConfig), VK_TAB, false, false)) << "Tab is the dialog's";
+
+    SetWindowTextA(Window(Control::edtHostname), "other.example.org");
+    EXPECT_TRUE(PressKey(main_, Window(Control::btnSaveConfig), VK_ESCAPE, false, false));
+    EXPECT_FALSE(main_.IsVisible());
+    EXPECT_FALSE(form_->Terminating());
+    EXPECT_EQ(form_->dm().FSET_Hostname, "other.example.org") << "read back as closing does";
+}
+
 struct TrayCase {
     bool taskbar;
     bool accepts;
