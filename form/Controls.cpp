@@ -89,4 +89,8 @@ bool IsEditableList(Control control) {
     return control == Control::cmbAuthType;
 }
 
+bool ActsWhileTyping(Control control) {
+    return control == Control::edtUser || control == Control::edtPass;
+}
+
 } // namespace zevlo::form

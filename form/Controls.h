@@ -80,4 +80,9 @@ const std::vector<std::string> &ListEntries(Control control);
 // True for the one list whose text the user may type (cmbAuthType).
 bool IsEditableList(Control control);
 
+// True for the fields whose handler runs at every change the user makes (edtUser, edtPass:
+// their label follows what they hold); other fields' handlers run once the user leaves a
+// field whose text they changed, so that a half-typed server is not acted on.
+bool ActsWhileTyping(Control control);
+
 } // namespace zevlo::form

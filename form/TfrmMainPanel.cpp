@@ -297,8 +297,10 @@ void TfrmMain::chkCustomIPClick() {
 
 void TfrmMain::spdCOpenDirClick() {
     const std::string pattern = platform::AllFilesPattern();
-    const std::string path =
-        view_.ChooseFileToOpen(view_.Text(Control::edtCustomChkIP), {"All files(" + pattern + ")", pattern});
+    std::string path;
+    WithChecksHeld([&] {
+        path = view_.ChooseFileToOpen(view_.Text(Control::edtCustomChkIP), {"All files(" + pattern + ")", pattern});
+    });
     if (!path.empty())
         view_.SetText(Control::edtCustomChkIP, path);
 }
@@ -316,6 +318,19 @@ void TfrmMain::chkStartWithWinClick() {
 void TfrmMain::cmbUpdIntervalChange() {
     // The running timer keeps its period; the new interval applies from the next start.
     dm_->FSET_Interval = IntervalMinutes(view_.Entry(Control::cmbUpdInterval));
+}
+
+void TfrmMain::ShowFieldFilled(Control field, Control label) {
+    if (!view_.Text(field).empty())
+        view_.SetAlert(label, false);
+}
+
+void TfrmMain::edtUserChange() {
+    ShowFieldFilled(Control::edtUser, Control::lblUser);
+}
+
+void TfrmMain::edtPassChange() {
+    ShowFieldFilled(Control::edtPass, Control::lblPass);
 }
 
 void TfrmMain::chkRememberPauseClick() {

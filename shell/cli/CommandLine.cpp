@@ -14,6 +14,7 @@
 #include "platform/TerminationSignals.h"
 
 #include <iostream>
+#include <optional>
 
 namespace zevlo::cli {
 
@@ -166,59 +167,143 @@ int RemoveOwnAutostart(const Environment &env) {
 
 } // namespace
 
-Options ParseArguments(const std::vector<std::string> &args) {
-    Options options;
-    bool ours = false;
-    for (const std::string &arg : args)
-        ours = ours || arg == "--once" || arg == "--force" || arg == "--dir" || arg.rfind("--dir=", 0) == 0 ||
-               arg == "--help" || arg == "--version" || arg == "--store-password" || arg == "--remove-autostart" ||
-               arg == "--services";
-    if (!ours)
-        return options;
+namespace {
 
-    auto setMode = [&options](Mode mode, const std::string &arg) {
-        if (options.mode != Mode::Window && options.mode != mode && options.error.empty())
-            options.error = "option " + arg + " cannot be combined with the other mode given";
-        options.mode = mode;
-    };
+// One option of ours. Adding an option is one row in kOptions (and its line in Usage()).
+struct OptionRow {
+    const char *name;  // "--once"
+    const char *alias; // a second spelling ("-h"), or null
+    bool takesValue;   // "--dir DIR" or "--dir=DIR"
+    void (*apply)(Options &options, const std::string &given, const std::string &value);
+};
+
+template <Mode mode> void Select(Options &options, const std::string &given, const std::string &) {
+    if (options.mode != Mode::Window && options.mode != mode && options.error.empty())
+        options.error = "option " + given + " cannot be combined with the other mode given";
+    options.mode = mode;
+}
+
+constexpr OptionRow kOptions[] = {
+    {"--once", nullptr, false, Select<Mode::Once>},
+    {"--store-password", nullptr, false, Select<Mode::StorePassword>},
+    {"--help", "-h", false, Select<Mode::Help>},
+    {"--version", nullptr, false, Select<Mode::Version>},
+    {"--remove-autostart", nullptr, false, Select<Mode::RemoveAutostart>},
+    {"--services", nullptr, false, Select<Mode::Services>},
+    {"--force", nullptr, false,
+     [](Options &options, const std::string &, const std::string &) { options.force = true; }},
+    {"--dir", nullptr, true, [](Options &options, const std::string &, const std::string &dir) { options.dir = dir; }},
+};
+
+constexpr ToolkitOption kQtOptions[] = {
+    // QGuiApplication and QApplication
+    {"platform", true, false},
+    {"platformpluginpath", true, false},
+    {"platformtheme", true, false},
+    {"plugin", true, false},
+    {"qwindowgeometry", true, false},
+    {"qwindowicon", true, false},
+    {"qwindowtitle", true, false},
+    {"reverse", false, false},
+    {"session", true, false},
+    {"style", true, true},
+    {"stylesheet", true, true},
+    {"widgetcount", false, false},
+    {"qmljsdebugger", false, true},
+    {"testability", false, false},
+    // the X11 platform
+    {"display", true, false},
+    {"geometry", true, false},
+    {"title", true, false},
+    {"icon", true, false},
+    {"name", true, false},
+    {"visual", true, false},
+    {"nograb", false, false},
+    {"dograb", false, false},
+};
+
+bool StartsWith(const std::string &text, const std::string &prefix) {
+    return text.compare(0, prefix.size(), prefix) == 0;
+}
+
+// The row of one of our options as given (a value joined with "=" split off into `joined`).
+const OptionRow *FindOurs(const std::string &arg, std::optional<std::string> &joined) {
+    for (const OptionRow &row : kOptions) {
+        if (arg == row.name || (row.alias != nullptr && arg == row.alias))
+            return &row;
+        const std::string withEquals = std::string(row.name) + "=";
+        if (row.takesValue && StartsWith(arg, withEquals)) {
+            joined = arg.substr(withEquals.size());
+            return &row;
+        }
+    }
+    return nullptr;
+}
+
+// Qt takes its options with one dash or two; a value follows, or for some joins with "=".
+const ToolkitOption *FindToolkit(const std::string &arg, std::span<const ToolkitOption> toolkit, bool &joined) {
+    std::string name;
+    if (StartsWith(arg, "--"))
+        name = arg.substr(2);
+    else if (StartsWith(arg, "-"))
+        name = arg.substr(1);
+    else
+        return nullptr;
+    for (const ToolkitOption &option : toolkit) {
+        joined = option.joinedValue && StartsWith(name, std::string(option.name) + "=");
+        if (name == option.name || joined)
+            return &option;
+    }
+    return nullptr;
+}
+
+} // namespace
+
+std::span<const ToolkitOption> QtOptions() {
+    return kQtOptions;
+}
+
+Options ParseArguments(const std::vector<std::string> &args, std::span<const ToolkitOption> toolkit) {
+    Options options;
+    std::string toolkitOption;
     for (std::size_t i = 0; i < args.size() && options.error.empty(); ++i) {
         const std::string &arg = args[i];
-        if (arg == "--once")
-            setMode(Mode::Once, arg);
-        else if (arg == "--store-password")
-            setMode(Mode::StorePassword, arg);
-        else if (arg == "--remove-autostart")
-            setMode(Mode::RemoveAutostart, arg);
-        else if (arg == "--services")
-            setMode(Mode::Services, arg);
-        else if (arg == "--help")
-            setMode(Mode::Help, arg);
-        else if (arg == "--version")
-            setMode(Mode::Version, arg);
-        else if (arg == "--force")
-            options.force = true;
-        else if (arg.rfind("--dir=", 0) == 0)
-            options.dir = arg.substr(6);
-        else if (arg == "--dir" && i + 1 < args.size())
-            options.dir = args[++i];
-        else if (arg == "--dir")
-            options.error = "option --dir needs a folder";
-        else
-            options.error = "unknown option " + arg;
+        std::optional<std::string> value;
+        bool joined = false;
+        if (const OptionRow *row = FindOurs(arg, value)) {
+            if (row->takesValue && !value) {
+                if (i + 1 == args.size()) {
+                    options.error = "option " + arg + " needs a value";
+                    break;
+                }
+                value = args[++i];
+            }
+            row->apply(options, arg, value.value_or(std::string()));
+        } else if (const ToolkitOption *option = FindToolkit(arg, toolkit, joined)) {
+            if (option->takesValue && !joined && ++i == args.size())
+                options.error = "option " + arg + " needs a value";
+            toolkitOption = arg;
+        } else {
+            options.error = (StartsWith(arg, "-") ? "unknown option " : "unexpected argument ") + arg;
+        }
     }
     if (!options.error.empty())
         return options;
-    if (options.mode == Mode::Window || (options.mode == Mode::RemoveAutostart && !options.dir.empty()))
+    if ((options.mode == Mode::Window && (options.force || !options.dir.empty())) ||
+        (options.mode == Mode::RemoveAutostart && !options.dir.empty()))
         options.error = "--force and --dir go with --once or --store-password";
     else if (options.force && options.mode != Mode::Once)
         options.error = "--force goes with --once";
+    else if (options.mode != Mode::Window && !toolkitOption.empty())
+        options.error = "option " + toolkitOption + " goes with the window only";
     return options;
 }
 
 std::string Usage() {
     return "Usage: zevlo [--once [--force] | --store-password] [--dir DIR] | --services | --help | --version\n"
            "       zevlo --remove-autostart\n"
-           "Without options the program starts with its window and tray icon.\n"
+           "Without options the program starts with its window and tray icon (on Linux Qt's\n"
+           "own options, such as -display, -platform or -style, go with it).\n"
            "\n"
            "  --once            check the address once and tell the service when it changed;\n"
            "                    prints the log lines it adds, shows no window\n"
@@ -231,7 +316,7 @@ std::string Usage() {
            "                    uninstaller's step; the entry of another copy stays)\n"
            "  --services        list the known services: the id for FSET_UPD_Service, the\n"
            "                    name, the update URL and the check URL\n"
-           "  --help            show this text\n"
+           "  -h, --help        show this text\n"
            "  --version         show the version\n"
            "\n"
            "Exit status: 0 no change or updated (warnings too), 1 the check or the update\n"

@@ -70,14 +70,20 @@ public:
 
 protected:
     void closeEvent(QCloseEvent *event) override;
+    void changeEvent(QEvent *event) override;
     bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
     static std::size_t Index(form::Control control) { return static_cast<std::size_t>(control); }
+    static QPalette AlertPalette(const QWidget *widget);
     template <typename T> T *As(form::Control control) const;
     void BuildForm();
     void BuildTray();
     void Connect();
+    // Ctrl+Tab, Ctrl+Shift+Tab, Ctrl+PageDown and Ctrl+PageUp step through the tabs; Escape
+    // closes the window as its close button does.
+    void BindKeys();
+    void StepTab(int step);
     // A message box's parent: the window while it can be seen, else none (a box owned by a
     // hidden window would not show on some desktops).
     QWidget *BoxParent();

@@ -43,7 +43,7 @@ public:
     }
     void RunEventLoop(form::TfrmMain &) override {
         window_->PostStartUp();
-        RunMessageLoop(window_->Handle());
+        RunMessageLoop(*window_);
     }
 
 private:
@@ -56,10 +56,10 @@ private:
 
 } // namespace
 
-void RunMessageLoop(HWND mainWindow) {
+void RunMessageLoop(MainWindow &mainWindow) {
     MSG message;
     while (GetMessageA(&message, nullptr, 0, 0) > 0) {
-        if (IsDialogMessageA(mainWindow, &message))
+        if (mainWindow.TranslateKey(message) || IsDialogMessageA(mainWindow.Handle(), &message))
             continue;
         TranslateMessage(&message);
         DispatchMessageA(&message);

@@ -257,6 +257,58 @@ TEST_F(ProgramTest, ServicesListsEachKnownServiceWithTheUrlsItsRequestsGoTo) {
     EXPECT_FALSE(fs::exists(folder_->SettingsFile()));
 }
 
+TEST_F(ProgramTest, ArgumentsAreCheckedBeforeAnythingElse) {
+    // A copy runs: what ends before the single-instance check shows by its status and text.
+    WriteBytes(folder_->SettingsFile(), RunningSettings(true));
+    auto &running = Start(*folder_);
+    ASSERT_TRUE(WaitFor([&] { return RuntimeDirHoldsTheGuard(); }));
+    const std::vector<std::string> noDisplay{"QT_QPA_PLATFORM", "DISPLAY", "WAYLAND_DISPLAY"};
+    const std::vector<std::string> goneDisplay{"QT_QPA_PLATFORM", "DISPLAY=:97", "WAYLAND_DISPLAY"};
+    const std::string noDisplayText = "zevlo: no display; use --once to run without a desktop\n";
+    struct Row {
+        const char *name;
+        std::vector<std::string> args;
+        std::vector<std::string> env;
+        int status;
+        std::string says; // the start of what it writes
+    };
+    const Row rows[] = {
+        {"unknown option", {"--bogus"}, noDisplay, 2, "zevlo: unknown option --bogus\nUsage: zevlo "},
+        {"short help", {"-h"}, noDisplay, 0, "Usage: zevlo "},
+        {"misspelt mode", {"--onc"}, {}, 2, "zevlo: unknown option --onc\n"},
+        {"stray word", {"now"}, {}, 2, "zevlo: unexpected argument now\n"},
+        {"Qt's option in a mode of ours",
+         {"--once", "-platform", "offscreen"},
+         {},
+         2,
+         "zevlo: option -platform goes with the window only\n"},
+        {"no display", {}, noDisplay, 2, noDisplayText},
+        {"a display that is gone", {}, goneDisplay, 2, noDisplayText},
+        {"a form Qt does not take",
+         {"-style", "fusion", "--reverse", "-session=x"},
+         {},
+         2,
+         "zevlo: unknown option -session=x"},
+        {"Qt's options and its platform",
+         {"-platform", "offscreen", "--style=fusion", "-session", "x"},
+         noDisplay,
+         0,
+         ""},
+    };
+    ProgramFolder other(ZEVLO_PROGRAM, temp_.Root() / "second");
+    for (const Row &row : rows) {
+        SCOPED_TRACE(row.name);
+        fs::remove(other.OutputFile());
+        RunningProgram second(other, folder_->RuntimeDir(), row.env, row.args);
+        const auto status = second.WaitExit(10s);
+        ASSERT_TRUE(status.has_value());
+        EXPECT_TRUE(ExitedWith(status, row.status)) << *status;
+        const std::string output = ReadBytes(other.OutputFile());
+        EXPECT_EQ(output.substr(0, row.says.size()), row.says) << output;
+    }
+    EXPECT_TRUE(running.Running());
+}
+
 TEST_F(ProgramTest, OnceLeavesAFolderInUseAlone) {
     WriteBytes(folder_->SettingsFile(), RunningSettings());
     AnswerUpdateWith(std::string("good ") + kNewAddress);

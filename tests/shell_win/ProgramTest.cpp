@@ -261,6 +261,17 @@ TEST_F(ProgramTest, ASecondCopyEndsAtOnce) {
     EXPECT_TRUE(first->Running());
     EXPECT_EQ(first->MainWindow(), window);
 
+    // Arguments are checked first: a misspelt mode is refused, not taken for a second copy.
+    const struct {
+        const char *arguments;
+        DWORD status;
+    } rows[] = {{" --onc", 2}, {" now", 2}, {" -platform offscreen", 2}, {" -h", 0}};
+    for (const auto &row : rows) {
+        SCOPED_TRACE(row.arguments);
+        EXPECT_EQ(Start(row.arguments)->WaitExit(), row.status);
+    }
+    EXPECT_EQ(first->MainWindow(), window);
+
     ASSERT_NO_FATAL_FAILURE(EndSession(window));
     EXPECT_EQ(first->WaitExit(), 0u);
 }
