@@ -24,5 +24,8 @@ if(NOT ZEVLO_WINE)
     find_program(ZEVLO_WINE NAMES wine64 wine)
 endif()
 if(ZEVLO_WINE)
-    set(CMAKE_CROSSCOMPILING_EMULATOR ${ZEVLO_WINE})
+    # However ctest is started: without Wine's menu builder, which would write .desktop files,
+    # menus and icons into the real home, and without Mono and Gecko, which nothing here needs.
+    set(CMAKE_CROSSCOMPILING_EMULATOR /usr/bin/env WINEDLLOVERRIDES=mscoree,mshtml,winemenubuilder.exe=d
+                                      ${ZEVLO_WINE})
 endif()

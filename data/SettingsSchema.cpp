@@ -81,6 +81,9 @@ constexpr Setting kSchema[] = {
     Text("FSET_CIP_Server", &Tdm::FSET_CIP_Server),
     Flag("FSET_CIP_CHKCUSTOM", &Tdm::FSET_CIP_CHKCUSTOM, false, false),
     Text("FSET_CIP_CUSTOMSCRIPT", &Tdm::FSET_CIP_CUSTOMSCRIPT),
+    // The known service whose values fill the endpoint keys the file leaves empty; none:
+    // the endpoints are the user's own.
+    Text("FSET_UPD_Service", &Tdm::FSET_UPD_Service),
     Text("FSET_UPD_Refusal", &Tdm::FSET_UPD_Refusal),
     Time("FSET_UPD_WaitUntil", &Tdm::FSET_UPD_WaitUntil),
     Time("FSET_UPD_LastAnswered", &Tdm::FSET_UPD_LastAnswered),
@@ -118,20 +121,24 @@ void SetSettingValue(const Setting &setting, Tdm &dm, const SettingValue &value)
 }
 
 void LoadSetting(const Setting &setting, Tdm &dm) {
+    LoadSetting(setting, dm, setting.absent);
+}
+
+void LoadSetting(const Setting &setting, Tdm &dm, const SettingValue &absent) {
     switch (setting.kind) {
     case SettingKind::Text:
-        dm.*setting.text = dm.GetStr(setting.key, setting.absent.text);
+        dm.*setting.text = dm.GetStr(setting.key, absent.text);
         return;
     case SettingKind::Integer:
-        dm.*setting.integer = dm.GetInt(setting.key, static_cast<std::int32_t>(setting.absent.number));
+        dm.*setting.integer = dm.GetInt(setting.key, static_cast<std::int32_t>(absent.number));
         return;
     case SettingKind::Flag:
-        dm.*setting.flag = dm.GetBool(setting.key, setting.absent.flag);
+        dm.*setting.flag = dm.GetBool(setting.key, absent.flag);
         return;
     case SettingKind::Time: {
         std::int64_t seconds = 0;
         if (!ParseSettingsInt(dm.GetStr(setting.key, ""), seconds))
-            seconds = setting.absent.number;
+            seconds = absent.number;
         dm.*setting.time = std::chrono::sys_seconds(std::chrono::seconds(seconds));
         return;
     }
@@ -152,6 +159,20 @@ std::string SettingText(const Setting &setting, const Tdm &dm) {
     }
     }
     return {};
+}
+
+bool HoldsValue(const Setting &setting, const Tdm &dm, const SettingValue &value) {
+    switch (setting.kind) {
+    case SettingKind::Text:
+        return dm.*setting.text == value.text;
+    case SettingKind::Integer:
+        return dm.*setting.integer == value.number;
+    case SettingKind::Flag:
+        return dm.*setting.flag == value.flag;
+    case SettingKind::Time:
+        return (dm.*setting.time).time_since_epoch().count() == value.number;
+    }
+    return false;
 }
 
 } // namespace zevlo

@@ -51,10 +51,14 @@ const char *SettingKey(std::string Tdm::*member);
 
 // Sets the setting's member to a value of its kind.
 void SetSettingValue(const Setting &setting, Tdm &dm, const SettingValue &value);
-// Sets the member from the value dm.SettingsList holds for the key, or to its absent value.
+// Sets the member from the value dm.SettingsList holds for the key, or to `absent` when the
+// list holds none (for a number: none that reads as one).
+void LoadSetting(const Setting &setting, Tdm &dm, const SettingValue &absent);
 void LoadSetting(const Setting &setting, Tdm &dm);
 // The member's value as Settings.ini writes it ("TRUE", "42", the text); empty for a value
 // that writes no line.
 std::string SettingText(const Setting &setting, const Tdm &dm);
+// True when the member holds the value (of the setting's kind).
+bool HoldsValue(const Setting &setting, const Tdm &dm, const SettingValue &value);
 
 } // namespace zevlo

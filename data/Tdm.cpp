@@ -1,5 +1,6 @@
 #include "data/Tdm.h"
 
+#include "data/KnownServices.h"
 #include "data/SettingsSchema.h"
 #include "platform/DateTime.h"
 #include "platform/FileError.h"
@@ -7,6 +8,7 @@
 
 #include <iostream>
 #include <limits>
+#include <optional>
 #include <type_traits>
 #include <utility>
 
@@ -14,23 +16,10 @@ namespace zevlo {
 
 namespace {
 
-char UpperAscii(char c) {
-    return c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c;
-}
-
-bool SameNameIgnoringCase(std::string_view a, std::string_view b) {
-    if (a.size() != b.size())
-        return false;
-    for (std::size_t i = 0; i < a.size(); ++i)
-        if (UpperAscii(a[i]) != UpperAscii(b[i]))
-            return false;
-    return true;
-}
-
 // True when the line is "name=..." for the name; lines without "=" never match.
 bool LineHasName(const std::string &line, const std::string &name) {
     const auto equals = line.find('=');
-    return equals != std::string::npos && SameNameIgnoringCase(std::string_view(line).substr(0, equals), name);
+    return equals != std::string::npos && SameIgnoringAsciiCase(std::string_view(line).substr(0, equals), name);
 }
 
 int DigitValue(char c, bool hex) {
@@ -129,10 +118,12 @@ void Tdm::LoadSettings() {
     SettingsList = SplitLines(bytes);
     settingsUnreadable_ = false;
 
+    const KnownService *service = FindKnownService(GetStr(SettingKey(&Tdm::FSET_UPD_Service), ""));
     const std::span<const Setting> schema = SettingsSchema();
     for (std::size_t i = 0; i < schema.size(); ++i) {
         keyFound_[i] = !GetStr(schema[i].key, "").empty();
-        LoadSetting(schema[i], *this);
+        const std::optional<SettingValue> followed = service ? ServiceValue(*service, schema[i]) : std::nullopt;
+        LoadSetting(schema[i], *this, followed.value_or(schema[i].absent));
     }
 }
 
@@ -153,8 +144,12 @@ bool Tdm::SaveSettings(bool overwriteUnreadable) {
     if (SettingsFile.empty() || (settingsUnreadable_ && !overwriteUnreadable))
         return false;
 
-    for (const Setting &setting : SettingsSchema())
-        SetStr(setting.key, SettingText(setting, *this));
+    // Fields that follow the service stay empty, so a corrected row reaches them.
+    const KnownService *service = FindKnownService(FSET_UPD_Service);
+    for (const Setting &setting : SettingsSchema()) {
+        const std::optional<SettingValue> followed = service ? ServiceValue(*service, setting) : std::nullopt;
+        SetStr(setting.key, followed && HoldsValue(setting, *this, *followed) ? "" : SettingText(setting, *this));
+    }
 
     WriteFile(SettingsFile, JoinLines(SettingsList), true);
     settingsUnreadable_ = false; // the file now holds what this run knows
@@ -204,11 +199,7 @@ bool Tdm::GetBool(const std::string &name, bool def) const {
     const std::string value = GetStr(name, "");
     if (value.empty())
         return def;
-    std::string upper;
-    upper.reserve(value.size());
-    for (char c : value)
-        upper += UpperAscii(c);
-    return upper != "FALSE";
+    return !SameIgnoringAsciiCase(value, "FALSE");
 }
 
 std::int32_t Tdm::GetInt(const std::string &name, std::int32_t def) const {

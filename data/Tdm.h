@@ -60,6 +60,7 @@ public:
     bool FSET_CIP_CHKCUSTOM{};
     std::string FSET_CIP_CUSTOMSCRIPT;
     std::string FSET_CIP_Server;
+    std::string FSET_UPD_Service;
     // What the service last said to the updates (engine/UpdateState.h): a refusal that stands
     // until the user acts, the end of a wait after the service's trouble, the time of the last
     // answered update and what it was sent for.
@@ -69,11 +70,13 @@ public:
     std::string FSET_UPD_AnsweredFor;
 
     // Does nothing when SettingsFile does not exist. When the file exists but cannot be
-    // read, throws FileError and later saves refuse to write over it.
+    // read, throws FileError and later saves refuse to write over it. With a known service
+    // stored, an endpoint key without a value takes the service's.
     void LoadSettings();
     // Writes the fields into SettingsList and the list to SettingsFile (atomically; a new
-    // file is readable by its owner only). Returns false, writing nothing, when SettingsFile
-    // is empty or after a failed load, unless `overwriteUnreadable` (the user's explicit save).
+    // file is readable by its owner only); an endpoint field holding the stored service's
+    // value writes no line. Returns false, writing nothing, when SettingsFile is empty or
+    // after a failed load, unless `overwriteUnreadable` (the user's explicit save).
     bool SaveSettings(bool overwriteUnreadable = false);
     bool SettingsUnreadable() const { return settingsUnreadable_; }
     // True when the last file LoadSettings read held no value for the key (no line, or an

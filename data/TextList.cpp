@@ -2,6 +2,14 @@
 
 namespace zevlo {
 
+namespace {
+
+char UpperAscii(char c) {
+    return c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c;
+}
+
+} // namespace
+
 TextList SplitLines(std::string_view text) {
     TextList lines;
     std::size_t start = 0;
@@ -29,6 +37,15 @@ std::string JoinLines(const TextList &lines) {
         text += "\r\n";
     }
     return text;
+}
+
+bool SameIgnoringAsciiCase(std::string_view a, std::string_view b) {
+    if (a.size() != b.size())
+        return false;
+    for (std::size_t i = 0; i < a.size(); ++i)
+        if (UpperAscii(a[i]) != UpperAscii(b[i]))
+            return false;
+    return true;
 }
 
 } // namespace zevlo

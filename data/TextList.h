@@ -16,4 +16,8 @@ TextList SplitLines(std::string_view text);
 // Every line, the last included, followed by CR LF.
 std::string JoinLines(const TextList &lines);
 
+// Names in the files match without regard to the case of ASCII letters; other bytes match
+// only themselves.
+bool SameIgnoringAsciiCase(std::string_view a, std::string_view b);
+
 } // namespace zevlo

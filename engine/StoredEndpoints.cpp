@@ -7,13 +7,6 @@ namespace zevlo {
 
 namespace {
 
-const StoredEndpointFields kUpdateFields{&Tdm::FSET_UPD_Protocol, &Tdm::FSET_UPD_Port,   &Tdm::FSET_UPD_Server,
-                                         &Tdm::FSET_UPD_BaseURI,  &Tdm::FSET_UPD_Method, &Tdm::FSET_UPD_Auth,
-                                         StoredList::UpdateAuth};
-const StoredEndpointFields kCheckFields{&Tdm::FSET_CIP_Protocol, &Tdm::FSET_CIP_Port,   &Tdm::FSET_CIP_Server,
-                                        &Tdm::FSET_CIP_BaseURI,  &Tdm::FSET_CIP_Method, &Tdm::FSET_CIP_Auth,
-                                        StoredList::CheckAuth};
-
 std::string OrDefault(const std::string &value, const std::string &fallback) {
     return value.empty() ? fallback : value;
 }
@@ -29,7 +22,7 @@ const char *DefaultBaseUri(RequestKind kind) {
 }
 
 const StoredEndpointFields &StoredFields(RequestKind kind) {
-    return kind == RequestKind::Update ? kUpdateFields : kCheckFields;
+    return kind == RequestKind::Update ? StoredUpdateFields() : StoredCheckFields();
 }
 
 EndpointValues EndpointFromSettings(const Tdm &dm, RequestKind kind) {

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "data/KnownServices.h"
 #include "data/StoredLists.h"
 #include "engine/Endpoints.h"
 
@@ -19,16 +20,7 @@ std::string PortForProtocol(int entry);
 // The usual path of an endpoint, shown when its base URI is empty.
 const char *DefaultBaseUri(RequestKind kind);
 
-// Where the stored settings keep one endpoint, and the lists its indices stand in.
-struct StoredEndpointFields {
-    std::int32_t Tdm::*protocol;
-    std::string Tdm::*port;
-    std::string Tdm::*server;
-    std::string Tdm::*baseUri;
-    std::int32_t Tdm::*method;
-    std::int32_t Tdm::*auth;
-    StoredList authList;
-};
+// Where the stored settings keep one endpoint.
 const StoredEndpointFields &StoredFields(RequestKind kind);
 
 // One endpoint of the stored settings as the window shows it when it starts: an empty port

@@ -1,5 +1,6 @@
 #include "form/Controls.h"
 
+#include "data/KnownServices.h"
 #include "data/StoredLists.h"
 
 namespace zevlo::form {
@@ -7,14 +8,22 @@ namespace zevlo::form {
 namespace {
 
 constexpr std::array<const char *, kControlCount> kNames{
-    "cmbUpdInterval", "chkStartWithWin", "chkRememberPause", "lblUser",      "edtUser",        "lblPass",
-    "edtPass",        "edtHostname",     "spnMaxLog",        "btnViewLog",   "cmbProtocol",    "edtPort",
-    "edtServer",      "edtBaseURI",      "cmbMethod",        "cmbAuthType",  "btnForceUpdate", "lblCProtocol",
-    "cmbCProtocol",   "lblCPort",        "edtCPort",         "lblCServer",   "edtCServer",     "lblCBaseURI",
-    "edtCBaseURI",    "lblCMethod",      "cmbCMethod",       "lblCAuthType", "cmbCAuthType",   "chkCustomIP",
-    "edtCustomChkIP", "spdCOpenDir",     "lblPaused",        "btnUnpause",   "btnSaveConfig",  "btnTerminate",
-    "mnuShow",        "mnuTerminate",    "mnuPause",
+    "cmbUpdInterval", "chkStartWithWin", "chkRememberPause", "lblUser",      "edtUser",    "lblPass",
+    "edtPass",        "edtHostname",     "spnMaxLog",        "btnViewLog",   "lblHint",    "cmbService",
+    "cmbProtocol",    "edtPort",         "edtServer",        "edtBaseURI",   "cmbMethod",  "cmbAuthType",
+    "btnForceUpdate", "lblCProtocol",    "cmbCProtocol",     "lblCPort",     "edtCPort",   "lblCServer",
+    "edtCServer",     "lblCBaseURI",     "edtCBaseURI",      "lblCMethod",   "cmbCMethod", "lblCAuthType",
+    "cmbCAuthType",   "chkCustomIP",     "edtCustomChkIP",   "spdCOpenDir",  "lblPaused",  "btnUnpause",
+    "btnSaveConfig",  "btnTerminate",    "mnuShow",          "mnuTerminate", "mnuPause",
 };
+
+// "Custom" (the user's own endpoints), then every known service by name.
+std::vector<std::string> ServiceEntries() {
+    std::vector<std::string> entries{kCustomServiceEntry};
+    for (const KnownService &service : KnownServices())
+        entries.emplace_back(service.name);
+    return entries;
+}
 
 std::array<Control, kControlCount> MakeAll() {
     std::array<Control, kControlCount> all{};
@@ -54,10 +63,13 @@ ControlKind KindOf(Control control) {
 
 const std::vector<std::string> &ListEntries(Control control) {
     static const std::vector<std::string> intervals{"5 min", "10 min", "15 min", "20 min", "30 min", "60 min"};
+    static const std::vector<std::string> services = ServiceEntries();
     static const std::vector<std::string> none;
     switch (control) {
     case Control::cmbUpdInterval:
         return intervals;
+    case Control::cmbService:
+        return services;
     case Control::cmbProtocol:
     case Control::cmbCProtocol:
         return Entries(StoredList::Protocol);
@@ -75,6 +87,10 @@ const std::vector<std::string> &ListEntries(Control control) {
 
 bool IsEditableList(Control control) {
     return control == Control::cmbAuthType;
+}
+
+bool ActsWhileTyping(Control control) {
+    return control == Control::edtUser || control == Control::edtPass;
 }
 
 } // namespace zevlo::form

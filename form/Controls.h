@@ -20,7 +20,9 @@ enum class Control {
     edtHostname,
     spnMaxLog,
     btnViewLog,
+    lblHint,
     // Update Request
+    cmbService,
     cmbProtocol,
     edtPort,
     edtServer,
@@ -68,10 +70,19 @@ const char *ControlName(Control control);
 // What kind of control a name stands for, from its prefix.
 ControlKind KindOf(Control control);
 
+// The first entry of cmbService: no known service, the endpoints are the user's own. The
+// entries after it are the known services in their order.
+inline constexpr const char *kCustomServiceEntry = "Custom";
+
 // The entries of a list control in order; empty for any other control.
 const std::vector<std::string> &ListEntries(Control control);
 
 // True for the one list whose text the user may type (cmbAuthType).
 bool IsEditableList(Control control);
+
+// True for the fields whose handler runs at every change the user makes (edtUser, edtPass:
+// their label follows what they hold); other fields' handlers run once the user leaves a
+// field whose text they changed, so that a half-typed server is not acted on.
+bool ActsWhileTyping(Control control);
 
 } // namespace zevlo::form

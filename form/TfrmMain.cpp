@@ -20,18 +20,6 @@ const char *const kUnpauseHostnameMessage =
     "Hostname cannot be empty. Please place dash (minus sign) and/or contact\r\n"
     "web administrator for a correct value";
 
-BoxKind BoxKindFor(MessageKind kind) {
-    switch (kind) {
-    case MessageKind::Error:
-        return BoxKind::Error;
-    case MessageKind::Warning:
-        return BoxKind::Warning;
-    case MessageKind::FileError:
-        break;
-    }
-    return BoxKind::FileError;
-}
-
 } // namespace
 
 // Shows the busy cursor while a child runs: the window cannot answer in that time, and
@@ -149,7 +137,7 @@ void TfrmMain::StartUp() {
     startUpErrors_.clear();
     if (terminating_ || !startRunning_ || dm_->FSET_StateIsPaused)
         return;
-    RunCycle(false);
+    RunCycle(false, CycleCause::Schedule);
 }
 
 void TfrmMain::SetPaused(bool paused) {
@@ -173,14 +161,6 @@ void TfrmMain::ShowPauseMenuCaption() {
     view_.SetText(Control::mnuPause, dm_->FSET_StateIsPaused ? "Unpause" : "Pause");
 }
 
-void TfrmMain::RunCycle(bool force) {
-    const bool ran = force ? engine_->ForceUpdate() : engine_->CheckAndUpdate();
-    if (!ran)
-        return;
-    lastCycle_ = services_.clock();
-    UpdateTrayTip();
-}
-
 void TfrmMain::UpdateTrayTip() {
     const CycleOutcome &outcome = engine_->LastOutcome();
     std::string state;
@@ -194,15 +174,6 @@ void TfrmMain::UpdateTrayTip() {
         state = dm_->FSET_LAST_IP;
     }
     view_.SetTrayTip(TrayTipText(state));
-}
-
-BoxAnswer TfrmMain::ShowBox(MessageKind kind, const std::string &text) {
-    return view_.ShowBox(BoxKindFor(kind), CaptionFor(kind), text);
-}
-
-void TfrmMain::ShowMessage(MessageKind kind, const std::string &text) {
-    if (!terminating_)
-        ShowBox(kind, text);
 }
 
 void TfrmMain::ShowMainWindow() {
@@ -224,10 +195,8 @@ void TfrmMain::FormShow() {
         if (dm_->FSET_StartWithWindows && !services_.autostart->IsPresent())
             services_.autostart->Write(services_.executablePath);
     }
-    if (!view_.Text(Control::edtUser).empty())
-        view_.SetAlert(Control::lblUser, false);
-    if (!view_.Text(Control::edtPass).empty())
-        view_.SetAlert(Control::lblPass, false);
+    ShowFieldFilled(Control::edtUser, Control::lblUser);
+    ShowFieldFilled(Control::edtPass, Control::lblPass);
 }
 
 void TfrmMain::FormHide() {
@@ -235,12 +204,18 @@ void TfrmMain::FormHide() {
 }
 
 bool TfrmMain::FormCloseQuery() {
-    // Terminating: the controls are read back only by the Terminate button.
+    // Terminating: the termination routine has read the controls back already.
     if (FAllowClose)
         return true;
     ReadSettingsFromForm();
     HideToTray();
     return false;
+}
+
+void TfrmMain::FormMinimised() {
+    // Without a notification area minimised is where a closed window goes anyway.
+    if (view_.TrayAvailable())
+        FormCloseQuery();
 }
 
 void TfrmMain::HideToTray() {
@@ -272,12 +247,11 @@ void TfrmMain::btnViewLogClick() {
         return;
     }
     if (!terminating_)
-        view_.ShowLogViewer();
+        WithChecksHeld([this] { view_.ShowLogViewer(); });
 }
 
 void TfrmMain::Timer1Timer() {
-    if (!terminating_)
-        RunCycle(false);
+    CheckWanted();
 }
 
 void TfrmMain::btnForceUpdateClick() {
@@ -285,7 +259,7 @@ void TfrmMain::btnForceUpdateClick() {
         return;
     // What the fields show is what goes out; the save after the update keeps it.
     TakeAccountFromFields();
-    RunCycle(true);
+    RunCycle(true, CycleCause::User);
 }
 
 void TfrmMain::btnUnpauseClick() {
@@ -299,8 +273,9 @@ void TfrmMain::btnUnpauseClick() {
     }
     TakeAccountFromFields();
     dm_->FSET_FirstRun = false;
+    view_.SetVisible(Control::lblHint, false);
     SetPaused(false);
-    RunCycle(false);
+    RunCycle(false, CycleCause::User);
 }
 
 void TfrmMain::mnuPauseClick() {
@@ -317,10 +292,9 @@ void TfrmMain::popTrayPopup() {
 }
 
 void TfrmMain::btnTerminateClick() {
-    const BoxAnswer answer = view_.ShowBox(BoxKind::Confirmation, "Confirm", "Terminate application");
+    const BoxAnswer answer = ShowBox(BoxKind::Confirmation, "Confirm", "Terminate application");
     if (terminating_ || answer != BoxAnswer::Yes)
         return;
-    ReadSettingsFromForm();
     Terminate();
 }
 
@@ -336,10 +310,26 @@ void TfrmMain::UserActed(Control control) {
         return chkStartWithWinClick();
     case Control::chkRememberPause:
         return chkRememberPauseClick();
+    case Control::edtUser:
+        return edtUserChange();
+    case Control::edtPass:
+        return edtPassChange();
     case Control::btnViewLog:
         return btnViewLogClick();
+    case Control::cmbService:
+        return cmbServiceChange();
     case Control::cmbProtocol:
         return cmbProtocolChange();
+    case Control::edtPort:
+    case Control::edtServer:
+    case Control::edtBaseURI:
+    case Control::cmbMethod:
+    case Control::cmbAuthType:
+    case Control::edtCPort:
+    case Control::edtCServer:
+    case Control::edtCBaseURI:
+    case Control::cmbCMethod:
+        return EndpointFieldEdited(control);
     case Control::btnForceUpdate:
         return btnForceUpdateClick();
     case Control::cmbCProtocol:
@@ -388,6 +378,10 @@ void TfrmMain::SaveForSession() {
 void TfrmMain::Terminate() {
     if (terminating_)
         return;
+    // Whichever way the program ends, the next start uses what the window shows (the engine
+    // has been sending it). Not over unreadable settings: the fields hold mere defaults then.
+    if (!dm_->SettingsUnreadable())
+        ReadSettingsFromForm();
     terminating_ = true;
     FAllowClose = true;
     view_.StopTimer();

@@ -14,6 +14,10 @@
 #include <string>
 #include <vector>
 
+namespace zevlo {
+struct KnownService;
+}
+
 namespace zevlo::form {
 
 // What the main window needs from the outside world; tests hand in temporary folders,
@@ -59,8 +63,13 @@ public:
     std::string UserText() const override;
     std::string PasswordText() const override;
 
-    // INotifier as message boxes; none while terminating.
+    // INotifier as message boxes: a cycle's messages are shown once it has ended, one box at a
+    // time; none while terminating.
     void ShowMessage(MessageKind kind, const std::string &text) override;
+
+    // A check is due (a tick of Timer1, and every other cause of a scheduled check): runs now,
+    // or once when the log viewer or the file dialog has closed.
+    void CheckWanted();
 
     void ApplySettingsToForm();
     void ReadSettingsFromForm();
@@ -69,16 +78,27 @@ public:
     // The user closes the window (title-bar button, Alt+F4): true only while terminating;
     // otherwise the controls are read back and the window goes to the tray.
     bool FormCloseQuery();
+    // The window was minimised by the window manager, which offered a minimise button
+    // although the window asks for none: with a notification area it goes there, as
+    // closing does.
+    void FormMinimised();
 
     // Handlers: the shell calls them when the user acts, after the control took its new
     // value. A port field asks edtPortKeyPress before it takes a typed character.
     bool edtPortKeyPress(char32_t key) const;
+    // A known service fills both endpoints and is stored; "Custom" changes no field.
+    void cmbServiceChange();
+    // An endpoint field the user changed: a value other than the shown service's turns the
+    // list to "Custom"; an emptied field shows the service's value again.
+    void EndpointFieldEdited(Control field);
     void cmbProtocolChange();
     void cmbCProtocolChange();
     void cmbCAuthTypeChange();
     void chkCustomIPClick();
     void spdCOpenDirClick();
     void chkStartWithWinClick();
+    void edtUserChange();
+    void edtPassChange();
     void btnSaveConfigClick();
     void btnViewLogClick();
     void cmbUpdIntervalChange();
@@ -93,15 +113,16 @@ public:
     void popTrayPopup();
 
     // Runs the handler of the control the user acted on (clicked, chose an entry of, picked
-    // from the tray menu); nothing for controls without one.
+    // from the tray menu, typed into, or left after changing its text); nothing for controls without one.
     void UserActed(Control control);
 
     // Writes Settings.ini and log.txt as they stand, for a session save; errors go to
     // standard error (a box would hold up the logout).
     void SaveForSession();
 
-    // The one way out for every path: marks the window closable, stops the running cycle and
-    // ends every event loop, open message boxes included. Destruction saves the files.
+    // The one way out for every path: reads the controls back, marks the window closable,
+    // stops the running cycle and ends every event loop, open message boxes included.
+    // Destruction saves the files.
     void Terminate();
 
 private:
@@ -115,21 +136,40 @@ private:
     // The marker and the menu's caption for the stored state.
     void ShowPausedState();
     void ShowPauseMenuCaption();
-    // One cycle of the engine, then the tray tip tells how it went.
-    void RunCycle(bool force);
+    // Who asked for a cycle: the user's own acts also show a failed check in a box.
+    enum class CycleCause { Schedule, User };
+    struct PendingBox {
+        MessageKind kind;
+        std::string text;
+    };
+    // One cycle of the engine; then the tray tip tells how it went and the cycle's boxes show.
+    void RunCycle(bool force, CycleCause cause);
+    // The boxes of a cycle, one after another; while a box is open, the tray tip instead.
+    void ShowCycleBoxes(const std::vector<PendingBox> &boxes);
+    // Runs a dialog of ours (the log viewer, the file dialog) with the checks held until it
+    // has closed: a box would come up over it and its content go stale.
+    void WithChecksHeld(const std::function<void()> &dialog);
     void UpdateTrayTip();
     // The account fields (user, password, host name) into the store.
     void TakeAccountFromFields();
     // The window's place into the store.
     void StorePosition();
+    // The label of an account field turns normal once the field holds text; never red again.
+    void ShowFieldFilled(Control field, Control label);
     // A protocol chosen for an endpoint brings its port.
     void ProtocolChosen(RequestKind kind);
+    // Both endpoints' controls from the stored settings.
+    void ShowStoredEndpoints();
+    // The known service cmbService shows; null for "Custom".
+    const KnownService *ShownService() const;
     // Sets a check box and, when its state changed, runs its click handling.
     void SetCheckedWithClick(Control box, bool checked);
     void SelectEntry(Control list, int index);
     // The entry a list shows; for the editable list the entry its typed text matches.
     int ShownEntry(Control list) const;
     BoxAnswer ShowBox(MessageKind kind, const std::string &text);
+    // Every box of the main window goes through here, so that it knows one is open.
+    BoxAnswer ShowBox(BoxKind kind, const std::string &caption, const std::string &text);
 
     class BusyRunner;
 
@@ -147,6 +187,11 @@ private:
     int timerPeriodMs_ = 0;
     std::chrono::system_clock::time_point lastCycle_;
     std::vector<std::string> startUpErrors_;
+    bool inCycle_ = false;
+    std::vector<PendingBox> cycleBoxes_;
+    int boxesOpen_ = 0;
+    int dialogsOpen_ = 0;
+    bool checkHeld_ = false;
 };
 
 } // namespace zevlo::form

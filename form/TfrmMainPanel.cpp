@@ -3,6 +3,8 @@
 #include "form/TfrmMain.h"
 
 #include "crypto/Password.h"
+#include "data/KnownServices.h"
+#include "data/TextList.h"
 #include "engine/StoredEndpoints.h"
 #include "form/FormRules.h"
 #include "platform/Paths.h"
@@ -37,26 +39,44 @@ const EndpointControls &ControlsOf(RequestKind kind) {
     return kEndpointControls[kind == RequestKind::Update ? 0 : 1];
 }
 
+// What a service's row gives one endpoint control: the entry of a list, the text of a field.
+struct RowValue {
+    bool found = false;
+    int entry = -1;
+    const char *text = nullptr;
+};
+
+RowValue RowValueOf(const KnownService &service, Control control) {
+    for (const EndpointControls &endpoint : kEndpointControls) {
+        const ServiceEndpoint &row = service.*StoredFields(endpoint.kind).service;
+        if (control == endpoint.protocol)
+            return {true, row.protocol};
+        if (control == endpoint.method)
+            return {true, row.method};
+        if (control == endpoint.auth)
+            return {true, row.auth};
+        if (control == endpoint.port)
+            return {true, -1, row.port};
+        if (control == endpoint.server)
+            return {true, -1, row.server};
+        if (control == endpoint.baseUri)
+            return {true, -1, row.baseUri};
+    }
+    return {};
+}
+
+// The list entry that shows a stored service id: "Custom" for none.
+int ServiceEntry(const std::string &id) {
+    const KnownService *service = FindKnownService(id);
+    return service == nullptr ? 0 : static_cast<int>(service - KnownServices().data()) + 1;
+}
+
 // The controls of the check-IP endpoint that the custom script replaces.
 constexpr Control kCheckIPRequestControls[] = {
     Control::lblCProtocol, Control::lblCPort,     Control::lblCServer,   Control::lblCBaseURI,
     Control::lblCMethod,   Control::lblCAuthType, Control::cmbCProtocol, Control::cmbCMethod,
     Control::cmbCAuthType, Control::edtCPort,     Control::edtCServer,   Control::edtCBaseURI,
 };
-
-char UpperAscii(char c) {
-    return c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c;
-}
-
-bool SameTextIgnoringCase(const std::string &a, const std::string &b) {
-    if (a.size() != b.size())
-        return false;
-    for (std::size_t i = 0; i < a.size(); ++i) {
-        if (UpperAscii(a[i]) != UpperAscii(b[i]))
-            return false;
-    }
-    return true;
-}
 
 // True when a window whose top left corner stands at `topLeft` can be reached on a screen:
 // its title bar, not only its corner, must be there to be grabbed.
@@ -88,7 +108,7 @@ int TfrmMain::ShownEntry(Control list) const {
     const std::string text = view_.Text(list);
     const std::vector<std::string> &entries = ListEntries(list);
     for (std::size_t i = 0; i < entries.size(); ++i) {
-        if (SameTextIgnoringCase(entries[i], text))
+        if (SameIgnoringAsciiCase(entries[i], text))
             return static_cast<int>(i);
     }
     return -1;
@@ -110,6 +130,19 @@ void TfrmMain::ApplySettingsToForm() {
     view_.SetText(Control::edtPass, DecryptPassword(dm_->FSET_Pass));
     view_.SetText(Control::edtHostname, dm_->FSET_Hostname.empty() ? "-" : dm_->FSET_Hostname);
 
+    view_.SetEntry(Control::cmbService, ServiceEntry(dm_->FSET_UPD_Service));
+    ShowStoredEndpoints();
+
+    view_.SetText(Control::edtCustomChkIP, dm_->FSET_CIP_CUSTOMSCRIPT);
+    SetCheckedWithClick(Control::chkCustomIP, dm_->FSET_CIP_CHKCUSTOM);
+    UpdateCheckIPControls();
+
+    ShowPausedState();
+    SetCheckedWithClick(Control::chkRememberPause, dm_->FSET_RememberPaused);
+    view_.SetVisible(Control::lblHint, dm_->FSET_FirstRun);
+}
+
+void TfrmMain::ShowStoredEndpoints() {
     for (const EndpointControls &endpoint : kEndpointControls) {
         const StoredEndpointFields &stored = StoredFields(endpoint.kind);
         const EndpointValues shown = EndpointFromSettings(*dm_, endpoint.kind);
@@ -120,13 +153,6 @@ void TfrmMain::ApplySettingsToForm() {
         view_.SetText(endpoint.server, shown.server);
         view_.SetText(endpoint.baseUri, shown.baseUri);
     }
-
-    view_.SetText(Control::edtCustomChkIP, dm_->FSET_CIP_CUSTOMSCRIPT);
-    SetCheckedWithClick(Control::chkCustomIP, dm_->FSET_CIP_CHKCUSTOM);
-    UpdateCheckIPControls();
-
-    ShowPausedState();
-    SetCheckedWithClick(Control::chkRememberPause, dm_->FSET_RememberPaused);
 }
 
 void TfrmMain::ReadSettingsFromForm() {
@@ -199,11 +225,57 @@ bool TfrmMain::edtPortKeyPress(char32_t key) const {
     return PortKeyAccepted(key);
 }
 
+const KnownService *TfrmMain::ShownService() const {
+    const int entry = view_.Entry(Control::cmbService);
+    const std::span<const KnownService> services = KnownServices();
+    return entry >= 1 && entry <= static_cast<int>(services.size()) ? &services[static_cast<std::size_t>(entry - 1)]
+                                                                    : nullptr;
+}
+
 void TfrmMain::ProtocolChosen(RequestKind kind) {
-    const Control list = ControlsOf(kind).protocol;
-    const int entry = view_.Entry(list);
-    view_.SetText(ControlsOf(kind).port, PortForProtocol(entry));
+    const EndpointControls &endpoint = ControlsOf(kind);
+    const int entry = view_.Entry(endpoint.protocol);
+    // The service's own protocol comes with the service's port, which need not be the usual one.
+    const KnownService *service = ShownService();
+    const RowValue row = service != nullptr ? RowValueOf(*service, endpoint.protocol) : RowValue{};
+    view_.SetText(endpoint.port,
+                  row.found && row.entry == entry ? RowValueOf(*service, endpoint.port).text : PortForProtocol(entry));
     (*dm_).*StoredFields(kind).protocol = entry;
+    EndpointFieldEdited(endpoint.protocol);
+}
+
+void TfrmMain::cmbServiceChange() {
+    const KnownService *service = ShownService();
+    // "Custom" leaves every field as it is: the user's own endpoints start from them.
+    if (service == nullptr) {
+        dm_->FSET_UPD_Service.clear();
+        return;
+    }
+    ApplyService(*service, *dm_);
+    dm_->FSET_UPD_Service = service->id;
+    ShowStoredEndpoints();
+    SetCheckedWithClick(Control::chkCustomIP, false);
+}
+
+void TfrmMain::EndpointFieldEdited(Control field) {
+    const KnownService *service = ShownService();
+    const RowValue row = service != nullptr ? RowValueOf(*service, field) : RowValue{};
+    if (!row.found)
+        return;
+    bool same = false;
+    if (row.text == nullptr) {
+        same = ShownEntry(field) == row.entry;
+    } else {
+        const std::string text = view_.Text(field);
+        // An emptied field means "the service's value", as an empty key in the file does.
+        if (text.empty())
+            view_.SetText(field, row.text);
+        same = text.empty() || text == row.text;
+    }
+    if (!same) {
+        view_.SetEntry(Control::cmbService, 0);
+        dm_->FSET_UPD_Service.clear();
+    }
 }
 
 void TfrmMain::cmbProtocolChange() {
@@ -216,6 +288,7 @@ void TfrmMain::cmbCProtocolChange() {
 
 void TfrmMain::cmbCAuthTypeChange() {
     dm_->FSET_CIP_Auth = view_.Entry(Control::cmbCAuthType);
+    EndpointFieldEdited(Control::cmbCAuthType);
 }
 
 void TfrmMain::chkCustomIPClick() {
@@ -224,8 +297,10 @@ void TfrmMain::chkCustomIPClick() {
 
 void TfrmMain::spdCOpenDirClick() {
     const std::string pattern = platform::AllFilesPattern();
-    const std::string path =
-        view_.ChooseFileToOpen(view_.Text(Control::edtCustomChkIP), {"All files(" + pattern + ")", pattern});
+    std::string path;
+    WithChecksHeld([&] {
+        path = view_.ChooseFileToOpen(view_.Text(Control::edtCustomChkIP), {"All files(" + pattern + ")", pattern});
+    });
     if (!path.empty())
         view_.SetText(Control::edtCustomChkIP, path);
 }
@@ -243,6 +318,19 @@ void TfrmMain::chkStartWithWinClick() {
 void TfrmMain::cmbUpdIntervalChange() {
     // The running timer keeps its period; the new interval applies from the next start.
     dm_->FSET_Interval = IntervalMinutes(view_.Entry(Control::cmbUpdInterval));
+}
+
+void TfrmMain::ShowFieldFilled(Control field, Control label) {
+    if (!view_.Text(field).empty())
+        view_.SetAlert(label, false);
+}
+
+void TfrmMain::edtUserChange() {
+    ShowFieldFilled(Control::edtUser, Control::lblUser);
+}
+
+void TfrmMain::edtPassChange() {
+    ShowFieldFilled(Control::edtPass, Control::lblPass);
 }
 
 void TfrmMain::chkRememberPauseClick() {

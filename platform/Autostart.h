@@ -20,4 +20,10 @@ public:
 // The entry of the current user on this system.
 std::unique_ptr<IAutostart> MakeUserAutostart();
 
+enum class OwnEntryRemoval { Removed, NotThere, AnotherProgram, Failed };
+
+// Removes the current user's entry only when it starts the executable at `exePath`: an
+// uninstaller's step, which must leave the entry of another (portable) copy alone.
+OwnEntryRemoval RemoveUserAutostartOf(const std::string &exePath);
+
 } // namespace zevlo::platform

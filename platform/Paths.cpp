@@ -1,5 +1,7 @@
 #include "platform/Paths.h"
 
+#include "platform/InstalledCopy.h"
+
 #include <filesystem>
 #include <system_error>
 
@@ -48,12 +50,7 @@ std::string ChooseDataDir(const std::string &programDir, const std::string &perU
 }
 
 std::string DataDirForProgram(const std::string &programDir, const std::string &perUserDir) {
-#ifdef ZEVLO_PACKAGED
-    static_cast<void>(programDir);
-    return WithSeparator(perUserDir);
-#else
-    return ChooseDataDir(programDir, perUserDir);
-#endif
+    return IsInstalledCopy(programDir) ? WithSeparator(perUserDir) : ChooseDataDir(programDir, perUserDir);
 }
 
 } // namespace zevlo::platform

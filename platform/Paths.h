@@ -41,8 +41,8 @@ bool MakeDirs(const std::string &dir);
 std::string ChooseDataDir(const std::string &programDir, const std::string &perUserDir);
 
 // The data folder every mode of the program uses: ChooseDataDir's answer, or always the
-// per-user folder in a packaged build (ZEVLO_PACKAGED). Installed by root into /usr/bin, the
-// program's folder is writable for root and would otherwise receive root's files.
+// per-user folder for an installed copy (IsInstalledCopy: the Windows installer's folder, a
+// packaged Linux build), whose own folder an upgrade or a removal replaces.
 std::string DataDirForProgram(const std::string &programDir, const std::string &perUserDir);
 
 } // namespace zevlo::platform

@@ -99,4 +99,22 @@ std::unique_ptr<IAutostart> MakeUserAutostart() {
     return std::make_unique<DesktopEntryAutostart>(UserAutostartFolder());
 }
 
+OwnEntryRemoval RemoveUserAutostartOf(const std::string &exePath) {
+    DesktopEntryAutostart entry(UserAutostartFolder());
+    std::string text;
+    try {
+        if (!entry.IsPresent()) {
+            return OwnEntryRemoval::NotThere;
+        }
+        text = ReadWholeFile(entry.EntryPath());
+    } catch (const FileError &) {
+        return OwnEntryRemoval::Failed;
+    }
+    const std::string execLine = "\nExec=" + DesktopEntryExecValue(exePath) + "\n";
+    if (("\n" + text).find(execLine) == std::string::npos) {
+        return OwnEntryRemoval::AnotherProgram;
+    }
+    return entry.Remove() ? OwnEntryRemoval::Removed : OwnEntryRemoval::Failed;
+}
+
 } // namespace zevlo::platform

@@ -1,5 +1,6 @@
 #include "platform/Autostart.h"
 
+#include "platform/win/InstalledCopy.h"
 #include "platform/win/RunValueAutostart.h"
 
 #include <windows.h>
@@ -7,6 +8,8 @@
 namespace zevlo::platform {
 
 namespace {
+
+constexpr const char *kUserRunValue = "Zevlo";
 
 class RegistryKey {
 public:
@@ -70,8 +73,40 @@ std::unique_ptr<IAutostart> win::MakeRunValueAutostart(const std::string &valueN
     return std::make_unique<RunValueAutostart>(valueName);
 }
 
+std::optional<std::string> win::RunValueProgram(const std::string &valueName) {
+    char data[MAX_PATH * 2] = {};
+    DWORD size = sizeof data;
+    if (RegGetValueA(HKEY_CURRENT_USER, kRunKey, valueName.c_str(), RRF_RT_REG_SZ, nullptr, data, &size) !=
+        ERROR_SUCCESS) {
+        return std::nullopt;
+    }
+    std::string value(data);
+    const auto first = value.find_first_not_of(" \t");
+    if (first == std::string::npos) {
+        return std::nullopt;
+    }
+    value.erase(0, first);
+    if (value.front() == '"') {
+        const auto close = value.find('"', 1);
+        return value.substr(1, close == std::string::npos ? std::string::npos : close - 1);
+    }
+    value.erase(value.find_last_not_of(" \t") + 1);
+    return value;
+}
+
 std::unique_ptr<IAutostart> MakeUserAutostart() {
-    return win::MakeRunValueAutostart("Zevlo");
+    return win::MakeRunValueAutostart(kUserRunValue);
+}
+
+OwnEntryRemoval RemoveUserAutostartOf(const std::string &exePath) {
+    const std::optional<std::string> program = win::RunValueProgram(kUserRunValue);
+    if (!program) {
+        return OwnEntryRemoval::NotThere;
+    }
+    if (!win::SamePath(*program, exePath)) {
+        return OwnEntryRemoval::AnotherProgram;
+    }
+    return MakeUserAutostart()->Remove() ? OwnEntryRemoval::Removed : OwnEntryRemoval::Failed;
 }
 
 } // namespace zevlo::platform

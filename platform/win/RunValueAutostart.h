@@ -3,6 +3,7 @@
 #include "platform/Autostart.h"
 
 #include <memory>
+#include <optional>
 #include <string>
 
 namespace zevlo::platform::win {
@@ -14,5 +15,9 @@ inline constexpr const char *kRunKey = "Software\\Microsoft\\Windows\\CurrentVer
 // so a path holding blanks cannot start another program; a value already there, quoted
 // or not, counts as present.
 std::unique_ptr<IAutostart> MakeRunValueAutostart(const std::string &valueName);
+
+// The program a value under kRunKey starts: the quoted path, or the whole of an unquoted
+// value (as older versions wrote it); nothing when there is no such string value.
+std::optional<std::string> RunValueProgram(const std::string &valueName);
 
 } // namespace zevlo::platform::win

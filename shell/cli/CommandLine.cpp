@@ -1,10 +1,12 @@
 #include "shell/cli/CommandLine.h"
 
 #include "crypto/Password.h"
+#include "data/KnownServices.h"
 #include "data/SettingsSchema.h"
 #include "engine/Engine.h"
 #include "engine/StoredEndpoints.h"
 #include "engine/TextRules.h"
+#include "platform/Autostart.h"
 #include "platform/Console.h"
 #include "platform/FileError.h"
 #include "platform/FileIO.h"
@@ -13,6 +15,7 @@
 #include "platform/TerminationSignals.h"
 
 #include <iostream>
+#include <optional>
 
 namespace zevlo::cli {
 
@@ -68,6 +71,13 @@ int RunOnce(const Options &options, const Environment &env, const std::string &d
         dm.SettingsFile.clear();
         return kExitUsage;
     }
+    // Its endpoint keys are probably empty: they would go to the default host.
+    if (!dm.FSET_UPD_Service.empty() && FindKnownService(dm.FSET_UPD_Service) == nullptr) {
+        err << "zevlo: " << SettingKey(&Tdm::FSET_UPD_Service) << "=" << dm.FSET_UPD_Service << " in \""
+            << dm.SettingsFile << "\" names no known service (zevlo --services lists them)\n";
+        dm.SettingsFile.clear();
+        return kExitUsage;
+    }
     dm.AppDir = dataDir;
     dm.LogFile = dataDir + "log.txt";
     try {
@@ -98,6 +108,30 @@ int RunOnce(const Options &options, const Environment &env, const std::string &d
     return kExitOk;
 }
 
+// The URL of a request without its query.
+std::string UrlWithoutQuery(const CurlCommand &command) {
+    for (const std::string &arg : command.args)
+        if (arg.rfind("https://", 0) == 0 || arg.rfind("http://", 0) == 0)
+            return arg.substr(0, arg.find('?'));
+    return {};
+}
+
+// One line per known service: its id, its name and the URLs a run with that service sends
+// to, as the engine builds them.
+int PrintServices(const Environment &env) {
+    StreamNotifier notifier(*env.err);
+    for (const KnownService &service : KnownServices()) {
+        Tdm dm(env.clock);
+        ApplyService(service, dm);
+        const StoredEndpoints endpoints(dm);
+        const Engine engine(dm, endpoints, *env.runner, notifier, env.programDir);
+        *env.out << service.id << '\t' << service.name << '\t'
+                 << UrlWithoutQuery(engine.BuildCurlCommand(RequestKind::Update)) << '\t'
+                 << UrlWithoutQuery(engine.BuildCurlCommand(RequestKind::CheckIP)) << '\n';
+    }
+    return kExitOk;
+}
+
 int StorePassword(const Environment &env, const std::string &dataDir) {
     std::ostream &err = *env.err;
     Tdm dm(env.clock);
@@ -122,55 +156,165 @@ int StorePassword(const Environment &env, const std::string &dataDir) {
     return result;
 }
 
+// The login entry goes only when it starts this very program: the removal of an installed
+// copy must not take the entry of a portable copy with it.
+int RemoveOwnAutostart(const Environment &env) {
+    switch (platform::RemoveUserAutostartOf(env.executable)) {
+    case platform::OwnEntryRemoval::Removed:
+        *env.out << "zevlo: removed the login entry of " << env.executable << '\n';
+        return kExitOk;
+    case platform::OwnEntryRemoval::NotThere:
+        *env.out << "zevlo: there is no login entry\n";
+        return kExitOk;
+    case platform::OwnEntryRemoval::AnotherProgram:
+        *env.out << "zevlo: the login entry starts another copy of the program; it stays\n";
+        return kExitOk;
+    case platform::OwnEntryRemoval::Failed:
+        break;
+    }
+    *env.err << "zevlo: cannot remove the login entry\n";
+    return kExitFailed;
+}
+
 } // namespace
 
-Options ParseArguments(const std::vector<std::string> &args) {
-    Options options;
-    bool ours = false;
-    for (const std::string &arg : args)
-        ours = ours || arg == "--once" || arg == "--force" || arg == "--dir" || arg.rfind("--dir=", 0) == 0 ||
-               arg == "--help" || arg == "--version" || arg == "--store-password";
-    if (!ours)
-        return options;
+namespace {
 
-    auto setMode = [&options](Mode mode, const std::string &arg) {
-        if (options.mode != Mode::Window && options.mode != mode && options.error.empty())
-            options.error = "option " + arg + " cannot be combined with the other mode given";
-        options.mode = mode;
-    };
+// One option of ours. Adding an option is one row in kOptions (and its line in Usage()).
+struct OptionRow {
+    const char *name;  // "--once"
+    const char *alias; // a second spelling ("-h"), or null
+    bool takesValue;   // "--dir DIR" or "--dir=DIR"
+    void (*apply)(Options &options, const std::string &given, const std::string &value);
+};
+
+template <Mode mode> void Select(Options &options, const std::string &given, const std::string &) {
+    if (options.mode != Mode::Window && options.mode != mode && options.error.empty())
+        options.error = "option " + given + " cannot be combined with the other mode given";
+    options.mode = mode;
+}
+
+constexpr OptionRow kOptions[] = {
+    {"--once", nullptr, false, Select<Mode::Once>},
+    {"--store-password", nullptr, false, Select<Mode::StorePassword>},
+    {"--help", "-h", false, Select<Mode::Help>},
+    {"--version", nullptr, false, Select<Mode::Version>},
+    {"--remove-autostart", nullptr, false, Select<Mode::RemoveAutostart>},
+    {"--services", nullptr, false, Select<Mode::Services>},
+    {"--force", nullptr, false,
+     [](Options &options, const std::string &, const std::string &) { options.force = true; }},
+    {"--dir", nullptr, true, [](Options &options, const std::string &, const std::string &dir) { options.dir = dir; }},
+};
+
+constexpr ToolkitOption kQtOptions[] = {
+    // QGuiApplication and QApplication
+    {"platform", true, false},
+    {"platformpluginpath", true, false},
+    {"platformtheme", true, false},
+    {"plugin", true, false},
+    {"qwindowgeometry", true, false},
+    {"qwindowicon", true, false},
+    {"qwindowtitle", true, false},
+    {"reverse", false, false},
+    {"session", true, false},
+    {"style", true, true},
+    {"stylesheet", true, true},
+    {"widgetcount", false, false},
+    {"qmljsdebugger", false, true},
+    {"testability", false, false},
+    // the X11 platform
+    {"display", true, false},
+    {"geometry", true, false},
+    {"title", true, false},
+    {"icon", true, false},
+    {"name", true, false},
+    {"visual", true, false},
+    {"nograb", false, false},
+    {"dograb", false, false},
+};
+
+bool StartsWith(const std::string &text, const std::string &prefix) {
+    return text.compare(0, prefix.size(), prefix) == 0;
+}
+
+// The row of one of our options as given (a value joined with "=" split off into `joined`).
+const OptionRow *FindOurs(const std::string &arg, std::optional<std::string> &joined) {
+    for (const OptionRow &row : kOptions) {
+        if (arg == row.name || (row.alias != nullptr && arg == row.alias))
+            return &row;
+        const std::string withEquals = std::string(row.name) + "=";
+        if (row.takesValue && StartsWith(arg, withEquals)) {
+            joined = arg.substr(withEquals.size());
+            return &row;
+        }
+    }
+    return nullptr;
+}
+
+// Qt takes its options with one dash or two; a value follows, or for some joins with "=".
+const ToolkitOption *FindToolkit(const std::string &arg, std::span<const ToolkitOption> toolkit, bool &joined) {
+    std::string name;
+    if (StartsWith(arg, "--"))
+        name = arg.substr(2);
+    else if (StartsWith(arg, "-"))
+        name = arg.substr(1);
+    else
+        return nullptr;
+    for (const ToolkitOption &option : toolkit) {
+        joined = option.joinedValue && StartsWith(name, std::string(option.name) + "=");
+        if (name == option.name || joined)
+            return &option;
+    }
+    return nullptr;
+}
+
+} // namespace
+
+std::span<const ToolkitOption> QtOptions() {
+    return kQtOptions;
+}
+
+Options ParseArguments(const std::vector<std::string> &args, std::span<const ToolkitOption> toolkit) {
+    Options options;
+    std::string toolkitOption;
     for (std::size_t i = 0; i < args.size() && options.error.empty(); ++i) {
         const std::string &arg = args[i];
-        if (arg == "--once")
-            setMode(Mode::Once, arg);
-        else if (arg == "--store-password")
-            setMode(Mode::StorePassword, arg);
-        else if (arg == "--help")
-            setMode(Mode::Help, arg);
-        else if (arg == "--version")
-            setMode(Mode::Version, arg);
-        else if (arg == "--force")
-            options.force = true;
-        else if (arg.rfind("--dir=", 0) == 0)
-            options.dir = arg.substr(6);
-        else if (arg == "--dir" && i + 1 < args.size())
-            options.dir = args[++i];
-        else if (arg == "--dir")
-            options.error = "option --dir needs a folder";
-        else
-            options.error = "unknown option " + arg;
+        std::optional<std::string> value;
+        bool joined = false;
+        if (const OptionRow *row = FindOurs(arg, value)) {
+            if (row->takesValue && !value) {
+                if (i + 1 == args.size()) {
+                    options.error = "option " + arg + " needs a value";
+                    break;
+                }
+                value = args[++i];
+            }
+            row->apply(options, arg, value.value_or(std::string()));
+        } else if (const ToolkitOption *option = FindToolkit(arg, toolkit, joined)) {
+            if (option->takesValue && !joined && ++i == args.size())
+                options.error = "option " + arg + " needs a value";
+            toolkitOption = arg;
+        } else {
+            options.error = (StartsWith(arg, "-") ? "unknown option " : "unexpected argument ") + arg;
+        }
     }
     if (!options.error.empty())
         return options;
-    if (options.mode == Mode::Window)
+    if ((options.mode == Mode::Window && (options.force || !options.dir.empty())) ||
+        (options.mode == Mode::RemoveAutostart && !options.dir.empty()))
         options.error = "--force and --dir go with --once or --store-password";
     else if (options.force && options.mode != Mode::Once)
         options.error = "--force goes with --once";
+    else if (options.mode != Mode::Window && !toolkitOption.empty())
+        options.error = "option " + toolkitOption + " goes with the window only";
     return options;
 }
 
 std::string Usage() {
-    return "Usage: zevlo [--once [--force] | --store-password] [--dir DIR] | --help | --version\n"
-           "Without options the program starts with its window and tray icon.\n"
+    return "Usage: zevlo [--once [--force] | --store-password] [--dir DIR] | --services | --help | --version\n"
+           "       zevlo --remove-autostart\n"
+           "Without options the program starts with its window and tray icon (on Linux Qt's\n"
+           "own options, such as -display, -platform or -style, go with it).\n"
            "\n"
            "  --once            check the address once and tell the service when it changed;\n"
            "                    prints the log lines it adds, shows no window\n"
@@ -178,7 +322,12 @@ std::string Usage() {
            "  --store-password  read a password from standard input and store it in\n"
            "                    Settings.ini (no other line changes)\n"
            "  --dir DIR         use DIR for Settings.ini and log.txt\n"
-           "  --help            show this text\n"
+           "  --remove-autostart\n"
+           "                    remove the login entry when it starts this program (the\n"
+           "                    uninstaller's step; the entry of another copy stays)\n"
+           "  --services        list the known services: the id for FSET_UPD_Service, the\n"
+           "                    name, the update URL and the check URL\n"
+           "  -h, --help        show this text\n"
            "  --version         show the version\n"
            "\n"
            "Exit status: 0 no change or updated (warnings too), 1 the check or the update\n"
@@ -199,6 +348,10 @@ int Run(const Options &options, const Environment &env) {
         *env.out << "zevlo " << ZEVLO_PROJECT_VERSION << '\n';
         return kExitOk;
     }
+    if (options.mode == Mode::RemoveAutostart)
+        return RemoveOwnAutostart(env);
+    if (options.mode == Mode::Services)
+        return PrintServices(env);
     const std::string dataDir = WithSeparator(options.dir.empty() ? env.dataDir : options.dir);
     // Another copy (the window, or another run) uses these files: leave them to it.
     platform::FolderLock lock(dataDir);
@@ -215,10 +368,12 @@ int Run(const Options &options, const Environment &env) {
 
 int RunForProgram(const Options &options) {
     platform::InstallTerminationSignals();
-    const std::string programDir = platform::DirectoryOf(platform::ExecutablePath());
+    const std::string executable = platform::ExecutablePath();
+    const std::string programDir = platform::DirectoryOf(executable);
     platform::ProcessRunner runner;
     Environment env;
     env.programDir = programDir;
+    env.executable = executable;
     env.dataDir = platform::DataDirForProgram(programDir, platform::PerUserDataDir());
     env.runner = &runner;
     env.out = &std::cout;

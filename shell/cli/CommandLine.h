@@ -5,12 +5,13 @@
 
 #include <functional>
 #include <iosfwd>
+#include <span>
 #include <string>
 #include <vector>
 
 namespace zevlo::cli {
 
-enum class Mode { Window, Once, StorePassword, Help, Version };
+enum class Mode { Window, Once, StorePassword, RemoveAutostart, Services, Help, Version };
 
 struct Options {
     Mode mode = Mode::Window;
@@ -19,15 +20,27 @@ struct Options {
     std::string error; // not empty: the arguments are refused, this says why
 };
 
-// Mode Window when no argument is one of ours: the arguments then belong to the toolkit
-// (session restore passes its own). With one of ours every argument must be ours.
-Options ParseArguments(const std::vector<std::string> &args);
+// An option of the window's toolkit, which the window program passes on untouched: taken
+// with one dash or two, with its value following or (`joinedValue`) after "=".
+struct ToolkitOption {
+    const char *name; // without the dash
+    bool takesValue;
+    bool joinedValue;
+};
+
+// Qt's own options (the platform, the session restore, the style, X11's display ...).
+std::span<const ToolkitOption> QtOptions();
+
+// Every argument must be one of ours or, in the window mode, one of `toolkit`'s: anything
+// else is refused in every mode, before the window program looks for a running copy.
+Options ParseArguments(const std::vector<std::string> &args, std::span<const ToolkitOption> toolkit = {});
 
 std::string Usage();
 
 // What a command-line run needs from outside; tests hand in temporary folders.
 struct Environment {
     std::string programDir; // curl's working folder
+    std::string executable; // the program whose login entry --remove-autostart removes
     std::string dataDir;    // where Settings.ini and log.txt live unless --dir says otherwise
     platform::IProcessRunner *runner = nullptr;
     std::ostream *out = nullptr;

@@ -18,6 +18,8 @@
 #include <QTimer>
 #include <QVBoxLayout>
 
+#include <optional>
+
 namespace zevlo::qt {
 
 namespace {
@@ -25,14 +27,48 @@ namespace {
 // Stands for a zero byte, which would otherwise end nothing but be invisible.
 constexpr char16_t kZeroBytePlaceholder = u'\u2400';
 
-QFont LogFont() {
-    QFont font(QStringLiteral("Courier New"));
+// The families a log reads well in, in this order: the one the log was laid out for, those
+// metric-compatible with it, common monospaced ones, then the generic name.
+constexpr const char *kLogFamilies[] = {
+    "Courier New",      "Liberation Mono", "Cousine",     "Nimbus Mono PS", "Nimbus Mono L", "FreeMono",
+    "DejaVu Sans Mono", "Noto Mono",       "Ubuntu Mono", "Consolas",       "Menlo",         "Monospace",
+};
+
+// The family a name of the font database stands for: without its foundry ("Nimbus Mono PS
+// [urw]"), which the database adds where two foundries have the same family.
+QString FamilyOf(const QString &listed) {
+    const qsizetype foundry = listed.indexOf(QStringLiteral(" ["));
+    return foundry < 0 ? listed : listed.left(foundry);
+}
+
+// The font as the desktop draws it, if that is fixed-pitch. The database's own word is not
+// enough: "Courier New" may resolve to a substitute, and some families named Mono are not
+// fixed-pitch to Qt (Noto Sans Mono has double-width glyphs).
+std::optional<QFont> FixedPitchFont(const QString &family) {
+    QFont font(family);
     font.setPointSize(9);
-    font.setStyleHint(QFont::Monospace, QFont::PreferDefault);
-    font.setFixedPitch(true);
-    if (QFontInfo(font).fixedPitch())
-        return font;
-    // Courier New is missing and the substitute is proportional: take the system's fixed font.
+    if (!QFontInfo(font).fixedPitch())
+        return std::nullopt;
+    return font;
+}
+
+QFont LogFont() {
+    QStringList available;
+    for (const QString &listed : QFontDatabase::families())
+        available << FamilyOf(listed);
+    for (const char *family : kLogFamilies) {
+        if (!available.contains(QString::fromLatin1(family), Qt::CaseInsensitive))
+            continue;
+        if (const std::optional<QFont> font = FixedPitchFont(QString::fromLatin1(family)))
+            return *font;
+    }
+    // Any fixed-pitch family the desktop has.
+    for (const QString &family : available) {
+        if (!QFontDatabase::isFixedPitch(family))
+            continue;
+        if (const std::optional<QFont> font = FixedPitchFont(family))
+            return *font;
+    }
     QFont fixed = QFontDatabase::systemFont(QFontDatabase::FixedFont);
     fixed.setPointSize(9);
     return fixed;

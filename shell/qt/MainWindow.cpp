@@ -2,8 +2,8 @@
 
 #include "form/FormRules.h"
 #include "form/TfrmMain.h"
-#include "shell/qt/AppIcon.h"
 #include "shell/qt/LogWindow.h"
+#include "shell/qt/MessageBox.h"
 #include "shell/qt/QtText.h"
 
 #include <QAction>
@@ -13,45 +13,25 @@
 #include <QComboBox>
 #include <QDir>
 #include <QFileDialog>
-#include <QFormLayout>
-#include <QGroupBox>
-#include <QHBoxLayout>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
-#include <QMessageBox>
-#include <QPushButton>
 #include <QScreen>
+#include <QShortcut>
 #include <QSpinBox>
 #include <QSystemTrayIcon>
+#include <QTabBar>
 #include <QTabWidget>
 #include <QTimer>
-#include <QToolButton>
-#include <QVBoxLayout>
+
+#include <utility>
 
 namespace zevlo::qt {
 
 namespace {
 
 using form::Control;
-
-constexpr int kClientWidth = 296;
-constexpr int kClientHeight = 377;
-
-QPalette AlertPalette(const QWidget *widget) {
-    QPalette palette = widget->palette();
-    palette.setColor(QPalette::WindowText, Qt::red);
-    return palette;
-}
-
-QComboBox *ListBox(Control control) {
-    auto *box = new QComboBox;
-    for (const std::string &entry : form::ListEntries(control))
-        box->addItem(FromLocal8(entry));
-    box->setCurrentIndex(0);
-    return box;
-}
 
 } // namespace
 
@@ -82,140 +62,40 @@ void MainWindow::Bind(form::TfrmMain &form) {
     form_ = &form;
 }
 
-void MainWindow::BuildForm() {
-    setObjectName(QStringLiteral("frmMain"));
-    setWindowIcon(ApplicationIcon());
-    setFixedSize(kClientWidth, kClientHeight);
-    auto keep = [this](Control control, auto *widget) {
-        controls_[Index(control)] = widget;
-        return widget;
-    };
-
-    // General
-    auto *general = new QWidget;
-    auto *generalForm = new QFormLayout(general);
-    generalForm->addRow(tr("Update interval"), keep(Control::cmbUpdInterval, ListBox(Control::cmbUpdInterval)));
-    auto *startWithWin = new QCheckBox(tr("Start with Windows"));
-    startWithWin->setChecked(true);
-    generalForm->addRow(keep(Control::chkStartWithWin, startWithWin));
-    generalForm->addRow(keep(Control::chkRememberPause, new QCheckBox(tr("Remember paused state"))));
-    auto *user = new QLineEdit;
-    generalForm->addRow(keep(Control::lblUser, new QLabel(tr("Username *"))), keep(Control::edtUser, user));
-    auto *password = new QLineEdit;
-    password->setEchoMode(QLineEdit::Password);
-    generalForm->addRow(keep(Control::lblPass, new QLabel(tr("Password *"))), keep(Control::edtPass, password));
-    generalForm->addRow(tr("Hostname *"), keep(Control::edtHostname, new QLineEdit));
-    auto *maxLog = new QSpinBox;
-    maxLog->setRange(form::kMaxLogMin, form::kMaxLogMax);
-    maxLog->setSingleStep(form::kMaxLogStep);
-    maxLog->setValue(form::kMaxLogMin);
-    generalForm->addRow(tr("Log Max Lines"), keep(Control::spnMaxLog, maxLog));
-    generalForm->addRow(keep(Control::btnViewLog, new QPushButton(tr("View Log"))));
-
-    // Update Request
-    auto *update = new QWidget;
-    auto *updateForm = new QFormLayout(update);
-    updateForm->addRow(tr("Protocol"), keep(Control::cmbProtocol, ListBox(Control::cmbProtocol)));
-    updateForm->addRow(tr("Port"), keep(Control::edtPort, new QLineEdit));
-    updateForm->addRow(tr("Server"), keep(Control::edtServer, new QLineEdit));
-    updateForm->addRow(tr("Base URI"), keep(Control::edtBaseURI, new QLineEdit));
-    updateForm->addRow(tr("Method"), keep(Control::cmbMethod, ListBox(Control::cmbMethod)));
-    QComboBox *authType = ListBox(Control::cmbAuthType);
-    authType->setEditable(true);
-    authType->setInsertPolicy(QComboBox::NoInsert);
-    updateForm->addRow(tr("Authentication Type"), keep(Control::cmbAuthType, authType));
-    updateForm->addRow(keep(Control::btnForceUpdate, new QPushButton(tr("Force Update"))));
-
-    // Check IP
-    auto *check = new QWidget;
-    auto *checkForm = new QFormLayout(check);
-    checkForm->addRow(new QLabel(tr("These are Check IP settings")));
-    auto row = [&](Control label, const QString &caption, Control field, QWidget *widget) {
-        checkForm->addRow(keep(label, new QLabel(caption)), keep(field, widget));
-    };
-    row(Control::lblCProtocol, tr("Protocol"), Control::cmbCProtocol, ListBox(Control::cmbCProtocol));
-    row(Control::lblCPort, tr("Port"), Control::edtCPort, new QLineEdit);
-    row(Control::lblCServer, tr("Server"), Control::edtCServer, new QLineEdit);
-    row(Control::lblCBaseURI, tr("Base URI"), Control::edtCBaseURI, new QLineEdit);
-    row(Control::lblCMethod, tr("Method"), Control::cmbCMethod, ListBox(Control::cmbCMethod));
-    row(Control::lblCAuthType, tr("Authentication Type"), Control::cmbCAuthType, ListBox(Control::cmbCAuthType));
-    auto *customGroup = new QGroupBox(tr("Custom Check IP Script"));
-    auto *customLayout = new QVBoxLayout(customGroup);
-    customLayout->addWidget(keep(Control::chkCustomIP, new QCheckBox(tr("Use custom script (full path)"))));
-    auto *pathRow = new QHBoxLayout;
-    auto *openDir = new QToolButton;
-    openDir->setText(QStringLiteral("..."));
-    pathRow->addWidget(keep(Control::edtCustomChkIP, new QLineEdit));
-    pathRow->addWidget(keep(Control::spdCOpenDir, openDir));
-    customLayout->addLayout(pathRow);
-    checkForm->addRow(customGroup);
-
-    auto *tabs = new QTabWidget;
-    tabs->setObjectName(QStringLiteral("pgcMain"));
-    tabs->addTab(general, tr("General"));
-    tabs->addTab(update, tr("Update Request"));
-    tabs->addTab(check, tr("Check IP"));
-    general->setObjectName(QStringLiteral("tabGeneral"));
-    update->setObjectName(QStringLiteral("tabUpdateRequest"));
-    check->setObjectName(QStringLiteral("tabCheckIP"));
-
-    // Bottom bar
-    auto *paused = new QLabel(tr("Application paused"));
-    paused->setPalette(AlertPalette(paused));
-    QFont pausedFont = paused->font();
-    pausedFont.setBold(true);
-    paused->setFont(pausedFont);
-    paused->hide();
-    auto *unpause = new QPushButton(tr("Unpause"));
-    unpause->hide();
-    keep(Control::lblPaused, paused);
-    keep(Control::btnUnpause, unpause);
-    auto *markerRow = new QHBoxLayout;
-    markerRow->addWidget(paused);
-    markerRow->addStretch();
-    markerRow->addWidget(unpause);
-    auto *buttonRow = new QHBoxLayout;
-    buttonRow->addWidget(keep(Control::btnSaveConfig, new QPushButton(tr("Save Config"))));
-    buttonRow->addStretch();
-    buttonRow->addWidget(keep(Control::btnTerminate, new QPushButton(tr("Terminate"))));
-    auto *root = new QVBoxLayout(this);
-    root->setContentsMargins(6, 6, 6, 6);
-    root->addWidget(tabs, 1);
-    root->addLayout(markerRow);
-    root->addLayout(buttonRow);
-
-    Timer1_ = new QTimer(this);
-    Timer1_->setObjectName(QStringLiteral("Timer1"));
-}
-
-void MainWindow::BuildTray() {
-    popTray_ = new QMenu(this);
-    popTray_->setObjectName(QStringLiteral("popTray"));
-    controls_[Index(Control::mnuShow)] = popTray_->addAction(tr("Show"));
-    controls_[Index(Control::mnuTerminate)] = popTray_->addAction(tr("Terminate"));
-    controls_[Index(Control::mnuPause)] = popTray_->addAction(tr("Pause"));
-
-    trayIcon_ = new QSystemTrayIcon(ApplicationIcon(), this);
-    trayIcon_->setObjectName(QStringLiteral("trayIcon"));
-    trayIcon_->setContextMenu(popTray_);
-}
-
 void MainWindow::Connect() {
-    // Handlers run on the user's acts only: lists on activation, check boxes on clicks.
+    // Handlers run on the user's acts only: lists on activation, check boxes on clicks, edits
+    // on typing and pasting.
     auto acted = [this](Control control) {
         return [this, control] {
             if (form_ != nullptr)
                 form_->UserActed(control);
         };
     };
+    // Edits once the user leaves one whose text they changed (or presses Enter): not at every
+    // key, and never for a text the form logic set.
+    auto connectEdited = [this, acted](QLineEdit *edit, Control control) {
+        connect(edit, &QLineEdit::textEdited, this, [this, control] { edited_[Index(control)] = true; });
+        connect(edit, &QLineEdit::editingFinished, this, [this, control, handler = acted(control)] {
+            if (std::exchange(edited_[Index(control)], false))
+                handler();
+        });
+    };
     for (const Control control : form::AllControls()) {
         QObject *widget = Widget(control);
-        if (auto *list = qobject_cast<QComboBox *>(widget))
+        if (auto *list = qobject_cast<QComboBox *>(widget)) {
             connect(list, &QComboBox::activated, this, acted(control));
-        else if (auto *button = qobject_cast<QAbstractButton *>(widget))
+            if (list->isEditable())
+                connectEdited(list->lineEdit(), control);
+        } else if (auto *edit = qobject_cast<QLineEdit *>(widget)) {
+            if (form::ActsWhileTyping(control))
+                connect(edit, &QLineEdit::textEdited, this, acted(control));
+            else
+                connectEdited(edit, control);
+        } else if (auto *button = qobject_cast<QAbstractButton *>(widget)) {
             connect(button, &QAbstractButton::clicked, this, acted(control));
-        else if (auto *action = qobject_cast<QAction *>(widget))
+        } else if (auto *action = qobject_cast<QAction *>(widget)) {
             connect(action, &QAction::triggered, this, acted(control));
+        }
     }
     connect(popTray_, &QMenu::aboutToShow, this, [this] {
         if (form_ != nullptr)
@@ -231,6 +111,35 @@ void MainWindow::Connect() {
     });
     As<QLineEdit>(Control::edtPort)->installEventFilter(this);
     As<QLineEdit>(Control::edtCPort)->installEventFilter(this);
+    BindKeys();
+}
+
+void MainWindow::BindKeys() {
+    // The tabbed window's keys, wherever the focus is in the window (the tab widget takes
+    // them only from inside its pages).
+    const std::pair<QKeySequence, int> tabKeys[] = {
+        {QKeySequence(Qt::CTRL | Qt::Key_Tab), 1},
+        {QKeySequence(Qt::CTRL | Qt::Key_PageDown), 1},
+        {QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Backtab), -1},
+        {QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Tab), -1},
+        {QKeySequence(Qt::CTRL | Qt::Key_PageUp), -1},
+    };
+    for (const auto &[keys, step] : tabKeys) {
+        auto *shortcut = new QShortcut(keys, this);
+        connect(shortcut, &QShortcut::activated, this, [this, step = step] { StepTab(step); });
+    }
+    // Escape does what the close button does.
+    connect(new QShortcut(QKeySequence(Qt::Key_Escape), this), &QShortcut::activated, this, &QWidget::close);
+}
+
+void MainWindow::StepTab(int step) {
+    auto *tabs = findChild<QTabWidget *>(QStringLiteral("pgcMain"));
+    const int count = tabs->count();
+    tabs->setCurrentIndex((tabs->currentIndex() + step + count) % count);
+    // The focus on a page that went away would leave the keyboard nowhere.
+    const QWidget *focus = QApplication::focusWidget();
+    if (focus == nullptr || !focus->isVisible())
+        tabs->tabBar()->setFocus(Qt::TabFocusReason);
 }
 
 std::string MainWindow::Text(Control control) const {
@@ -312,18 +221,7 @@ QWidget *MainWindow::BoxParent() {
 }
 
 form::BoxAnswer MainWindow::ShowBox(form::BoxKind kind, const std::string &caption, const std::string &text) {
-    const bool question = kind == form::BoxKind::Confirmation;
-    const QMessageBox::Icon icon = question                         ? QMessageBox::Question
-                                   : kind == form::BoxKind::Warning ? QMessageBox::Warning
-                                                                    : QMessageBox::Critical;
-    QMessageBox box(icon, FromLocal8(caption), FromLocal8(text),
-                    question ? QMessageBox::Yes | QMessageBox::No : QMessageBox::Ok, BoxParent());
-    // Answers of a server are shown as they are, never as markup.
-    box.setTextFormat(Qt::PlainText);
-    const int answer = box.exec();
-    if (!question)
-        return form::BoxAnswer::Ok;
-    return answer == QMessageBox::Yes ? form::BoxAnswer::Yes : form::BoxAnswer::No;
+    return ShowMessageBox(BoxParent(), kind, caption, text);
 }
 
 bool MainWindow::TrayAvailable() {
@@ -421,6 +319,18 @@ void MainWindow::closeEvent(QCloseEvent *event) {
         event->accept();
     else
         event->ignore();
+}
+
+void MainWindow::changeEvent(QEvent *event) {
+    QWidget::changeEvent(event);
+    if (event->type() != QEvent::WindowStateChange || !isMinimized() ||
+        (static_cast<QWindowStateChangeEvent *>(event)->oldState() & Qt::WindowMinimized))
+        return;
+    // After the change is complete: showMinimized() shows the window once its state is set.
+    QTimer::singleShot(0, this, [this] {
+        if (form_ != nullptr && isMinimized() && isVisible())
+            form_->FormMinimised();
+    });
 }
 
 bool MainWindow::eventFilter(QObject *watched, QEvent *event) {

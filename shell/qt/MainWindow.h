@@ -70,14 +70,20 @@ public:
 
 protected:
     void closeEvent(QCloseEvent *event) override;
+    void changeEvent(QEvent *event) override;
     bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
     static std::size_t Index(form::Control control) { return static_cast<std::size_t>(control); }
+    static QPalette AlertPalette(const QWidget *widget);
     template <typename T> T *As(form::Control control) const;
     void BuildForm();
     void BuildTray();
     void Connect();
+    // Ctrl+Tab, Ctrl+Shift+Tab, Ctrl+PageDown and Ctrl+PageUp step through the tabs; Escape
+    // closes the window as its close button does.
+    void BindKeys();
+    void StepTab(int step);
     // A message box's parent: the window while it can be seen, else none (a box owned by a
     // hidden window would not show on some desktops).
     QWidget *BoxParent();
@@ -86,6 +92,8 @@ private:
     std::function<bool()> trayAvailable_;
     form::TfrmMain *form_ = nullptr;
     std::array<QObject *, form::kControlCount> controls_{};
+    // Edits whose text the user changed since their handler last ran.
+    std::array<bool, form::kControlCount> edited_{};
     QSystemTrayIcon *trayIcon_ = nullptr;
     QMenu *popTray_ = nullptr;
     QTimer *Timer1_ = nullptr;

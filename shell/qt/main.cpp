@@ -35,7 +35,8 @@ int RunWindowModule(int argc, char **argv) {
 
 int main(int argc, char **argv) {
     // A command-line mode needs no display: Qt is not even loaded for it.
-    const zevlo::cli::Options options = zevlo::cli::ParseArguments(std::vector<std::string>(argv + 1, argv + argc));
+    const zevlo::cli::Options options =
+        zevlo::cli::ParseArguments(std::vector<std::string>(argv + 1, argv + argc), zevlo::cli::QtOptions());
     if (options.mode != zevlo::cli::Mode::Window || !options.error.empty())
         return zevlo::cli::RunForProgram(options);
     return RunWindowModule(argc, argv);

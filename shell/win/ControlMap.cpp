@@ -32,6 +32,8 @@ constexpr Binding kBindings[] = {
     {Control::edtHostname, IDC_edtHostname},
     {Control::spnMaxLog, IDC_spnMaxLog},
     {Control::btnViewLog, IDC_btnViewLog},
+    {Control::lblHint, IDC_lblHint},
+    {Control::cmbService, IDC_cmbService},
     {Control::cmbProtocol, IDC_cmbProtocol},
     {Control::edtPort, IDC_edtPort},
     {Control::edtServer, IDC_edtServer},
@@ -158,6 +160,20 @@ bool ControlMap::Checked(Control control) const {
 void ControlMap::SetChecked(Control control, bool checked) {
     if (form::KindOf(control) == ControlKind::CheckBox)
         Send(Window(control), BM_SETCHECK, checked ? BST_CHECKED : BST_UNCHECKED);
+}
+
+bool ControlMap::TakeUserEdit(Control control) {
+    HWND field = Window(control);
+    if (form::KindOf(control) == ControlKind::List) {
+        COMBOBOXINFO parts{};
+        parts.cbSize = sizeof parts;
+        field = GetComboBoxInfo(field, &parts) ? parts.hwndItem : nullptr;
+    }
+    // The edit control marks what the user types or pastes; a text set through it clears the mark.
+    if (field == nullptr || Send(field, EM_GETMODIFY) == 0)
+        return false;
+    Send(field, EM_SETMODIFY, FALSE);
+    return true;
 }
 
 void ControlMap::SetEnabled(Control control, bool enabled) {

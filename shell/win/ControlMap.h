@@ -17,7 +17,7 @@ namespace zevlo::win {
 class ControlMap {
 public:
     // How many controls are windows.
-    static constexpr std::size_t kWindowCount = 36;
+    static constexpr std::size_t kWindowCount = 38;
 
     ControlMap();
 
@@ -37,6 +37,9 @@ public:
     int Entry(form::Control control) const;
     void SetEntry(form::Control control, int entry);
     bool Checked(form::Control control) const;
+    // True once after the user changed the text of an edit or of an editable list's field;
+    // a text the program set never counts.
+    bool TakeUserEdit(form::Control control);
     void SetChecked(form::Control control, bool checked);
     // The spin edit's arrows go with it.
     void SetEnabled(form::Control control, bool enabled);

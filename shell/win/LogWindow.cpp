@@ -2,6 +2,7 @@
 
 #include "form/TfrmLog.h"
 #include "shell/win/FileDialogs.h"
+#include "shell/win/MessageBoxes.h"
 #include "shell/win/Resource.h"
 
 #include <commctrl.h>
@@ -69,9 +70,7 @@ std::string LogViewText(const TextList &lines) {
 }
 
 LogWindow::LogWindow(HINSTANCE instance) : instance_(instance) {
-    messageBox = [](HWND owner, const std::string &text, const std::string &caption, UINT flags) {
-        return MessageBoxA(owner, text.c_str(), caption.c_str(), flags);
-    };
+    messageBox = ShowMessageBox;
     chooseSaveFile = ChooseSaveFileWithDialog;
 }
 

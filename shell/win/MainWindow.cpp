@@ -4,6 +4,7 @@
 #include "platform/TerminationSignals.h"
 #include "shell/win/FileDialogs.h"
 #include "shell/win/LogWindow.h"
+#include "shell/win/MessageBoxes.h"
 #include "shell/win/Placement.h"
 #include "shell/win/Resource.h"
 
@@ -46,9 +47,7 @@ HICON LoadProgramIcon(HINSTANCE instance, int widthMetric, int heightMetric) {
 } // namespace
 
 MainWindow::MainWindow(HINSTANCE instance, LogWindow &logWindow) : instance_(instance), logWindow_(logWindow) {
-    messageBox = [](HWND owner, const std::string &text, const std::string &caption, UINT flags) {
-        return MessageBoxA(owner, text.c_str(), caption.c_str(), flags);
-    };
+    messageBox = ShowMessageBox;
     chooseFileToOpen = ChooseFileToOpenWithDialog;
     trackTrayMenu = TrackMenuAt;
     notifyIcon = [](DWORD message, NOTIFYICONDATAA &data) { return Shell_NotifyIconA(message, &data) != FALSE; };
@@ -158,6 +157,39 @@ void MainWindow::ShowPage(int page) {
         ::ShowWindow(pages_[i], static_cast<int>(i) == page ? SW_SHOW : SW_HIDE);
 }
 
+bool MainWindow::TranslateKey(const MSG &message) {
+    if (message.message != WM_KEYDOWN || (message.hwnd != frame_ && !IsChild(frame_, message.hwnd)))
+        return false;
+    const bool control = GetKeyState(VK_CONTROL) < 0;
+    const bool shift = GetKeyState(VK_SHIFT) < 0;
+    int step = 0;
+    if (control && message.wParam == VK_TAB)
+        step = shift ? -1 : 1;
+    else if (control && !shift && (message.wParam == VK_NEXT || message.wParam == VK_PRIOR))
+        step = message.wParam == VK_NEXT ? 1 : -1;
+    if (step != 0) {
+        const int count = static_cast<int>(pages_.size());
+        ShowPage((shownPage_ + step + count) % count);
+        // The focus on a page that went away would leave the keyboard nowhere.
+        HWND focus = GetFocus();
+        if (focus == nullptr || !IsWindowVisible(focus))
+            SetFocus(GetDlgItem(client_, IDC_TABS));
+        return true;
+    }
+    if (message.wParam == VK_ESCAPE && !control && !shift) {
+        // A list that is open takes Escape to close itself.
+        for (HWND window : {message.hwnd, GetParent(message.hwnd)}) {
+            char name[16] = {};
+            GetClassNameA(window, name, sizeof name);
+            if (lstrcmpiA(name, "ComboBox") == 0 && Send(window, CB_GETDROPPEDSTATE) != FALSE)
+                return false;
+        }
+        SendMessageA(frame_, WM_CLOSE, 0, 0);
+        return true;
+    }
+    return false;
+}
+
 void MainWindow::PostStartUp() {
     PostMessageA(frame_, kStartUpMessage, 0, 0);
 }
@@ -253,6 +285,11 @@ LRESULT MainWindow::OnFrameMessage(UINT message, WPARAM wParam, LPARAM lParam) {
         if (wParam == kTimer1)
             form_->Timer1Timer();
         return 0;
+    case WM_SIZE:
+        // Minimised although the frame has no minimise box (Win+Down, the taskbar).
+        if (wParam == SIZE_MINIMIZED)
+            form_->FormMinimised();
+        return 0;
     case WM_COMMAND:
         // Enter on a focused push button presses it (the frame has no default button).
         if (LOWORD(wParam) == IDOK) {
@@ -311,7 +348,15 @@ void MainWindow::OnCommand(int id, int code) {
     switch (form::KindOf(control)) {
     case form::ControlKind::List:
         // The user's choice only: CB_SETCURSEL from the form logic sends no notification.
-        if (code == CBN_SELCHANGE)
+        // Text typed into an editable list counts once the focus leaves it.
+        if (code == CBN_SELCHANGE || (code == CBN_KILLFOCUS && controls_.TakeUserEdit(control)))
+            Acted(control);
+        break;
+    case form::ControlKind::Edit:
+        // Typed or pasted (not the text the form logic sets): at every change, or once the
+        // user leaves a field they changed.
+        if (form::ActsWhileTyping(control) ? code == EN_CHANGE && !settingText_
+                                            : code == EN_KILLFOCUS && controls_.TakeUserEdit(control))
             Acted(control);
         break;
     case form::ControlKind::CheckBox:

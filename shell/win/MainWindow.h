@@ -50,6 +50,10 @@ public:
     HWND Page(int page) const { return pages_[static_cast<std::size_t>(page)]; }
     // Brings a tab page forward, as a click on its tab does (0 General, 1 Update Request, 2 Check IP).
     void ShowPage(int page);
+    // The window's own keys, from wherever the focus is in it, before the dialog keys: Ctrl+Tab
+    // and Ctrl+PageDown the next page, Ctrl+Shift+Tab and Ctrl+PageUp the one before, Escape
+    // what the close button does. True when `message` was one of them.
+    bool TranslateKey(const MSG &message);
     int ShownPage() const { return shownPage_; }
     bool Alert(form::Control control) const { return controls_.Alert(control); }
     bool TrayIconAdded() const { return tray_.Added(); }
@@ -125,6 +129,7 @@ private:
     HICON smallIcon_ = nullptr;
     HWND focusBeforeDeactivation_ = nullptr;
     bool busy_ = false;
+    bool settingText_ = false;
     HCURSOR cursorBeforeBusy_ = nullptr;
 };
 

@@ -15,10 +15,14 @@ std::string MainWindow::Text(Control control) const {
 }
 
 void MainWindow::SetText(Control control, const std::string &text) {
-    if (TrayIcon::IsItem(control))
+    if (TrayIcon::IsItem(control)) {
         tray_.SetText(control, text);
-    else
-        controls_.SetText(control, text);
+        return;
+    }
+    // An edit tells of every change, the program's own too: those are no user's acts.
+    settingText_ = true;
+    controls_.SetText(control, text);
+    settingText_ = false;
 }
 
 int MainWindow::Entry(Control control) const {

@@ -5,6 +5,7 @@
 #include "platform/ProcessRunner.h"
 #include "shell/win/LogWindow.h"
 #include "shell/win/MainWindow.h"
+#include "shell/win/PortableCopy.h"
 #include "shell/win/PumpingRunner.h"
 
 #include <commctrl.h>
@@ -25,6 +26,8 @@ public:
         controls.dwSize = sizeof controls;
         controls.dwICC = ICC_STANDARD_CLASSES | ICC_TAB_CLASSES | ICC_UPDOWN_CLASS;
         InitCommonControlsEx(&controls);
+        // Before the data folder is chosen: the settings of a portable copy may move into it.
+        OfferToTakeOverPortableCopy();
     }
     platform::IProcessRunner &Runner() override { return pumpingRunner_; }
     void BuildWindows() override {
@@ -40,7 +43,7 @@ public:
     }
     void RunEventLoop(form::TfrmMain &) override {
         window_->PostStartUp();
-        RunMessageLoop(window_->Handle());
+        RunMessageLoop(*window_);
     }
 
 private:
@@ -53,10 +56,10 @@ private:
 
 } // namespace
 
-void RunMessageLoop(HWND mainWindow) {
+void RunMessageLoop(MainWindow &mainWindow) {
     MSG message;
     while (GetMessageA(&message, nullptr, 0, 0) > 0) {
-        if (IsDialogMessageA(mainWindow, &message))
+        if (mainWindow.TranslateKey(message) || IsDialogMessageA(mainWindow.Handle(), &message))
             continue;
         TranslateMessage(&message);
         DispatchMessageA(&message);

@@ -8,8 +8,10 @@ namespace zevlo::win {
 // and the log viewer bound to the form logic, the event loop. Returns the exit status.
 int RunWindowProgram(HINSTANCE instance);
 
-// The event loop of the main window, with the dialog keys (Tab between controls); returns
-// when WM_QUIT arrives.
-void RunMessageLoop(HWND mainWindow);
+class MainWindow;
+
+// The event loop of the main window, with its own keys and the dialog keys (Tab between
+// controls); returns when WM_QUIT arrives.
+void RunMessageLoop(MainWindow &mainWindow);
 
 } // namespace zevlo::win

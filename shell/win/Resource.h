@@ -29,6 +29,7 @@
 #define IDC_spnMaxLog 1108
 #define IDC_spnMaxLogArrows 1109
 #define IDC_btnViewLog 1110
+#define IDC_lblHint 1111
 
 // Update Request
 #define IDC_cmbProtocol 1200
@@ -38,6 +39,7 @@
 #define IDC_cmbMethod 1204
 #define IDC_cmbAuthType 1205
 #define IDC_btnForceUpdate 1206
+#define IDC_cmbService 1207
 
 // Check IP
 #define IDC_lblCProtocol 1300

@@ -54,7 +54,7 @@ const char *const kEveryKeySet = "FMaxLog=1000\r\n"
                                  "FSET_UPD_Protocol=1\r\n"
                                  "FSET_UPD_Port=8443\r\n"
                                  "FSET_UPD_Server=upd.example.net\r\n"
-                                 "FSET_UPD_BaseURI=/nic/update\r\n"
+                                 "FSET_UPD_BaseURI=/update\r\n"
                                  "FSET_UPD_Method=1\r\n"
                                  "FSET_UPD_Auth=1\r\n"
                                  "FSET_CIP_Protocol=1\r\n"
@@ -65,6 +65,8 @@ const char *const kEveryKeySet = "FMaxLog=1000\r\n"
                                  "FSET_CIP_Server=ip.example.net\r\n"
                                  "FSET_CIP_CHKCUSTOM=TRUE\r\n"
                                  "FSET_CIP_CUSTOMSCRIPT=/opt/my script.sh\r\n"
+                                 // A service whose values are none of the above: all are saved.
+                                 "FSET_UPD_Service=nsupdate\r\n"
                                  "FSET_UPD_Refusal=1715508000 5d41402abc4b2a76b9719d911017c592aaf4c3e1 badauth\r\n"
                                  "FSET_UPD_WaitUntil=1715509800\r\n"
                                  "FSET_UPD_LastAnswered=1715508000\r\n"
@@ -196,6 +198,68 @@ TEST_F(SettingsStore, EachLoadRecordsTheKeysTheFileLacks) {
     EXPECT_TRUE(dm->KeyWasAbsent("FSET_User"));
     EXPECT_FALSE(dm->KeyWasAbsent("FSET_Hostname"));
     EXPECT_TRUE(Tdm().KeyWasAbsent("FSET_Hostname")) << "nothing was read yet";
+}
+
+// The setting of a key, as the file's text shows its value.
+std::string StoredText(const Tdm &dm, const std::string &key) {
+    for (const Setting &setting : SettingsSchema())
+        if (setting.key == key)
+            return zevlo::SettingText(setting, dm);
+    ADD_FAILURE() << "no setting " << key;
+    return {};
+}
+
+TEST_F(SettingsStore, AStoredServiceFillsTheEndpointKeysTheFileLeavesEmpty) {
+    struct Row {
+        const char *file;
+        const char *key;
+        const char *value;
+    };
+    const Row rows[] = {
+        {"FSET_UPD_Service=dyn\r\n", "FSET_UPD_Server", "members.dyndns.org"},
+        {"FSET_UPD_Service=dyn\r\n", "FSET_UPD_BaseURI", "/nic/update"},
+        {"FSET_UPD_Service=dyn\r\n", "FSET_UPD_Port", "443"},
+        {"FSET_UPD_Service=dyn\r\n", "FSET_CIP_Protocol", "1"},
+        {"FSET_UPD_Service=dyn\r\n", "FSET_CIP_Port", "80"},
+        // The check page is a third party's: no account goes there, unlike a file of one's own.
+        {"FSET_UPD_Service=dyn\r\n", "FSET_CIP_Auth", "0"},
+        {"FSET_UPD_Service=DYN\r\nFSET_UPD_Server=\r\n", "FSET_UPD_Server", "members.dyndns.org"},
+        {"FSET_UPD_Service=dyn\r\nFSET_CIP_Protocol=https\r\n", "FSET_CIP_Protocol", "1"},
+        {"FSET_UPD_Service=dyn\r\nFSET_UPD_Server=my.example.net\r\n", "FSET_UPD_Server", "my.example.net"},
+        {"FSET_UPD_Service=dyn\r\nFSET_CIP_Auth=2\r\n", "FSET_CIP_Auth", "2"},
+        {"FSET_UPD_Service=dyn\r\n", "FSET_Hostname", "-"},
+        // An id this program does not know leaves the endpoints the user's own.
+        {"FSET_UPD_Service=nosuch\r\n", "FSET_UPD_Server", ""},
+        {"FSET_UPD_Service=nosuch\r\n", "FSET_CIP_Auth", "1"},
+    };
+    for (const Row &row : rows) {
+        SCOPED_TRACE(row.file);
+        EXPECT_EQ(StoredText(*LoadedFrom(row.file), row.key), row.value) << row.key;
+    }
+}
+
+TEST_F(SettingsStore, FieldsHoldingTheServicesValuesAreSavedEmpty) {
+    const auto dm = LoadedFrom("FSET_User=alice\r\nFSET_UPD_Service=dyn\r\nFSET_UPD_Port=443\r\n"
+                               "FSET_CIP_Server=checkip.dyndns.com\r\nFSET_CIP_Auth=1\r\n");
+    ASSERT_TRUE(dm->SaveSettings());
+    const std::string rest = "FMaxLog=500\r\nFSET_FrmX=-1\r\nFSET_FrmY=-1\r\nFSET_Interval=5\r\n"
+                             "FSET_StartWithWindows=FALSE\r\nFSET_Hostname=-\r\nFSET_FirstRun=FALSE\r\n"
+                             "FSET_Enabled=FALSE\r\nFSET_RememberPaused=FALSE\r\nFSET_StateIsPaused=FALSE\r\n"
+                             "FSET_CIP_CHKCUSTOM=FALSE\r\n";
+    EXPECT_EQ(ReadBytes(settingsPath), "FSET_User=alice\r\nFSET_UPD_Service=dyn\r\nFSET_CIP_Auth=1\r\n" + rest);
+
+    dm->FSET_UPD_Server = "my.example.net";
+    dm->FSET_CIP_Auth = 0;
+    ASSERT_TRUE(dm->SaveSettings());
+    EXPECT_EQ(ReadBytes(settingsPath),
+              "FSET_User=alice\r\nFSET_UPD_Service=dyn\r\n" + rest + "FSET_UPD_Server=my.example.net\r\n");
+
+    // Without the service every field is the user's own and written.
+    dm->FSET_UPD_Service.clear();
+    ASSERT_TRUE(dm->SaveSettings());
+    const std::string saved = ReadBytes(settingsPath);
+    for (const char *line : {"FSET_UPD_Port=443", "FSET_CIP_Server=checkip.dyndns.com", "FSET_CIP_Protocol=1"})
+        EXPECT_NE(saved.find(std::string("\n") + line + "\r\n"), std::string::npos) << line;
 }
 
 TEST_F(SettingsStore, NamesIgnoreCaseAndFirstMatchWins) {

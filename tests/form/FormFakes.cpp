@@ -22,6 +22,12 @@ FakeMainView::FakeMainView() {
     (*this)[Control::mnuPause].text = "Pause";
 }
 
+void FakeMainView::Type(Control control, const std::string &text) {
+    (*this)[control].text = text;
+    if (form != nullptr)
+        form->UserActed(control);
+}
+
 void FakeMainView::Choose(Control list, int entry) {
     SetEntry(list, entry);
     form->UserActed(list);
@@ -63,6 +69,8 @@ BoxAnswer FakeMainView::ShowBox(BoxKind kind, const std::string &boxCaption, con
 
 std::string FakeMainView::ChooseFileToOpen(const std::string &, const form::FileFilter &filter) {
     openDialogFilters.push_back(filter.name);
+    if (whileFileDialogOpen)
+        whileFileDialogOpen();
     return fileToOpen;
 }
 

@@ -62,6 +62,7 @@ public:
     std::vector<form::Rect> screens{{0, 0, 1280, 1024}};
     bool busy = false;
     std::string fileToOpen; // the open dialog's answer
+    std::function<void()> whileFileDialogOpen;
     std::vector<std::string> openDialogFilters;
     int logViewerShowings = 0;
     std::function<void()> whileLogViewerOpen;
@@ -69,7 +70,8 @@ public:
 
     State &operator[](Control control) { return controls[static_cast<std::size_t>(control)]; }
     const State &operator[](Control control) const { return controls[static_cast<std::size_t>(control)]; }
-    void Type(Control control, const std::string &text) { (*this)[control].text = text; }
+    // Types into a field, then tells the form logic, as an edit does.
+    void Type(Control control, const std::string &text);
     void Choose(Control list, int entry);
     // Toggles a check box, then runs the handler.
     void Click(Control control);

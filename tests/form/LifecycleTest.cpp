@@ -24,6 +24,20 @@ TEST_P(CloseTest, ClosingNeverEndsTheProgramAndReadsTheControlsBack) {
     EXPECT_EQ(ReadBytes(SettingsPath()), before) << "closing writes nothing";
 }
 
+TEST_P(CloseTest, AMinimiseTheWindowManagerAddedGoesWhereClosingGoes) {
+    view_.trayAvailable = GetParam();
+    WriteSettings(PausedSettings());
+    form::TfrmMain &form = Open();
+    view_.Type(Control::edtHostname, "other.example.org");
+
+    view_.ShowMinimised(); // the window manager's own button
+    form.FormMinimised();
+    EXPECT_EQ(view_.visible, !view_.trayAvailable) << "in the notification area when there is one";
+    EXPECT_EQ(form.dm().FSET_Hostname, view_.trayAvailable ? "other.example.org" : "home.example.org")
+        << "read back as closing does";
+    EXPECT_FALSE(form.AllowClose());
+}
+
 INSTANTIATE_TEST_SUITE_P(NotificationArea, CloseTest, ::testing::Bool());
 
 TEST_F(LifecycleTest, TheNotificationAreaIsAskedAgainAtEveryClose) {
@@ -73,31 +87,58 @@ TEST_F(LifecycleTest, TerminateAnsweredNoKeepsRunningAndSavesNothing) {
     EXPECT_EQ(runner_.Checks(), 2) << "still checking";
 }
 
-TEST_F(LifecycleTest, TerminateAnsweredYesReadsTheControlsBackAndSavesAtTheEnd) {
+// Every way out: the button after Yes, the tray's Terminate, and the termination routine
+// itself, which the signals and the end of the session run.
+struct TerminationPath {
+    const char *name;
+    void (*terminate)(FakeMainView &view, form::TfrmMain &form);
+    bool asks;
+};
+
+void PrintTo(const TerminationPath &path, std::ostream *out) {
+    *out << path.name;
+}
+
+constexpr TerminationPath kTerminationPaths[] = {
+    {"Button", [](FakeMainView &view, form::TfrmMain &) { view.Click(Control::btnTerminate); }, true},
+    {"TrayMenu", [](FakeMainView &view, form::TfrmMain &) { view.Click(Control::mnuTerminate); }, false},
+    {"SignalOrSessionEnd", [](FakeMainView &, form::TfrmMain &form) { form.Terminate(); }, false},
+};
+
+class TerminationPathTest : public FormTest, public ::testing::WithParamInterface<TerminationPath> {};
+
+TEST_P(TerminationPathTest, KeepsWhatTheWindowShows) {
     WriteSettings(PausedSettings());
     form::TfrmMain &form = Open();
     view_.Type(Control::edtHostname, "other.example.org");
+    view_.Type(Control::edtPort, "8443");
+    view_.Type(Control::edtServer, "members.example.org");
+    view_.Type(Control::edtBaseURI, "/nic/update");
 
     view_.answers = {BoxAnswer::Yes};
-    view_.Click(Control::btnTerminate);
+    GetParam().terminate(view_, form);
+    EXPECT_EQ(view_.boxes.size(), GetParam().asks ? 1u : 0u);
     EXPECT_TRUE(view_.eventLoopsEnded);
     EXPECT_TRUE(form.AllowClose());
     EXPECT_TRUE(form.FormCloseQuery()) << "the close is no longer refused";
     Close();
-    EXPECT_TRUE(FileHasLine(SettingsPath(), "FSET_Hostname=other.example.org"));
+    for (const char *line :
+         {"FSET_Hostname=other.example.org", "FSET_UPD_Port=8443", "FSET_UPD_Server=members.example.org",
+          "FSET_UPD_BaseURI=/nic/update", "FSET_StateIsPaused=TRUE"})
+        EXPECT_TRUE(FileHasLine(SettingsPath(), line)) << line;
 }
 
-TEST_F(LifecycleTest, TrayTerminateAsksNothingAndReadsNothingBack) {
-    WriteSettings(PausedSettings());
-    Open();
+INSTANTIATE_TEST_SUITE_P(Paths, TerminationPathTest, ::testing::ValuesIn(kTerminationPaths));
+
+TEST_F(LifecycleTest, TerminationOverUnreadableSettingsTakesNoDefaultsFromTheFields) {
+    std::filesystem::create_directory(SettingsPath());
+    form::TfrmMain &form = Open();
+    const std::string loaded = form.dm().FSET_Hostname;
     view_.Type(Control::edtHostname, "other.example.org");
 
     view_.Click(Control::mnuTerminate);
     EXPECT_TRUE(view_.eventLoopsEnded);
-    EXPECT_TRUE(view_.boxes.empty());
-    Close();
-    EXPECT_TRUE(FileHasLine(SettingsPath(), "FSET_Hostname=home.example.org"));
-    EXPECT_TRUE(FileHasLine(SettingsPath(), "FSET_StateIsPaused=TRUE"));
+    EXPECT_EQ(form.dm().FSET_Hostname, loaded);
 }
 
 TEST_F(LifecycleTest, TerminationWhileABoxIsOpenEndsTheCycleAndShowsNoMore) {

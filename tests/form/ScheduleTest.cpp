@@ -119,26 +119,135 @@ TEST_F(ScheduleTest, ForceUpdateSendsWhatTheFieldsShowWithoutAChange) {
         << runner_.UpdateUrl();
 }
 
-TEST_F(ScheduleTest, NoCheckStartsWhileOneOfTheEnginesBoxesIsOpen) {
+TEST_F(ScheduleTest, ABoxLeftOpenStopsNoCheckAndNeverGetsASecondOne) {
     WriteSettings(RunningSettings());
     runner_.checkAnswer = "203.0.113.9";
-    runner_.updateAnswer = "ERR 17";
+    runner_.updateAnswer = "nochg 203.0.113.9";
+    std::vector<std::string> tipsWhileOpen;
+    bool savedBeforeTheBox = false;
     view_.whileBoxOpen = [&](const SeenBox &) {
+        // The cycle is over when its box shows: its save is on disk, its requests are done.
+        savedBeforeTheBox = FileHasLine(SettingsPath(), "FSET_LAST_IP=203.0.113.9");
+        // Nobody answers; the address changes and the ticks go on.
+        runner_.checkAnswer = "192.0.2.44";
+        runner_.updateAnswer = "ERR 17"; // an error that asks for no wait
         form_->Timer1Timer();
-        form_->btnForceUpdateClick();
+        tipsWhileOpen.push_back(view_.trayTip);
+        runner_.checkAnswer = "";
+        form_->Timer1Timer();
+        tipsWhileOpen.push_back(view_.trayTip);
     };
-    form::TfrmMain &form = Open();
+    Open();
 
-    ASSERT_EQ(view_.boxes.size(), 1u);
-    EXPECT_EQ(view_.boxes[0].kind, BoxKind::Error);
-    EXPECT_EQ(view_.boxes[0].text, "Update: ERR 17");
-    EXPECT_EQ(runner_.Checks(), 1);
-    EXPECT_EQ(runner_.Updates(), 1);
+    ASSERT_EQ(view_.boxes.size(), 1u) << "boxes never pile up";
+    EXPECT_EQ(view_.boxes[0].kind, BoxKind::Warning);
+    EXPECT_EQ(view_.boxes[0].text, "Update: nochg 203.0.113.9 (the service already had this address)");
+    EXPECT_TRUE(savedBeforeTheBox);
+    EXPECT_EQ(runner_.Checks(), 3) << "both ticks checked";
+    ASSERT_EQ(runner_.Updates(), 2) << "the changed address was sent";
+    EXPECT_NE(runner_.UpdateUrl().find("myip=192.0.2.44"), std::string::npos) << runner_.UpdateUrl();
+    ASSERT_EQ(tipsWhileOpen.size(), 2u);
+    EXPECT_EQ(tipsWhileOpen[0], "Windows DDNS Client\nUpdate: ERR 17");
+    EXPECT_EQ(tipsWhileOpen[1], "Windows DDNS Client\ncheck failed: ERROR - Empty string returned");
+    const std::string log = ReadBytes(LogPath());
+    EXPECT_NE(log.find("Update: ERR 17"), std::string::npos) << log;
 
     view_.whileBoxOpen = nullptr;
-    form.Timer1Timer();
-    EXPECT_EQ(runner_.Checks(), 2) << "the next tick after the box checks again";
+    runner_.checkAnswer = "198.51.100.20";
+    form_->Timer1Timer();
+    ASSERT_EQ(view_.boxes.size(), 2u) << "with no box open, the next one shows";
+    EXPECT_EQ(view_.boxes[1].text, "Update: ERR 17");
 }
+
+// The timer's checks keep a failure to the log and the tray tip; a cycle the user started
+// shows it too, since the user waits for a result.
+enum class Start { Tick, Unpause, ForceUpdate };
+
+struct FailedCheckCase {
+    const char *name;
+    Start start;
+    const char *checkAnswer;
+    const char *shown; // null: no box
+};
+
+void PrintTo(const FailedCheckCase &c, std::ostream *out) {
+    *out << c.name;
+}
+
+class FailedCheckTest : public FormTest, public ::testing::WithParamInterface<FailedCheckCase> {};
+
+TEST_P(FailedCheckTest, IsShownOnlyWhenTheUserStartedTheCycle) {
+    const FailedCheckCase &c = GetParam();
+    WriteSettings(c.start == Start::Unpause ? PausedSettings() : RunningSettings());
+    form::TfrmMain &form = Open();
+    ASSERT_TRUE(view_.boxes.empty());
+    runner_.checkAnswer = c.checkAnswer;
+    if (c.start == Start::Tick)
+        form.Timer1Timer();
+    else
+        view_.Click(c.start == Start::Unpause ? Control::btnUnpause : Control::btnForceUpdate);
+
+    const std::string log = ReadBytes(LogPath());
+    if (c.shown == nullptr) {
+        EXPECT_TRUE(view_.boxes.empty());
+    } else {
+        ASSERT_EQ(view_.boxes.size(), 1u);
+        EXPECT_EQ(view_.boxes[0].kind, BoxKind::Error);
+        EXPECT_EQ(view_.boxes[0].caption, "Error");
+        EXPECT_EQ(view_.boxes[0].text, c.shown);
+        EXPECT_NE(log.find(std::string("Check:  ") + c.shown), std::string::npos) << log;
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Causes, FailedCheckTest,
+                         ::testing::Values(FailedCheckCase{"TickNoAnswer", Start::Tick, "", nullptr},
+                                           FailedCheckCase{"TickNotAnAddress", Start::Tick, "<html>", nullptr},
+                                           FailedCheckCase{"UnpauseNoAnswer", Start::Unpause, "",
+                                                           "ERROR - Empty string returned"},
+                                           FailedCheckCase{"UnpauseTooManyRequests", Start::Unpause,
+                                                           "429 Too Many Requests", "Too many requests"},
+                                           FailedCheckCase{"ForceUpdateNotAnAddress", Start::ForceUpdate, "<html>",
+                                                           "ERROR - Not an IP address [<html>]"}));
+
+struct HeldCheckCase {
+    const char *name;
+    Control dialogButton;
+    bool pausedMeanwhile;
+    int checksAfterClose;
+};
+
+void PrintTo(const HeldCheckCase &c, std::ostream *out) {
+    *out << c.name;
+}
+
+class HeldCheckTest : public FormTest, public ::testing::WithParamInterface<HeldCheckCase> {};
+
+TEST_P(HeldCheckTest, ChecksFallingWhileADialogIsOpenRunOnceItClosed) {
+    const HeldCheckCase &c = GetParam();
+    WriteSettings(RunningSettings());
+    form::TfrmMain &form = Open();
+    ASSERT_EQ(runner_.Checks(), 1);
+    runner_.checkAnswer = "";
+    int checksWhileOpen = -1;
+    const auto whileOpen = [&] {
+        form.Timer1Timer();
+        form.Timer1Timer();
+        if (c.pausedMeanwhile)
+            view_.Click(Control::mnuPause);
+        checksWhileOpen = runner_.Checks() - 1;
+    };
+    (c.dialogButton == Control::btnViewLog ? view_.whileLogViewerOpen : view_.whileFileDialogOpen) = whileOpen;
+    view_.Click(c.dialogButton);
+
+    EXPECT_EQ(checksWhileOpen, 0) << "nothing runs behind the dialog";
+    EXPECT_EQ(runner_.Checks() - 1, c.checksAfterClose);
+    EXPECT_TRUE(view_.boxes.empty()) << "a tick's failed check is only logged";
+}
+
+INSTANTIATE_TEST_SUITE_P(Dialogs, HeldCheckTest,
+                         ::testing::Values(HeldCheckCase{"LogViewer", Control::btnViewLog, false, 1},
+                                           HeldCheckCase{"LogViewerPausedMeanwhile", Control::btnViewLog, true, 0},
+                                           HeldCheckCase{"FileDialog", Control::spdCOpenDir, false, 1}));
 
 TEST_F(ScheduleTest, TrayTipTellsTheStateInOneShortLine) {
     WriteSettings(RunningSettings());

@@ -36,13 +36,20 @@ TEST_F(SettingsPanelTest, FirstRunKeepsTheListDefaultsAndRedAccountLabels) {
     EXPECT_TRUE(FileHasLine(SettingsPath(), "FSET_CIP_Auth=1"));
 }
 
-TEST_F(SettingsPanelTest, FilledAccountFieldsTurnTheirLabelsNormal) {
+TEST_F(SettingsPanelTest, AnAccountLabelTurnsNormalOnceItsFieldHoldsTextNeverRedAgain) {
     std::vector<std::string> lines = PausedSettings();
     lines[3] = "FSET_Pass=";
     WriteSettings(lines);
     Open();
     EXPECT_FALSE(view_[Control::lblUser].alert);
     EXPECT_TRUE(view_[Control::lblPass].alert);
+
+    view_.Type(Control::edtUser, "");
+    EXPECT_FALSE(view_[Control::lblUser].alert) << "never red again";
+    view_.Type(Control::edtPass, "s");
+    EXPECT_FALSE(view_[Control::lblPass].alert) << "as soon as its field holds text";
+    view_.Type(Control::edtPass, "");
+    EXPECT_FALSE(view_[Control::lblPass].alert);
 }
 
 class ProtocolChangeTest : public FormTest, public ::testing::WithParamInterface<bool> {};

@@ -64,13 +64,21 @@ struct Reported {
 Reported Collect(platform::AddressWatch &watch) {
     Reported reported;
     const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(5);
+    // The kernel clears the tentative mark a moment before it reports the address ready: one
+    // more quiet spell after the last mark went keeps that report in this step.
+    bool quietWithoutTentative = false;
     while (std::chrono::steady_clock::now() < end) {
         pollfd watched{watch.Descriptor(), POLLIN, 0};
         if (poll(&watched, 1, 400) > 0) {
             ++reported.notifications;
             reported.changes += watch.TakeChange() ? 1 : 0;
-        } else if (!SomeAddressTentative()) {
+            quietWithoutTentative = false;
+        } else if (SomeAddressTentative()) {
+            quietWithoutTentative = false;
+        } else if (quietWithoutTentative) {
             break;
+        } else {
+            quietWithoutTentative = true;
         }
     }
     return reported;

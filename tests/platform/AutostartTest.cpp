@@ -160,6 +160,29 @@ TEST(DesktopEntryAutostart, UserEntryFollowsTheConfigFolder) {
     EXPECT_FALSE(MakeUserAutostart()->IsPresent());
 }
 
+TEST(DesktopEntryAutostart, AnUninstallerRemovesOnlyTheEntryOfItsOwnProgram) {
+    const struct {
+        const char *name;
+        std::optional<std::string> entryFor;
+        OwnEntryRemoval result;
+        bool stays;
+    } cases[] = {
+        {"this program", "/opt/zevlo/bin/zevlo", OwnEntryRemoval::Removed, false},
+        {"a copy in a folder whose name it begins", "/opt/zevlo/bin/zevlo-old", OwnEntryRemoval::AnotherProgram, true},
+        {"another copy", "/home/me/zevlo/zevlo", OwnEntryRemoval::AnotherProgram, true},
+        {"no entry", std::nullopt, OwnEntryRemoval::NotThere, false},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.name);
+        TempFolder dir;
+        ScopedEnv config("XDG_CONFIG_HOME", dir.Path() + "cfg");
+        if (c.entryFor)
+            ASSERT_TRUE(MakeUserAutostart()->Write(*c.entryFor));
+        EXPECT_EQ(RemoveUserAutostartOf("/opt/zevlo/bin/zevlo"), c.result);
+        EXPECT_EQ(MakeUserAutostart()->IsPresent(), c.stays);
+    }
+}
+
 // GLib's launcher, an independent reader, starts the program the entry names. It takes
 // no "%" in the path (it looks the program up before undoing "%%").
 TEST(DesktopEntryAutostart, GlibLaunchesTheEntry) {

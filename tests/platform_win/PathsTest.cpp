@@ -1,5 +1,6 @@
 #include "platform/Paths.h"
 #include "platform/FileIO.h"
+#include "platform/win/InstalledCopy.h"
 #include "tests/support/Files.h"
 #include "tests/support/ScopedEnv.h"
 #include "tests/support/TempFolder.h"
@@ -116,6 +117,33 @@ TEST(WindowsPaths, DataFolderFollowsOwnershipOfTheProgramFolder) {
     WriteBytes(program.Path() + "Settings.ini", "FSET_User=me\r\n");
     WriteBytes(perUser.Path() + "Settings.ini", "FSET_User=me too\r\n");
     EXPECT_EQ(ChooseDataDir(program.Path(), perUser.Path()), program.Path());
+}
+
+TEST(WindowsPaths, SamePathIgnoresHowAPathIsWritten) {
+    TempFolder folder;
+    const std::string dir = folder.Path() + "Long Folder Name";
+    ASSERT_TRUE(MakeDirs(dir));
+    char shortName[MAX_PATH] = {};
+    ASSERT_GT(GetShortPathNameA(dir.c_str(), shortName, sizeof shortName), 0u);
+    char current[MAX_PATH] = {};
+    GetCurrentDirectoryA(sizeof current, current);
+    const struct {
+        std::string a;
+        std::string b;
+        bool same;
+    } cases[] = {
+        {dir, dir, true},
+        {dir, dir + "\\", true},
+        {"C:\\Users\\Me\\Zevlo.exe", "c:/users/me/ZEVLO.EXE", true},
+        {dir, shortName, true},
+        {std::string(current) + "\\x\\..\\Zevlo.exe", "Zevlo.exe", true},
+        {"C:\\Tools\\Zevlo", "C:\\Tools\\Zevlo2", false},
+        {"C:\\Tools\\Zevlo\\Zevlo.exe", "D:\\Tools\\Zevlo\\Zevlo.exe", false},
+        {"", "", false},
+    };
+    for (const auto &c : cases) {
+        EXPECT_EQ(win::SamePath(c.a, c.b), c.same) << c.a << " | " << c.b;
+    }
 }
 
 } // namespace

@@ -2,6 +2,7 @@
 
 #include "crypto/Password.h"
 #include "tests/e2e/TestService.h"
+#include "tests/support/PublishedServices.h"
 #include "tests/support/TempFolder.h"
 
 #include <gtest/gtest.h>
@@ -226,17 +227,19 @@ TEST_F(ProgramTest, OnceExitStatusSaysWhatWentWrong) {
         const char *updateAnswer;
         std::vector<std::string> args;
         int status;
+        const char *addedLine = "";
     };
     const Row rows[] = {
         {"refused update", true, "badauth", {"--once"}, 1},
         {"no settings", false, "good", {"--once"}, 2},
         {"unknown option", true, "good", {"--once", "--frobnicate"}, 2},
+        {"unknown service", true, "good", {"--once"}, 2, "FSET_UPD_Service=dynn\r\n"},
     };
     for (const Row &row : rows) {
         SCOPED_TRACE(row.name);
         fs::remove(folder_->SettingsFile());
         if (row.settings)
-            WriteBytes(folder_->SettingsFile(), RunningSettings());
+            WriteBytes(folder_->SettingsFile(), RunningSettings() + row.addedLine);
         AnswerUpdateWith(row.updateAnswer);
         EXPECT_EQ(RunToEnd(row.args), row.status);
     }
@@ -298,6 +301,69 @@ TEST_F(ProgramTest, OnceRefusesAnUnsetHostName) {
         EXPECT_NE(ReadBytes(folder_->OutputFile()).find("FSET_Hostname must be set"), std::string::npos);
     }
     EXPECT_FALSE(fs::exists(temp_.Root() / "curl-starts")) << "nothing was sent";
+}
+
+TEST_F(ProgramTest, ServicesListsEachKnownServiceWithTheUrlsItsRequestsGoTo) {
+    std::string expected;
+    for (const test::PublishedService &service : test::kPublishedServices)
+        expected +=
+            std::string(service.id) + "\t" + service.name + "\t" + service.updateUrl + "\t" + service.checkUrl + "\n";
+    ASSERT_EQ(RunToEnd({"--services"}, {"QT_QPA_PLATFORM", "DISPLAY", "WAYLAND_DISPLAY"}), 0);
+    EXPECT_EQ(ReadBytes(folder_->OutputFile()), expected);
+    EXPECT_FALSE(fs::exists(temp_.Root() / "curl-starts")) << "nothing is sent";
+    EXPECT_FALSE(fs::exists(folder_->SettingsFile()));
+}
+
+TEST_F(ProgramTest, ArgumentsAreCheckedBeforeAnythingElse) {
+    // A copy runs: what ends before the single-instance check shows by its status and text.
+    WriteBytes(folder_->SettingsFile(), RunningSettings(true));
+    auto &running = Start(*folder_);
+    ASSERT_TRUE(WaitFor([&] { return RuntimeDirHoldsTheGuard(); }));
+    const std::vector<std::string> noDisplay{"QT_QPA_PLATFORM", "DISPLAY", "WAYLAND_DISPLAY"};
+    const std::vector<std::string> goneDisplay{"QT_QPA_PLATFORM", "DISPLAY=:97", "WAYLAND_DISPLAY"};
+    const std::string noDisplayText = "zevlo: no display; use --once to run without a desktop\n";
+    struct Row {
+        const char *name;
+        std::vector<std::string> args;
+        std::vector<std::string> env;
+        int status;
+        std::string says; // the start of what it writes
+    };
+    const Row rows[] = {
+        {"unknown option", {"--bogus"}, noDisplay, 2, "zevlo: unknown option --bogus\nUsage: zevlo "},
+        {"short help", {"-h"}, noDisplay, 0, "Usage: zevlo "},
+        {"misspelt mode", {"--onc"}, {}, 2, "zevlo: unknown option --onc\n"},
+        {"stray word", {"now"}, {}, 2, "zevlo: unexpected argument now\n"},
+        {"Qt's option in a mode of ours",
+         {"--once", "-platform", "offscreen"},
+         {},
+         2,
+         "zevlo: option -platform goes with the window only\n"},
+        {"no display", {}, noDisplay, 2, noDisplayText},
+        {"a display that is gone", {}, goneDisplay, 2, noDisplayText},
+        {"a form Qt does not take",
+         {"-style", "fusion", "--reverse", "-session=x"},
+         {},
+         2,
+         "zevlo: unknown option -session=x"},
+        {"Qt's options and its platform",
+         {"-platform", "offscreen", "--style=fusion", "-session", "x"},
+         noDisplay,
+         0,
+         ""},
+    };
+    ProgramFolder other(ZEVLO_PROGRAM, temp_.Root() / "second");
+    for (const Row &row : rows) {
+        SCOPED_TRACE(row.name);
+        fs::remove(other.OutputFile());
+        RunningProgram second(other, folder_->RuntimeDir(), row.env, row.args);
+        const auto status = second.WaitExit(10s);
+        ASSERT_TRUE(status.has_value());
+        EXPECT_TRUE(ExitedWith(status, row.status)) << *status;
+        const std::string output = ReadBytes(other.OutputFile());
+        EXPECT_EQ(output.substr(0, row.says.size()), row.says) << output;
+    }
+    EXPECT_TRUE(running.Running());
 }
 
 TEST_F(ProgramTest, OnceLeavesAFolderInUseAlone) {

@@ -33,11 +33,13 @@ public:
     bool Remove() override { return true; }
 };
 
-// Paused, so that the window shows its marker and no check runs.
+// Paused, so that the window shows its marker and no check runs: a first start with the
+// account filled in and a service chosen, just before the first Unpause (the hint shows).
 inline std::string SampleSettings() {
     return "FSET_User=alice\r\nFSET_Pass=" + EncryptPassword("correct horse") +
            "\r\nFSET_Hostname=home.example.net\r\nFSET_LAST_IP=203.0.113.7\r\nFSET_Interval=15\r\n"
-           "FSET_StartWithWindows=TRUE\r\nFSET_StateIsPaused=TRUE\r\nFSET_CIP_Auth=0\r\nFMaxLog=500\r\n";
+           "FSET_StartWithWindows=TRUE\r\nFSET_StateIsPaused=TRUE\r\nFSET_FirstRun=TRUE\r\nFMaxLog=500\r\n"
+           "FSET_UPD_Service=dyn\r\n";
 }
 
 // A few days of a typical log, in the user's date and time format.

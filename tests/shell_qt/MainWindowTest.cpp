@@ -12,6 +12,7 @@
 #include <QPushButton>
 #include <QSpinBox>
 #include <QSystemTrayIcon>
+#include <QTabWidget>
 #include <QTest>
 #include <QToolButton>
 
@@ -80,7 +81,12 @@ TEST_F(MainWindowTest, UserActsReachTheFormLogicAndItsValuesTheWidgets) {
     Settle();
     EXPECT_EQ(window_->windowTitle(), "Windows DDNS Client v3.0.0.0");
     EXPECT_EQ(window_->size(), QSize(296, 377));
+    EXPECT_EQ(Find<QCheckBox>("chkStartWithWin")->text(), "Start at login");
     EXPECT_EQ(Find<QLabel>("lblUser")->palette().color(QPalette::WindowText), QColor(Qt::red));
+    QTest::keyClicks(Find<QLineEdit>("edtUser"), "al");
+    EXPECT_NE(Find<QLabel>("lblUser")->palette().color(QPalette::WindowText), QColor(Qt::red))
+        << "normal as soon as the field holds text";
+    EXPECT_EQ(Find<QLabel>("lblPass")->palette().color(QPalette::WindowText), QColor(Qt::red));
 
     QTest::keyClick(Find<QComboBox>("cmbProtocol"), Qt::Key_Down);
     EXPECT_EQ(Find<QLineEdit>("edtPort")->text(), "8245");
@@ -92,6 +98,70 @@ TEST_F(MainWindowTest, UserActsReachTheFormLogicAndItsValuesTheWidgets) {
     Find<QLineEdit>("edtUser")->setText("bob");
     QTest::mouseClick(Find<QPushButton>("btnSaveConfig"), Qt::LeftButton);
     EXPECT_NE(ReadBytes(DataDir() + "Settings.ini").find("FSET_User=bob\r\n"), std::string::npos);
+}
+
+TEST_F(MainWindowTest, TheServiceListFillsTheEndpointsAndAnEditedFieldTurnsItToCustom) {
+    Open();
+    Settle();
+    auto *services = Find<QComboBox>("cmbService");
+    ASSERT_GT(services->count(), 1);
+    EXPECT_EQ(services->itemText(0), "Custom");
+    EXPECT_EQ(services->itemText(1), "Dyn");
+    QTest::keyClick(services, Qt::Key_Down);
+    EXPECT_EQ(Find<QLineEdit>("edtServer")->text(), "members.dyndns.org");
+    EXPECT_EQ(Find<QLineEdit>("edtCPort")->text(), "80");
+
+    // A text the program sets runs no handler, even when the field is left with Enter.
+    auto *server = Find<QLineEdit>("edtServer");
+    server->setText("set.example.net");
+    QTest::keyClick(server, Qt::Key_Return);
+    EXPECT_EQ(services->currentIndex(), 1);
+    // What the user types does, once the field is left.
+    QTest::keyClicks(server, "x");
+    EXPECT_EQ(services->currentIndex(), 1) << "not at every key";
+    QTest::keyClick(server, Qt::Key_Return);
+    EXPECT_EQ(services->currentIndex(), 0);
+    EXPECT_EQ(server->text(), "set.example.netx");
+}
+
+TEST_F(MainWindowTest, TabKeysWorkFromAnywhereInTheWindowAndEscapeHidesIt) {
+    form::TfrmMain &form = Open();
+    window_->show();
+    window_->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(window_.get()));
+    auto *tabs = Find<QTabWidget>("pgcMain");
+    struct Row {
+        const char *focus; // where the focus is: the bottom bar, or a field of the first page
+        Qt::Key key;
+        Qt::KeyboardModifiers modifiers;
+        int from;
+        int to;
+    };
+    const Row rows[] = {
+        {"btnSaveConfig", Qt::Key_Tab, Qt::ControlModifier, 0, 1},
+        {"btnSaveConfig", Qt::Key_Tab, Qt::ControlModifier, 2, 0},
+        {"btnTerminate", Qt::Key_Backtab, Qt::ControlModifier | Qt::ShiftModifier, 0, 2},
+        {"btnSaveConfig", Qt::Key_PageDown, Qt::ControlModifier, 1, 2},
+        {"btnSaveConfig", Qt::Key_PageUp, Qt::ControlModifier, 0, 2},
+        {"edtUser", Qt::Key_Tab, Qt::ControlModifier, 0, 1},
+        {"edtUser", Qt::Key_PageUp, Qt::ControlModifier, 0, 2},
+    };
+    for (const Row &row : rows) {
+        SCOPED_TRACE(std::string(row.focus) + " " + QKeySequence(row.key | row.modifiers).toString().toStdString());
+        tabs->setCurrentIndex(row.from);
+        auto *focus = Find<QWidget>(row.focus);
+        focus->setFocus();
+        QTest::keyClick(focus, row.key, row.modifiers);
+        EXPECT_EQ(tabs->currentIndex(), row.to);
+        ASSERT_NE(QApplication::focusWidget(), nullptr);
+        EXPECT_TRUE(QApplication::focusWidget()->isVisible()) << "the focus stays on a control that shows";
+    }
+
+    Find<QLineEdit>("edtHostname")->setText("other.example.org");
+    QTest::keyClick(Find<QWidget>("btnSaveConfig"), Qt::Key_Escape);
+    EXPECT_TRUE(window_->isHidden());
+    EXPECT_FALSE(form.AllowClose());
+    EXPECT_EQ(form.dm().FSET_Hostname, "other.example.org") << "read back as closing does";
 }
 
 class PortFieldTest : public QtWindowTest, public ::testing::WithParamInterface<const char *> {};
@@ -144,6 +214,15 @@ TEST_F(MainWindowTest, TrayIconAndMenu) {
     EXPECT_TRUE(window_->isVisible());
     EXPECT_FALSE(window_->close()) << "closing hides";
     EXPECT_TRUE(window_->isHidden());
+
+    // A minimise button the window manager adds anyway does the same.
+    emit tray->activated(QSystemTrayIcon::Trigger);
+    window_->showMinimized();
+    Settle();
+    EXPECT_TRUE(window_->isHidden());
+    emit tray->activated(QSystemTrayIcon::Trigger);
+    EXPECT_TRUE(window_->isVisible());
+    EXPECT_FALSE(window_->isMinimized());
 }
 
 TEST_F(MainWindowTest, BoxesAreRealMessageBoxesWithPlainText) {
@@ -165,6 +244,79 @@ TEST_F(MainWindowTest, BoxesAreRealMessageBoxesWithPlainText) {
     EXPECT_EQ(answerer.boxes[1].caption, "Confirm");
     EXPECT_EQ(answerer.boxes[1].icon, QMessageBox::Question);
     EXPECT_FALSE(form_->AllowClose()) << "answered No";
+}
+
+// Notes whether a window was blocked by a modal one when it was shown or since.
+class BlockedWatch : public QObject {
+public:
+    bool blocked = false;
+
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override {
+        if (event->type() == QEvent::WindowBlocked)
+            blocked = true;
+        else if (event->type() == QEvent::WindowUnblocked)
+            blocked = false;
+        return QObject::eventFilter(watched, event);
+    }
+};
+
+TEST_F(MainWindowTest, TheHostnameBoxShowsItsTwoLinesAsWritten) {
+    const QString first = "Hostname cannot be empty. Please place dash (minus sign) and/or contact";
+    QString shown;
+    bool fits = false;
+    ModalAnswerer answerer;
+    answerer.onModal = [&](QWidget *box) {
+        for (QLabel *label : box->findChildren<QLabel *>()) {
+            if (!label->text().startsWith("Hostname"))
+                continue;
+            shown = label->text();
+            fits = !label->wordWrap() && label->width() >= label->fontMetrics().horizontalAdvance(first);
+        }
+        return false;
+    };
+    Open();
+    window_->show();
+    Settle();
+    Find<QLineEdit>("edtUser")->setText("alice");
+    Find<QLineEdit>("edtPass")->setText("secret");
+    Find<QLineEdit>("edtHostname")->clear();
+    QTest::mouseClick(Find<QPushButton>("btnUnpause"), Qt::LeftButton);
+
+    ASSERT_EQ(answerer.boxes.size(), 1u);
+    EXPECT_EQ(shown, first + "\nweb administrator for a correct value");
+    EXPECT_TRUE(fits) << "one line of the text is one line of the box";
+}
+
+// The notification area's icon is a window of its own (the tray protocol of X11 embeds one):
+// a box that blocked every window of the program would leave the tray menu and tip dead.
+TEST_F(MainWindowTest, TheEnginesBoxBlocksTheMainWindowOnly) {
+    WriteRunningSettings();
+    runner_.checkAnswer = "203.0.113.9";
+    runner_.updateAnswer = "nochg 203.0.113.9";
+    QWidget trayIconWindow(nullptr, Qt::Window | Qt::FramelessWindowHint);
+    BlockedWatch trayWatch;
+    BlockedWatch mainWatch;
+    bool trayBlocked = true;
+    bool mainBlocked = false;
+    ModalAnswerer answerer;
+    answerer.onModal = [&](QWidget *) {
+        Settle();
+        trayBlocked = trayWatch.blocked;
+        mainBlocked = mainWatch.blocked;
+        return false;
+    };
+    Open();
+    window_->show();
+    trayIconWindow.show();
+    window_->windowHandle()->installEventFilter(&mainWatch);
+    trayIconWindow.windowHandle()->installEventFilter(&trayWatch);
+    for (int i = 0; i < 20 && answerer.boxes.empty(); ++i)
+        Settle();
+    ASSERT_EQ(answerer.boxes.size(), 1u);
+    EXPECT_EQ(answerer.boxes[0].caption, "Warning");
+    EXPECT_FALSE(trayBlocked);
+    EXPECT_TRUE(mainBlocked) << "modal to the main window";
 }
 
 TEST_F(MainWindowTest, TerminationEndsAnOpenMessageBoxAndTheEventLoop) {
@@ -213,7 +365,7 @@ TEST_F(MainWindowTest, TheSessionManagersQuitTerminates) {
 
     EXPECT_EQ(RunMainLoop([] { QCoreApplication::postEvent(qApp, new QEvent(QEvent::Quit)); }), 0);
     EXPECT_TRUE(form.AllowClose());
-    EXPECT_EQ(form.dm().FSET_Hostname, "home.example.org") << "nothing is read back";
+    EXPECT_EQ(form.dm().FSET_Hostname, "other.example.org") << "what the window shows is kept";
 }
 
 } // namespace

@@ -1,6 +1,8 @@
 #include "form/FormRules.h"
+#include "shell/win/MessageBoxes.h"
 #include "shell/win/Resource.h"
 #include "tests/shell_win/ShellFixture.h"
+#include "tests/support/Files.h"
 
 #include <cstring>
 
@@ -28,6 +30,9 @@ constexpr Expected kLayout[] = {
     {Control::edtHostname, "General", "Hostname *"},
     {Control::spnMaxLog, "General", "Log Max Lines"},
     {Control::btnViewLog, "General", "View Log"},
+    {Control::lblHint, "General",
+     "Choose your service on the Update Request tab, fill in your account and host name, then press Unpause."},
+    {Control::cmbService, "Update Request", "Service"},
     {Control::cmbProtocol, "Update Request", "Protocol"},
     {Control::edtPort, "Update Request", "Port"},
     {Control::edtServer, "Update Request", "Server"},
@@ -90,6 +95,62 @@ std::vector<std::string> MenuTexts(HMENU menu) {
 }
 
 using MainWindowTest = ShellTest;
+
+// How many lines the text of the message box that is open takes, read by a timer of the
+// box's own modal loop, which then closes it.
+int linesOfTheOpenBox = 0;
+
+BOOL CALLBACK NoteMessageBox(HWND window, LPARAM found) {
+    char name[16] = {};
+    GetClassNameA(window, name, sizeof name);
+    if (lstrcmpA(name, "#32770") != 0 || GetDlgItem(window, 0xFFFF) == nullptr)
+        return TRUE;
+    *reinterpret_cast<HWND *>(found) = window;
+    return FALSE;
+}
+
+void CALLBACK ReadTheOpenBox(HWND, UINT, UINT_PTR timer, DWORD) {
+    HWND box = nullptr;
+    EnumThreadWindows(GetCurrentThreadId(), NoteMessageBox, reinterpret_cast<LPARAM>(&box));
+    if (box == nullptr)
+        return;
+    KillTimer(nullptr, timer);
+    HWND label = GetDlgItem(box, 0xFFFF);
+    RECT area{};
+    GetClientRect(label, &area);
+    HDC dc = GetDC(label);
+    const HGDIOBJ before = SelectObject(dc, reinterpret_cast<HGDIOBJ>(SendMessageA(label, WM_GETFONT, 0, 0)));
+    TEXTMETRICA metrics{};
+    GetTextMetricsA(dc, &metrics);
+    // As the box's text control draws it: broken into words within its width.
+    const std::string text = WindowText(label);
+    RECT laidOut{0, 0, area.right, 0};
+    DrawTextA(dc, text.c_str(), -1, &laidOut, DT_CALCRECT | DT_WORDBREAK | DT_NOPREFIX | DT_EXPANDTABS);
+    SelectObject(dc, before);
+    ReleaseDC(label, dc);
+    linesOfTheOpenBox = laidOut.bottom / metrics.tmHeight;
+    PostMessageA(box, WM_COMMAND, IDOK, 0);
+}
+
+TEST(MessageBoxTest, ATextOfSeveralLinesShowsThemAsWritten) {
+    const struct {
+        const char *text;
+        int lines;
+    } rows[] = {
+        {"Hostname cannot be empty. Please place dash (minus sign) and/or contact\r\n"
+         "web administrator for a correct value",
+         2},
+        {"Update: nochg 203.0.113.9\r\nsecond line\r\nthird", 3},
+    };
+    for (const auto &row : rows) {
+        SCOPED_TRACE(row.text);
+        linesOfTheOpenBox = 0;
+        const UINT_PTR timer = SetTimer(nullptr, 0, 20, ReadTheOpenBox);
+        EXPECT_EQ(ShowMessageBox(nullptr, row.text, "Error", MB_OK | MB_ICONERROR), IDOK);
+        KillTimer(nullptr, timer);
+        EXPECT_EQ(linesOfTheOpenBox, row.lines);
+    }
+}
 
 TEST_F(MainWindowTest, EveryControlIsTheWindowItsNameStandsFor) {
     ASSERT_EQ(std::size(kLayout), form::kControlCount);
@@ -204,6 +265,15 @@ TEST_F(MainWindowTest, TheUsersActsReachTheirHandlers) {
     Choose(Control::cmbProtocol, 1);
     EXPECT_EQ(Text(Control::edtPort), "8245");
 
+    // The service list fills both endpoints; a field the user changed and left turns it to "Custom".
+    Choose(Control::cmbService, 1);
+    EXPECT_EQ(Text(Control::edtServer), "members.dyndns.org");
+    EXPECT_EQ(Text(Control::edtCPort), "80");
+    Type(Control::edtServer, U'x');
+    EXPECT_EQ(main_.Entry(Control::cmbService), 1) << "not at every key";
+    Leave(Control::edtServer);
+    EXPECT_EQ(main_.Entry(Control::cmbService), 0);
+
     // A check box: the custom script takes over from the check-IP endpoint.
     ASSERT_FALSE(Enabled(Control::edtCustomChkIP));
     Click(Control::chkCustomIP);
@@ -236,14 +306,28 @@ TEST_F(MainWindowTest, TheUsersActsReachTheirHandlers) {
     EXPECT_TRUE(Shown(Control::lblPaused));
     EXPECT_TRUE(main_.Alert(Control::lblUser));
     EXPECT_TRUE(runner_.calls.empty());
+
+    // An edit: the label turns normal as soon as its field holds text.
+    Type(Control::edtUser, U'a');
+    EXPECT_FALSE(main_.Alert(Control::lblUser));
+    EXPECT_TRUE(main_.Alert(Control::lblPass));
 }
 
 TEST_F(MainWindowTest, AValueSetThroughTheViewRunsNoHandler) {
     Start();
     main_.SetChecked(Control::chkCustomIP, true);
     main_.SetEntry(Control::cmbProtocol, 1);
+    main_.SetText(Control::edtUser, "alice");
     EXPECT_FALSE(Enabled(Control::edtCustomChkIP));
+    EXPECT_TRUE(main_.Alert(Control::lblUser)) << "the program's own text is no user's act";
     EXPECT_EQ(Text(Control::edtPort), "443");
+    Choose(Control::cmbService, 1);
+    for (const Control field : {Control::edtServer, Control::cmbAuthType}) {
+        Type(field, U'x');
+        main_.SetText(field, "Digest");
+        Leave(field);
+        EXPECT_EQ(main_.Entry(Control::cmbService), 1) << form::ControlName(field);
+    }
 }
 
 TEST_F(MainWindowTest, APortFieldTakesDigitsAndControlCharactersOnly) {
@@ -269,6 +353,52 @@ TEST_F(MainWindowTest, APortFieldTakesDigitsAndControlCharactersOnly) {
     EXPECT_EQ(Text(Control::edtCPort), "844");
 }
 
+// A key pressed where the focus is, with Ctrl and Shift held as given, through the window's
+// own keys as the message loop passes them.
+bool PressKey(MainWindow &window, HWND focus, WPARAM key, bool control, bool shift) {
+    BYTE keys[256] = {};
+    keys[VK_CONTROL] = control ? 0x80 : 0;
+    keys[VK_SHIFT] = shift ? 0x80 : 0;
+    SetKeyboardState(keys);
+    const MSG message{focus, WM_KEYDOWN, key, 1, 0, {}};
+    const bool taken = window.TranslateKey(message);
+    BYTE none[256] = {};
+    SetKeyboardState(none);
+    return taken;
+}
+
+TEST_F(MainWindowTest, TabKeysWorkFromAnywhereInTheWindowAndEscapeHidesIt) {
+    Start();
+    ASSERT_TRUE(main_.IsVisible());
+    const struct {
+        Control focus;
+        WPARAM key;
+        bool shift;
+        int from;
+        int to;
+    } rows[] = {
+        {Control::btnSaveConfig, VK_TAB, false, 0, 1},   {Control::btnSaveConfig, VK_TAB, false, 2, 0},
+        {Control::btnTerminate, VK_TAB, true, 0, 2},     {Control::btnSaveConfig, VK_NEXT, false, 1, 2},
+        {Control::btnSaveConfig, VK_PRIOR, false, 0, 2}, {Control::edtUser, VK_TAB, false, 0, 1},
+        {Control::edtServer, VK_PRIOR, false, 1, 0},
+    };
+    for (const auto &row : rows) {
+        SCOPED_TRACE(std::string(form::ControlName(row.focus)) + " " + std::to_string(row.key));
+        main_.ShowPage(row.from);
+        SetFocus(Window(row.focus));
+        EXPECT_TRUE(PressKey(main_, Window(row.focus), row.key, true, row.shift));
+        EXPECT_EQ(main_.ShownPage(), row.to);
+        EXPECT_TRUE(IsWindowVisible(GetFocus())) << "the focus stays on a control that shows";
+    }
+    EXPECT_FALSE(PressKey(main_, Window(Control::btnSaveConfig), VK_TAB, false, false)) << "Tab is the dialog's";
+
+    SetWindowTextA(Window(Control::edtHostname), "other.example.org");
+    EXPECT_TRUE(PressKey(main_, Window(Control::btnSaveConfig), VK_ESCAPE, false, false));
+    EXPECT_FALSE(main_.IsVisible());
+    EXPECT_FALSE(form_->Terminating());
+    EXPECT_EQ(form_->dm().FSET_Hostname, "other.example.org") << "read back as closing does";
+}
+
 struct TrayCase {
     bool taskbar;
     bool accepts;
@@ -287,6 +417,13 @@ TEST_P(MainWindowTrayTest, CloseHidesToTheTrayOnlyWhereThereIsOne) {
     EXPECT_EQ(main_.IsMinimised(), !GetParam().hides);
     EXPECT_FALSE(form_->Terminating());
     // A left click on the icon (or the window's button) brings it back.
+    TrayClick(WM_LBUTTONDOWN);
+    EXPECT_TRUE(main_.IsVisible());
+    EXPECT_FALSE(main_.IsMinimised());
+
+    // Minimised all the same (Win+Down, the taskbar): where closing goes.
+    ::ShowWindow(main_.Handle(), SW_MINIMIZE);
+    EXPECT_EQ(main_.IsVisible(), !GetParam().hides);
     TrayClick(WM_LBUTTONDOWN);
     EXPECT_TRUE(main_.IsVisible());
     EXPECT_FALSE(main_.IsMinimised());
@@ -349,9 +486,11 @@ TEST_F(MainWindowTest, TheEndOfTheSessionSavesAndTerminates) {
     EXPECT_NE(GetFileAttributesA(settings.c_str()), INVALID_FILE_ATTRIBUTES) << "saved at the question";
     EXPECT_FALSE(form_->Terminating());
     DeleteFileA(settings.c_str());
+    SetWindowTextA(Window(Control::edtHostname), "other.example.org");
     SendMessageA(main_.Handle(), WM_ENDSESSION, TRUE, ENDSESSION_LOGOFF);
     EXPECT_TRUE(form_->Terminating());
-    EXPECT_NE(GetFileAttributesA(settings.c_str()), INVALID_FILE_ATTRIBUTES) << "saved before the answer";
+    EXPECT_NE(zevlo::test::ReadBytes(settings).find("FSET_Hostname=other.example.org\r\n"), std::string::npos)
+        << "saved before the answer, with what the window shows";
     MSG quit;
     EXPECT_TRUE(PeekMessageA(&quit, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE));
 }

@@ -2,6 +2,8 @@
 // Settings.ini, a stand-in curl.exe first along PATH, an empty APPDATA.
 #include "crypto/Password.h"
 #include "platform/Paths.h"
+#include "platform/win/InstalledCopy.h"
+#include "platform/win/RunValueAutostart.h"
 #include "tests/support/Files.h"
 #include "tests/support/Hex.h"
 #include "tests/support/TempFolder.h"
@@ -45,6 +47,7 @@ bool WaitFor(const std::function<bool()> &condition, std::chrono::milliseconds d
 
 struct FindWindowOf {
     DWORD process;
+    const char *className;
     HWND found;
 };
 
@@ -54,7 +57,7 @@ BOOL CALLBACK NoteMainWindow(HWND window, LPARAM data) {
     GetWindowThreadProcessId(window, &process);
     char name[64] = {};
     GetClassNameA(window, name, sizeof name);
-    if (process == search->process && lstrcmpA(name, "ZevloMainWindow") == 0) {
+    if (process == search->process && lstrcmpA(name, search->className) == 0) {
         search->found = window;
         return FALSE;
     }
@@ -105,8 +108,12 @@ public:
 
     // Its main window, found by class among its own windows (tests in other processes make
     // windows of that class too).
-    HWND MainWindow() const {
-        FindWindowOf search{process_.dwProcessId, nullptr};
+    HWND MainWindow() const { return WindowOfClass("ZevloMainWindow"); }
+    // A message box of the program.
+    HWND Box() const { return WindowOfClass("#32770"); }
+
+    HWND WindowOfClass(const char *className) const {
+        FindWindowOf search{process_.dwProcessId, className, nullptr};
         EnumWindows(NoteMainWindow, reinterpret_cast<LPARAM>(&search));
         return search.found;
     }
@@ -166,16 +173,18 @@ protected:
     void Answer(const std::string &check, const std::string &update) const {
         WriteBytes(BinDir() + "answers.txt", "/checkip\t" + check + "\n/v3/update\t" + update + "\n");
     }
-    void WriteSettings(bool paused) const {
-        WriteBytes(SettingsFile(), "FSET_User=alice\r\nFSET_Pass=" + EncryptPassword("s3cret") +
-                                       "\r\nFSET_Hostname=home.example.net\r\nFSET_LAST_IP=" + kOldAddress +
-                                       "\r\nFSET_FirstRun=FALSE\r\nFSET_StartWithWindows=FALSE\r\n"
-                                       "FSET_StateIsPaused=" +
-                                       (paused ? "TRUE" : "FALSE") + "\r\nFSET_CIP_Auth=0\r\n");
+    void WriteSettings(bool paused, bool startWithWindows = false) const {
+        WriteBytes(SettingsFile(),
+                   "FSET_User=alice\r\nFSET_Pass=" + EncryptPassword("s3cret") +
+                       "\r\nFSET_Hostname=home.example.net\r\nFSET_LAST_IP=" + kOldAddress +
+                       "\r\nFSET_FirstRun=FALSE\r\nFSET_StartWithWindows=" + (startWithWindows ? "TRUE" : "FALSE") +
+                       "\r\nFSET_StateIsPaused=" + (paused ? "TRUE" : "FALSE") + "\r\nFSET_CIP_Auth=0\r\n");
     }
 
-    std::unique_ptr<Program> Start(const std::string &arguments = {}) const {
-        auto program = std::make_unique<Program>(Exe(), AppDir(), BinDir() + ";" + SystemPath(), AppData(), arguments);
+    std::unique_ptr<Program> Start(const std::string &arguments = {}) const { return StartAt(Exe(), arguments); }
+    std::unique_ptr<Program> StartAt(const std::string &exe, const std::string &arguments = {}) const {
+        auto program = std::make_unique<Program>(exe, platform::DirectoryOf(exe), BinDir() + ";" + SystemPath(),
+                                                 AppData(), arguments);
         EXPECT_TRUE(program->Started());
         return program;
     }
@@ -252,6 +261,17 @@ TEST_F(ProgramTest, ASecondCopyEndsAtOnce) {
     EXPECT_TRUE(first->Running());
     EXPECT_EQ(first->MainWindow(), window);
 
+    // Arguments are checked first: a misspelt mode is refused, not taken for a second copy.
+    const struct {
+        const char *arguments;
+        DWORD status;
+    } rows[] = {{" --onc", 2}, {" now", 2}, {" -platform offscreen", 2}, {" -h", 0}};
+    for (const auto &row : rows) {
+        SCOPED_TRACE(row.arguments);
+        EXPECT_EQ(Start(row.arguments)->WaitExit(), row.status);
+    }
+    EXPECT_EQ(first->MainWindow(), window);
+
     ASSERT_NO_FATAL_FAILURE(EndSession(window));
     EXPECT_EQ(first->WaitExit(), 0u);
 }
@@ -295,6 +315,177 @@ TEST_F(ProgramTest, AFirstRunShowsTheWindowAndSendsNothing) {
     EXPECT_EQ(program->WaitExit(), 0u);
     EXPECT_FALSE(Exists(BinDir() + "calls.txt")) << "curl was started";
     EXPECT_EQ(IniValue(Settings(), "FSET_StateIsPaused"), "TRUE");
+}
+
+// A string value under HKEY_CURRENT_USER that a test sets; the one it had comes back after.
+class ScopedRegistryValue {
+public:
+    ScopedRegistryValue(std::string key, std::string name)
+        : key_(std::move(key)), name_(std::move(name)), saved_(Get()) {}
+    ~ScopedRegistryValue() { Set(saved_); }
+    ScopedRegistryValue(const ScopedRegistryValue &) = delete;
+    ScopedRegistryValue &operator=(const ScopedRegistryValue &) = delete;
+
+    std::optional<std::string> Get() const {
+        char data[2048] = {};
+        DWORD size = sizeof data;
+        if (RegGetValueA(HKEY_CURRENT_USER, key_.c_str(), name_.c_str(), RRF_RT_REG_SZ, nullptr, data, &size) !=
+            ERROR_SUCCESS)
+            return std::nullopt;
+        return std::string(data);
+    }
+    void Set(const std::optional<std::string> &value) const {
+        HKEY key = nullptr;
+        if (RegCreateKeyExA(HKEY_CURRENT_USER, key_.c_str(), 0, nullptr, 0, KEY_SET_VALUE, nullptr, &key, nullptr) !=
+            ERROR_SUCCESS)
+            return;
+        if (value)
+            RegSetValueExA(key, name_.c_str(), 0, REG_SZ, reinterpret_cast<const BYTE *>(value->c_str()),
+                           static_cast<DWORD>(value->size() + 1));
+        else
+            RegDeleteValueA(key, name_.c_str());
+        RegCloseKey(key);
+    }
+
+private:
+    std::string key_;
+    std::string name_;
+    std::optional<std::string> saved_;
+};
+
+// A second copy of the program in a folder of its own, and what an installer and a login
+// entry leave in the registry (none of it at the start).
+class InstalledProgramTest : public ProgramTest {
+protected:
+    InstalledProgramTest() {
+        CreateDirectoryA(InstalledDir().c_str(), nullptr);
+        CopyFileA(Exe().c_str(), InstalledExe().c_str(), FALSE);
+        runValue_.Set(std::nullopt);
+        installFolder_.Set(std::nullopt);
+    }
+
+    std::string InstalledDir() const { return root_.Path() + "installed\\"; }
+    std::string InstalledExe() const { return InstalledDir() + "Zevlo.exe"; }
+    std::string PerUserDir() const { return AppData() + "\\Zevlo\\"; }
+
+    ScopedRegistryValue runValue_{platform::win::kRunKey, "Zevlo"};
+    ScopedRegistryValue installFolder_{platform::win::kProductKey, platform::win::kInstallFolderValue};
+};
+
+BOOL CALLBACK AppendText(HWND child, LPARAM data) {
+    char text[2048] = {};
+    GetWindowTextA(child, text, sizeof text);
+    *reinterpret_cast<std::string *>(data) += std::string(text) + "\n";
+    return TRUE;
+}
+
+// The texts of a box's controls, one a line.
+std::string TextOfChildren(HWND window) {
+    std::string text;
+    EnumChildWindows(window, AppendText, reinterpret_cast<LPARAM>(&text));
+    return text;
+}
+
+std::string Lower(std::string text) {
+    CharLowerBuffA(text.data(), static_cast<DWORD>(text.size()));
+    return text;
+}
+
+std::string ForwardSlashes(std::string text) {
+    for (char &c : text)
+        c = c == '\\' ? '/' : c;
+    return text;
+}
+
+TEST_F(InstalledProgramTest, TheInstallersFolderRecordDecidesWhereTheFilesLive) {
+    const struct {
+        const char *name;
+        std::function<std::optional<std::string>()> recorded;
+        bool perUser;
+    } cases[] = {
+        {"its own folder, written otherwise",
+         [&] {
+             const std::string dir = InstalledDir();
+             return Lower(ForwardSlashes(dir.substr(0, dir.size() - 1)));
+         },
+         true},
+        {"another folder (a zip copy beside an installed one)", [&] { return root_.Path() + "elsewhere\\"; }, false},
+        {"no installation", [] { return std::nullopt; }, false},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.name);
+        installFolder_.Set(c.recorded());
+        const auto program = StartAt(InstalledExe());
+        const HWND window = program->WaitForMainWindow(true);
+        ASSERT_NE(window, nullptr);
+        ASSERT_NO_FATAL_FAILURE(EndSession(window));
+        EXPECT_EQ(program->WaitExit(), 0u);
+        EXPECT_EQ(Exists(PerUserDir() + "Settings.ini"), c.perUser);
+        EXPECT_EQ(Exists(InstalledDir() + "Settings.ini"), !c.perUser);
+        for (const std::string &dir : {PerUserDir(), InstalledDir()})
+            for (const char *name : {"Settings.ini", "log.txt"})
+                DeleteFileA((dir + name).c_str());
+    }
+}
+
+TEST_F(InstalledProgramTest, AFirstStartOffersToTakeOverThePortableCopyStartedAtSignIn) {
+    for (const bool yes : {true, false}) {
+        SCOPED_TRACE(yes ? "Yes" : "No");
+        // "Start with Windows" is on: the settings alone never repoint an entry that exists.
+        WriteSettings(true, true);
+        WriteBytes(AppDir() + "log.txt", "portable line\r\n");
+        const std::string portableEntry = "\"" + Exe() + "\"";
+        runValue_.Set(portableEntry);
+        installFolder_.Set(InstalledDir());
+
+        const auto program = StartAt(InstalledExe());
+        HWND box = nullptr;
+        ASSERT_TRUE(WaitFor([&] { return (box = program->Box()) != nullptr && IsWindowVisible(box); }))
+            << "no question was asked";
+        const std::string text = TextOfChildren(box);
+        EXPECT_NE(text.find(Exe()), std::string::npos) << text;
+        PostMessageA(box, WM_COMMAND, yes ? IDYES : IDNO, 0);
+        const HWND window = program->WaitForMainWindow(true);
+        ASSERT_NE(window, nullptr);
+        ASSERT_NO_FATAL_FAILURE(EndSession(window));
+        EXPECT_EQ(program->WaitExit(), 0u);
+
+        const std::string perUserSettings = ReadBytes(PerUserDir() + "Settings.ini");
+        if (yes) {
+            EXPECT_EQ(IniValue(perUserSettings, "FSET_User"), "alice");
+            EXPECT_EQ(ReadBytes(PerUserDir() + "log.txt").rfind("portable line\r\n", 0), 0u);
+            EXPECT_FALSE(Exists(SettingsFile()));
+            EXPECT_FALSE(Exists(AppDir() + "log.txt"));
+            EXPECT_EQ(runValue_.Get(), "\"" + InstalledExe() + "\"");
+        } else {
+            EXPECT_NE(IniValue(perUserSettings, "FSET_User"), "alice") << "the installed copy started afresh";
+            EXPECT_EQ(IniValue(Settings(), "FSET_User"), "alice");
+            EXPECT_EQ(ReadBytes(AppDir() + "log.txt"), "portable line\r\n");
+            EXPECT_EQ(runValue_.Get(), portableEntry);
+        }
+        for (const char *name : {"Settings.ini", "log.txt"})
+            DeleteFileA((PerUserDir() + name).c_str());
+    }
+}
+
+TEST_F(InstalledProgramTest, RemoveAutostartRemovesTheEntryOnlyWhenItStartsThisProgram) {
+    const struct {
+        const char *name;
+        std::optional<std::string> entry;
+        bool removed;
+    } cases[] = {
+        {"this program, quoted", "\"" + InstalledExe() + "\"", true},
+        {"this program, unquoted in other case", Lower(InstalledExe()), true},
+        {"the portable copy", "\"" + Exe() + "\"", false},
+        {"no entry", std::nullopt, false},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.name);
+        runValue_.Set(c.entry);
+        const auto program = StartAt(InstalledExe(), " --remove-autostart");
+        EXPECT_EQ(program->WaitExit(), 0u);
+        EXPECT_EQ(runValue_.Get(), c.removed ? std::nullopt : c.entry);
+    }
 }
 
 } // namespace

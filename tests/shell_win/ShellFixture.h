@@ -100,7 +100,21 @@ protected:
                      reinterpret_cast<LPARAM>(window));
     }
     void Type(Control field, char32_t character) {
-        SendMessageA(Window(field), WM_CHAR, static_cast<WPARAM>(character), 1);
+        HWND window = Window(field);
+        if (form::KindOf(field) == form::ControlKind::List) {
+            COMBOBOXINFO parts{};
+            parts.cbSize = sizeof parts;
+            GetComboBoxInfo(window, &parts);
+            window = parts.hwndItem;
+        }
+        SendMessageA(window, WM_CHAR, static_cast<WPARAM>(character), 1);
+    }
+    // The focus leaves a field: what its control tells the page.
+    void Leave(Control field) {
+        HWND window = Window(field);
+        const WORD code = form::KindOf(field) == form::ControlKind::List ? CBN_KILLFOCUS : EN_KILLFOCUS;
+        SendMessageA(GetParent(window), WM_COMMAND, MAKEWPARAM(GetDlgCtrlID(window), code),
+                     reinterpret_cast<LPARAM>(window));
     }
     LRESULT TrayClick(UINT mouseMessage) {
         return SendMessageA(main_.Handle(), MainWindow::kTrayMessage, 1, static_cast<LPARAM>(mouseMessage));

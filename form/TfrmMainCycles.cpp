@@ -1,0 +1,115 @@
+// When the main window's cycles run and how their messages reach the user: a cycle's boxes
+// come after the cycle has ended (its saves first), one box at a time, so that a box left
+// open by nobody never stops the checks; checks wait while a dialog of ours is open.
+#include "form/FormRules.h"
+#include "form/TfrmMain.h"
+
+#include <utility>
+
+namespace zevlo::form {
+
+namespace {
+
+BoxKind BoxKindFor(MessageKind kind) {
+    switch (kind) {
+    case MessageKind::Error:
+        return BoxKind::Error;
+    case MessageKind::Warning:
+        return BoxKind::Warning;
+    case MessageKind::FileError:
+        break;
+    }
+    return BoxKind::FileError;
+}
+
+// Counts a scope, also when an exception passes.
+class CountedScope {
+public:
+    explicit CountedScope(int &count) : count_(count) { ++count_; }
+    ~CountedScope() { --count_; }
+    CountedScope(const CountedScope &) = delete;
+    CountedScope &operator=(const CountedScope &) = delete;
+
+private:
+    int &count_;
+};
+
+} // namespace
+
+void TfrmMain::CheckWanted() {
+    if (terminating_)
+        return;
+    if (dialogsOpen_ > 0) {
+        // However many fall meanwhile, one check runs when the dialog closes.
+        checkHeld_ = true;
+        return;
+    }
+    RunCycle(false, CycleCause::Schedule);
+}
+
+void TfrmMain::WithChecksHeld(const std::function<void()> &dialog) {
+    {
+        CountedScope open(dialogsOpen_);
+        dialog();
+    }
+    if (dialogsOpen_ > 0 || !std::exchange(checkHeld_, false))
+        return;
+    // Paused from the tray meanwhile: the held check goes with the timer's ticks.
+    if (!dm_->FSET_StateIsPaused)
+        CheckWanted();
+}
+
+void TfrmMain::RunCycle(bool force, CycleCause cause) {
+    cycleBoxes_.clear();
+    inCycle_ = true;
+    const bool ran = force ? engine_->ForceUpdate() : engine_->CheckAndUpdate();
+    inCycle_ = false;
+    std::vector<PendingBox> boxes = std::move(cycleBoxes_);
+    cycleBoxes_.clear();
+    if (!ran)
+        return;
+    lastCycle_ = services_.clock();
+    UpdateTrayTip();
+    const CycleOutcome &outcome = engine_->LastOutcome();
+    // The user pressed the button and waits for a result: a check that got no usable answer
+    // says so, not only in the log (the timer's checks stay quiet about it).
+    if (cause == CycleCause::User && outcome.checkFailed && boxes.empty())
+        boxes.push_back({MessageKind::Error, outcome.failure});
+    ShowCycleBoxes(boxes);
+}
+
+void TfrmMain::ShowCycleBoxes(const std::vector<PendingBox> &boxes) {
+    if (boxes.empty() || terminating_)
+        return;
+    if (boxesOpen_ > 0) {
+        // A box is open already: this cycle's news go to the tray tip (the engine has logged
+        // them), never into a second box.
+        view_.SetTrayTip(TrayTipText(boxes.back().text));
+        return;
+    }
+    for (const PendingBox &box : boxes) {
+        if (terminating_)
+            return;
+        ShowBox(box.kind, box.text);
+    }
+}
+
+void TfrmMain::ShowMessage(MessageKind kind, const std::string &text) {
+    if (terminating_)
+        return;
+    if (inCycle_)
+        cycleBoxes_.push_back({kind, text});
+    else
+        ShowCycleBoxes({{kind, text}});
+}
+
+BoxAnswer TfrmMain::ShowBox(MessageKind kind, const std::string &text) {
+    return ShowBox(BoxKindFor(kind), CaptionFor(kind), text);
+}
+
+BoxAnswer TfrmMain::ShowBox(BoxKind kind, const std::string &caption, const std::string &text) {
+    CountedScope open(boxesOpen_);
+    return view_.ShowBox(kind, caption, text);
+}
+
+} // namespace zevlo::form
