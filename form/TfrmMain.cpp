@@ -154,7 +154,25 @@ void TfrmMain::ShowPausedState() {
     const bool paused = dm_->FSET_StateIsPaused;
     view_.SetVisible(Control::lblPaused, paused);
     view_.SetVisible(Control::btnUnpause, paused);
+    const std::string reason = paused ? engine_->RefusalReason() : std::string();
+    view_.SetToolTip(Control::lblPaused, reason.empty() ? std::string() : PausedText());
     ShowPauseMenuCaption();
+}
+
+std::string TfrmMain::PausedText() const {
+    const std::string reason = engine_->RefusalReason();
+    return reason.empty() ? std::string("Paused") : "Paused: " + reason;
+}
+
+void TfrmMain::ResumeByUser() {
+    engine_->LiftRefusal();
+    SetPaused(false);
+}
+
+void TfrmMain::RefusalStands(const std::string &) {
+    // The engine stored the refusal before telling: the reason comes from there.
+    if (!terminating_)
+        SetPaused(true);
 }
 
 void TfrmMain::ShowPauseMenuCaption() {
@@ -165,7 +183,7 @@ void TfrmMain::UpdateTrayTip() {
     const CycleOutcome &outcome = engine_->LastOutcome();
     std::string state;
     if (dm_->FSET_StateIsPaused) {
-        state = "Paused";
+        state = PausedText();
     } else if (outcome.checkFailed || outcome.updateFailed) {
         state = (outcome.updateFailed ? "update failed: " : "check failed: ") + outcome.failure;
     } else if (outcome.ran) {
@@ -274,13 +292,16 @@ void TfrmMain::btnUnpauseClick() {
     TakeAccountFromFields();
     dm_->FSET_FirstRun = false;
     view_.SetVisible(Control::lblHint, false);
-    SetPaused(false);
+    ResumeByUser();
     RunCycle(false, CycleCause::User);
 }
 
 void TfrmMain::mnuPauseClick() {
     // No check and no test of the fields here, unlike the Unpause button.
-    SetPaused(!dm_->FSET_StateIsPaused);
+    if (dm_->FSET_StateIsPaused)
+        ResumeByUser();
+    else
+        SetPaused(true);
 }
 
 void TfrmMain::mnuShowClick() {

@@ -69,8 +69,14 @@ void TfrmMain::RunCycle(bool force, CycleCause cause) {
     if (!ran)
         return;
     lastCycle_ = services_.clock();
-    UpdateTrayTip();
     const CycleOutcome &outcome = engine_->LastOutcome();
+    // A refusal stored by an earlier run stands: no update went out, and none goes out by
+    // itself until the user acts.
+    if (outcome.refused && !dm_->FSET_StateIsPaused)
+        SetPaused(true);
+    // A Force Update or a success may have lifted the refusal the marker names.
+    ShowPausedState();
+    UpdateTrayTip();
     // The user pressed the button and waits for a result: a check that got no usable answer
     // says so, not only in the log (the timer's checks stay quiet about it).
     if (cause == CycleCause::User && outcome.checkFailed && boxes.empty())

@@ -273,6 +273,53 @@ TEST_F(ScheduleTest, TrayTipTellsTheStateInOneShortLine) {
     EXPECT_EQ(view_.trayTip, "Windows DDNS Client\nPaused");
 }
 
+TEST_F(ScheduleTest, ARefusalPausesTheWindowBeforeItsBoxUntilTheUserActs) {
+    const std::string paused = "Paused: the service refused the user name or password";
+    struct Row {
+        const char *name;
+        Control act;
+    };
+    const Row rows[] = {{"Unpause", Control::btnUnpause},
+                        {"the tray's Unpause", Control::mnuPause},
+                        {"Force Update", Control::btnForceUpdate}};
+    for (const Row &row : rows) {
+        SCOPED_TRACE(row.name);
+        std::filesystem::remove(SettingsPath());
+        WriteSettings(RunningSettings());
+        view_.boxes.clear();
+        runner_.calls.clear();
+        runner_.checkAnswer = "203.0.113.9";
+        runner_.updateAnswer = "badauth";
+        bool pausedUnderTheBox = false;
+        view_.whileBoxOpen = [&](const SeenBox &) {
+            pausedUnderTheBox = view_[Control::lblPaused].visible && view_[Control::btnUnpause].visible &&
+                                !view_.timerActive && form_->dm().FSET_StateIsPaused &&
+                                FileHasLine(SettingsPath(), "FSET_StateIsPaused=TRUE");
+        };
+        form::TfrmMain &form = Open();
+        view_.whileBoxOpen = nullptr;
+        ASSERT_EQ(view_.boxes.size(), 1u);
+        EXPECT_EQ(view_.boxes[0].text, "Update: badauth (the service refused the user name or password)");
+        EXPECT_TRUE(pausedUnderTheBox);
+        EXPECT_EQ(view_.trayTip, "Windows DDNS Client\n" + paused);
+        EXPECT_EQ(view_[Control::lblPaused].toolTip, paused);
+
+        // A tick that came anyway sends nothing.
+        form.Timer1Timer();
+        EXPECT_EQ(runner_.Updates(), 1);
+
+        // The user acted: the same address goes out once more, and the reason is gone.
+        runner_.updateAnswer = "good 203.0.113.9";
+        view_.Click(row.act);
+        if (row.act == Control::mnuPause)
+            form.Timer1Timer(); // the tray resumes the ticks, it checks nothing itself
+        EXPECT_EQ(runner_.Updates(), 2);
+        EXPECT_EQ(view_[Control::lblPaused].toolTip, "");
+        EXPECT_EQ(view_.trayTip.find(paused), std::string::npos) << view_.trayTip;
+        Close();
+    }
+}
+
 TEST_F(ScheduleTest, RequestsRunWhileTheWindowShowsItselfBusy) {
     WriteSettings(RunningSettings());
     runner_.checkAnswer = "203.0.113.9";

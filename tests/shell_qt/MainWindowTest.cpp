@@ -73,6 +73,8 @@ TEST_F(MainWindowTest, EveryControlIsBoundToItsWidget) {
             EXPECT_EQ(qobject_cast<QAction *>(widget)->text(), "Item");
             break;
         }
+        window_->SetToolTip(control, "t\xc3\xa9p");
+        EXPECT_EQ(widget->property("toolTip").toString(), QString::fromUtf8("t\xc3\xa9p"));
     }
 }
 
@@ -325,11 +327,15 @@ TEST_F(MainWindowTest, TerminationEndsAnOpenMessageBoxAndTheEventLoop) {
     runner_.updateAnswer = "badauth";
     Open();
     ModalAnswerer answerer;
+    QString pausedTip;
     answerer.onModal = [&](QWidget *) {
+        // The refusal paused the window before its box.
+        pausedTip = Find<QLabel>("lblPaused")->toolTip();
         qobject_cast<QAction *>(window_->Widget(Control::mnuTerminate))->trigger();
         return true; // the box is left open
     };
     EXPECT_EQ(RunMainLoop([] {}), 0);
+    EXPECT_EQ(pausedTip, "Paused: the service refused the user name or password");
     ASSERT_EQ(answerer.boxes.size(), 1u);
     EXPECT_EQ(QApplication::activeModalWidget(), nullptr);
     EXPECT_TRUE(form_->AllowClose());
