@@ -1,5 +1,8 @@
 #pragma once
 
+#include "platform/ProcessRunner.h"
+
+#include <cstddef>
 #include <string>
 
 // curl's answer to one request: the body the service sent, and the HTTP status, which curl
@@ -30,6 +33,14 @@ inline constexpr const char *kAnswerElsewhereText =
     "ERROR - curl wrote the answer elsewhere (an \"output\" line in its configuration file?)";
 inline bool AnswerWentElsewhere(const CurlReply &reply) {
     return reply.received > 0 && reply.body.empty();
+}
+
+// The longest answer the program reads: a dyndns2 answer or a check page is a few lines. A
+// longer one is no answer (its end, and with it the status, were dropped unread).
+inline constexpr std::size_t kMaxAnswerBytes = 64 * 1024;
+inline constexpr const char *kAnswerTooLongText = "ERROR - the answer was longer than 64 KiB";
+inline bool AnswerTooLong(const platform::RunResult &run, const CurlReply &reply) {
+    return run.outputCut || reply.body.size() > kMaxAnswerBytes;
 }
 
 } // namespace zevlo

@@ -172,6 +172,11 @@ Engine::Found Engine::Check(const std::string &sameSuffix) {
 
         const bool curl = source == text::AnswerSource::Curl;
         const CurlReply reply = curl ? ReadCurlReply(run.output, statusMark_) : CurlReply{run.output};
+        if (AnswerTooLong(run, reply)) {
+            outcome_.noAnswer = true;
+            CheckFailed(kAnswerTooLongText);
+            return Found::Nothing;
+        }
         answer = text::TrimBlanks(reply.body);
         // A failed curl tells nothing of the address, whatever it printed.
         const bool curlFailed = curl && (run.end != platform::ChildEnd::Exited || run.status != 0);

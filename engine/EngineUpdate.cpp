@@ -36,8 +36,9 @@ void Engine::SendUpdate(bool deliberate) {
         if (abandoned_)
             return;
         const CurlReply reply = ReadCurlReply(run.output, statusMark_);
-        Verdict verdict = AnswerWentElsewhere(reply) ? Verdict{AnswerClass::Error, kAnswerElsewhereText, ""}
-                                                     : ClassifyUpdateAnswer(reply.body, reply.status);
+        Verdict verdict = AnswerTooLong(run, reply)    ? Verdict{AnswerClass::NoAnswer, kAnswerTooLongText, ""}
+                          : AnswerWentElsewhere(reply) ? Verdict{AnswerClass::Error, kAnswerElsewhereText, ""}
+                                                       : ClassifyUpdateAnswer(reply.body, reply.status);
         // A request that failed on the way counts only when what came first was a code: the
         // service acted on it. Anything else may be half an answer.
         const bool curlFailed = run.end != platform::ChildEnd::Exited || run.status != 0;
@@ -52,7 +53,7 @@ void Engine::SendUpdate(bool deliberate) {
 }
 
 void Engine::UpdateAnswered(Verdict verdict, const platform::RunResult &run, bool deliberate) {
-    if (verdict.kind == AnswerClass::NoAnswer)
+    if (verdict.kind == AnswerClass::NoAnswer && verdict.text.empty())
         verdict.text = text::NoAnswerText(run, text::AnswerSource::Curl);
     const std::string line = verdict.Line();
     Log(kUpdateType, line);

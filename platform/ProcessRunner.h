@@ -1,6 +1,8 @@
 #pragma once
 
+#include <algorithm>
 #include <chrono>
+#include <cstddef>
 #include <optional>
 #include <string>
 #include <utility>
@@ -21,8 +23,8 @@ struct RunResult {
     RunResult() = default;
     RunResult(std::string printed, ChildEnd how, int code) : output(std::move(printed)), end(how), status(code) {}
 
-    // Exactly the bytes the child wrote, NUL bytes and line ends included; what it wrote
-    // before it was ended, when it was. RunCommand: standard output and standard error
+    // Exactly the bytes the child wrote, NUL bytes and line ends included, up to kKeptBytes;
+    // what it wrote before it was ended, when it was. RunCommand: standard output and standard error
     // through one pipe, in the order written; RunProgram: standard output alone.
     std::string output;
     ChildEnd end = ChildEnd::NotStarted;
@@ -31,7 +33,21 @@ struct RunResult {
     std::string errors;
     // NotStarted: the system's error code (errno, GetLastError), 0 when there was none.
     int startError = 0;
+    // The child wrote more than kKeptBytes to the stream: the rest was read and dropped.
+    bool outputCut = false;
+    bool errorsCut = false;
 };
+
+// What is kept of each stream of a child: the longest answer the program reads (64 KiB) and
+// room for curl's status trailer after it. A child that prints without end costs no more.
+inline constexpr std::size_t kKeptBytes = 64 * 1024 + 1024;
+
+// Appends what still fits within kKeptBytes; marks `cut` when something did not.
+inline void KeepBounded(std::string &kept, bool &cut, const char *bytes, std::size_t count) {
+    const std::size_t room = kKeptBytes - std::min(kept.size(), kKeptBytes);
+    kept.append(bytes, std::min(room, count));
+    cut = cut || count > room;
+}
 
 // True for the start errors that mean the program (or its folder) is not there.
 bool IsNotFoundError(int startError);

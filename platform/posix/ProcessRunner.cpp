@@ -28,8 +28,9 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 
-// Each read asks for at most this many bytes (the callers' answers are short texts).
-constexpr std::size_t kReadChunk = 255;
+// Each read asks for at most this many bytes: enough that a child printing without end is
+// read and dropped at the speed it writes.
+constexpr std::size_t kReadChunk = 16384;
 
 // A child whose write end of the input pipe is gone must not end the program: a write
 // then fails with EPIPE instead. Left alone when someone installed a handler already.
@@ -166,13 +167,14 @@ private:
     bool actionsOk_ = false;
 };
 
-// Reads what is there now; false once the pipe reports end of data or breaks.
-bool ReadAvailable(int fd, std::string &output) {
-    char buffer[kReadChunk + 1];
+// Reads what is there now, keeping what the bound allows; false once the pipe reports end
+// of data or breaks.
+bool ReadAvailable(int fd, std::string &output, bool &cut) {
+    char buffer[kReadChunk];
     for (;;) {
         const ssize_t got = read(fd, buffer, kReadChunk);
         if (got > 0) {
-            output.append(buffer, static_cast<std::size_t>(got));
+            KeepBounded(output, cut, buffer, static_cast<std::size_t>(got));
             continue;
         }
         if (got < 0 && errno == EINTR) {
@@ -387,6 +389,8 @@ RunResult Run(const std::vector<std::string> &args, const std::string &program, 
     const auto deadline = Clock::now() + limit;
     std::string output;
     std::string errors;
+    bool outputCut = false;
+    bool errorsCut = false;
     std::size_t written = 0;
     if (input && !WriteAvailable(inputWrite.Get(), *input, written)) {
         inputWrite.Close();
@@ -421,10 +425,10 @@ RunResult Run(const std::vector<std::string> &args, const std::string &program, 
         if (entries[1].revents != 0 && !WriteAvailable(inputWrite.Get(), *input, written)) {
             inputWrite.Close();
         }
-        if (entries[0].revents != 0 && !ReadAvailable(outputRead.Get(), output)) {
+        if (entries[0].revents != 0 && !ReadAvailable(outputRead.Get(), output, outputCut)) {
             outputRead.Close();
         }
-        if (entries[3].revents != 0 && !ReadAvailable(errorsRead.Get(), errors)) {
+        if (entries[3].revents != 0 && !ReadAvailable(errorsRead.Get(), errors, errorsCut)) {
             errorsRead.Close();
         }
     }
@@ -438,16 +442,18 @@ RunResult Run(const std::vector<std::string> &args, const std::string &program, 
     if (wait == Wait::Ended) {
         result = Ended(std::move(output), waitStatus);
         result.errors = std::move(errors);
+        result.outputCut = outputCut;
+        result.errorsCut = errorsCut;
         return result;
     }
     KillGroup(child);
     // What was printed before the end is still in the pipes; a descendant outside the
     // group may hold the write ends open, so take only what is there.
     if (outputRead.IsOpen()) {
-        ReadAvailable(outputRead.Get(), output);
+        ReadAvailable(outputRead.Get(), output, outputCut);
     }
     if (errorsRead.IsOpen()) {
-        ReadAvailable(errorsRead.Get(), errors);
+        ReadAvailable(errorsRead.Get(), errors, errorsCut);
     }
     Reap(child, waitStatus);
     if (wait == Wait::Terminated) {
@@ -456,6 +462,8 @@ RunResult Run(const std::vector<std::string> &args, const std::string &program, 
         result = {std::move(output), ChildEnd::TimedOut, MillisecondsOf(limit)};
     }
     result.errors = std::move(errors);
+    result.outputCut = outputCut;
+    result.errorsCut = errorsCut;
     return result;
 }
 

@@ -204,28 +204,33 @@ void WriteAll(HANDLE pipe, const std::string &bytes) {
     }
 }
 
+// Reads a pipe until every writer closed it, keeping what the bound allows and dropping the
+// rest, zero bytes too. Large reads: a child printing without end is read as fast as it writes.
+void ReadToEnd(HANDLE pipe, std::string &kept, bool &cut) {
+    std::vector<char> buffer(16384);
+    DWORD count = 0;
+    while (ReadFile(pipe, buffer.data(), static_cast<DWORD>(buffer.size()), &count, nullptr) && count > 0) {
+        KeepBounded(kept, cut, buffer.data(), count);
+    }
+}
+
 // Reads a pipe to its end on a thread of its own: anonymous pipes have no overlapped reads,
 // and a child that fills one pipe while we wait on the other would never end.
 class PipeReader {
 public:
     explicit PipeReader(HANDLE pipe) : pipe_(pipe) {
         if (pipe_ != nullptr) {
-            thread_ = std::thread([this] {
-                char buffer[256];
-                DWORD count = 0;
-                while (ReadFile(pipe_, buffer, sizeof buffer - 1, &count, nullptr) && count > 0) {
-                    text_.append(buffer, count);
-                }
-            });
+            thread_ = std::thread([this] { ReadToEnd(pipe_, text_, cut_); });
         }
     }
     ~PipeReader() { Join(); }
     PipeReader(const PipeReader &) = delete;
     PipeReader &operator=(const PipeReader &) = delete;
 
-    // Waits for the end of the pipe (every writer closed it); what was read.
-    std::string Take() {
+    // Waits for the end of the pipe (every writer closed it); what was kept of it.
+    std::string Take(bool &cut) {
         Join();
+        cut = cut_;
         return std::move(text_);
     }
 
@@ -238,6 +243,7 @@ private:
 
     HANDLE pipe_;
     std::string text_; // written by the thread, read after it was joined
+    bool cut_ = false;
     std::thread thread_;
 };
 
@@ -348,14 +354,9 @@ RunResult RunChild(const std::string &applicationName, std::string commandLine, 
         WriteAll(inputWriteEnd.Get(), *input);
         inputWriteEnd.Close();
     }
-    // Every byte is kept, zero bytes too: cutting a chunk at one would lose what follows.
-    char buffer[256];
-    DWORD count = 0;
-    while (ReadFile(readEnd.Get(), buffer, sizeof buffer - 1, &count, nullptr) && count > 0) {
-        result.output.append(buffer, count);
-    }
+    ReadToEnd(readEnd.Get(), result.output, result.outputCut);
     WaitForSingleObject(child.Get(), INFINITE);
-    result.errors = errorsReader.Take();
+    result.errors = errorsReader.Take(result.errorsCut);
     if (const std::optional<ChildEnd> cut = watcher.Stop()) {
         result.end = *cut;
         result.status = *cut == ChildEnd::TimedOut ? MillisecondsOf(limit) : 0;

@@ -403,6 +403,39 @@ TEST_F(EngineE2eTest, HangingServiceIsEndedByTheBoundAndTheUpdateRetried) {
     EXPECT_EQ(dm.FSET_LAST_IP, "203.0.113.60");
 }
 
+TEST_F(EngineE2eTest, AnAnswerLongerThan64KiBIsNoAnswer) {
+    const std::string tooLong = "ERROR - the answer was longer than 64 KiB";
+    // Without end until the runner's bound: what came is dropped as it comes.
+    platform::ProcessRunner quickRunner{std::chrono::milliseconds(3000)};
+    Engine quick{dm, endpoints, quickRunner, notifier, temp.Path()};
+    Answer endless = CheckAnswer("203.0.113.61");
+    endless.endlessSeconds = 30;
+    service->Configure({{"/checkip", endless}});
+    quick.CheckAndUpdate();
+    EXPECT_THAT(Events(), ElementsAre("Check:  " + tooLong));
+    EXPECT_TRUE(quick.LastOutcome().noAnswer);
+
+    // A long update answer that ends: the address stays unsent.
+    dm.LogLines.clear();
+    Answer longUpdate = UpdateAnswer("good 203.0.113.61");
+    longUpdate.endlessSeconds = 0.5;
+    service->Configure({{"/checkip", CheckAnswer("203.0.113.61")}, {"/v3/update", longUpdate}});
+    engine.CheckAndUpdate();
+    EXPECT_EQ(Events().back(), "Update: " + tooLong);
+    EXPECT_THAT(notifier.shown, ElementsAre(ShownMessage{MessageKind::Error, "Update: " + tooLong}));
+    EXPECT_EQ(dm.FSET_LAST_IP, "198.51.100.1");
+
+    // A script's output is bounded the same way.
+    const std::filesystem::path script = temp.Root() / "talkative.sh";
+    WriteBytes(script, "#!/bin/sh\necho 203.0.113.62\nhead -c 10000000 /dev/zero\n");
+    chmod(script.c_str(), 0755);
+    endpoints.customScript = true;
+    endpoints.scriptPath = script.string();
+    dm.LogLines.clear();
+    engine.CheckAndUpdate();
+    EXPECT_THAT(Events(), ElementsAre("Check:  " + tooLong));
+}
+
 TEST_F(EngineE2eTest, CustomScriptInAFolderWithSpacesAndQuotes) {
     // Run unquoted, the folder name would make the interpreter create the marker in the script's folder.
     const std::filesystem::path folder = temp.Root() / "it's my $(touch script-marker) `touch marker2` scripts";

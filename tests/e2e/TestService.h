@@ -45,6 +45,7 @@ struct Answer {
     std::string deniedBody = "badauth";
     std::string location;       // a Location header, for a 3xx status
     bool requireLength = false; // a POST without Content-Length is answered 411
+    double endlessSeconds = 0;  // after the body, filler for this long: an answer without end
 };
 
 // One request as the service received it.
@@ -303,6 +304,7 @@ public:
                     ", \"auth\": " + detail::JsonString(answer.auth) +
                     ", \"denied_body\": " + detail::JsonString(answer.deniedBody) +
                     ", \"require_length\": " + (answer.requireLength ? "true" : "false") +
+                    ", \"endless\": " + std::to_string(answer.endlessSeconds) +
                     (answer.location.empty() ? "" : ", \"location\": " + detail::JsonString(answer.location)) +
                     ", \"users\": {";
             bool firstUser = true;

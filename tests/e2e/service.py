@@ -25,6 +25,9 @@ Configuration (DIR/config.json, re-read on every request; write it atomically):
         "location": a Location header to send (with a 3xx "status"), default none
         "require_length": true: a POST without a Content-Length header is answered
                 411 Length Required, as standard servers (WEBrick) do, default false
+        "endless": seconds (at most 60): after the body, filler lines for that long or
+                until the client hangs up, without a Content-Length, then the connection
+                closes: an answer that does not end, default 0
 
 Request log (DIR/requests.jsonl, one JSON object per line, appended as each request
 arrives, before any delay; truncate it between tests):
@@ -82,6 +85,7 @@ class State:
             "denied_body": answer.get("denied_body", "badauth"),
             "location": answer.get("location"),
             "require_length": bool(answer.get("require_length", False)),
+            "endless": min(float(answer.get("endless", 0)), 60.0),
         }
 
     def log(self, record):
@@ -254,9 +258,25 @@ class Handler(http.server.BaseHTTPRequestHandler):
         if answer["location"] and status != 401:
             self.send_header("Location", answer["location"])
         self.send_header("Content-Type", "text/plain; charset=ISO-8859-1")
+        if answer["endless"] > 0:
+            self.send_header("Connection", "close")
+            self.end_headers()
+            self.close_connection = True
+            self.send_endlessly(payload, answer["endless"])
+            return
         self.send_header("Content-Length", str(len(payload)))
         self.end_headers()
         self.wfile.write(payload)
+
+    def send_endlessly(self, payload, seconds):
+        filler = (b"x" * 1023 + b"\n") * 64
+        deadline = time.monotonic() + seconds
+        try:
+            self.wfile.write(payload)
+            while time.monotonic() < deadline:
+                self.wfile.write(filler)
+        except (OSError, ValueError):
+            pass  # the client hung up
 
 
 class Server(http.server.ThreadingHTTPServer):

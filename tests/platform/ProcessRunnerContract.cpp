@@ -25,6 +25,9 @@ std::string Joined(const std::vector<std::string> &parts, const std::string &sep
     return joined;
 }
 
+// What a runner keeps of a stream, as a count of letters.
+constexpr int kKept = static_cast<int>(kKeptBytes);
+
 std::string Letters(int count) {
     std::string letters;
     for (int i = 0; i < count; ++i)
@@ -101,19 +104,35 @@ TEST_P(ProcessRunnerContract, EachRunGivesBackAllTheChildWroteAndHowItEndedAndLe
         // one stream at a time, the run would never end.
         {.name = "a pipeful of standard error before the output",
          .program = system.printToBoth(1 << 20),
-         .output = Letters(1 << 20),
-         .errors = std::string(1 << 20, 'e')},
+         .output = Letters(kKept),
+         .errors = std::string(kKeptBytes, 'e'),
+         .outputCut = true,
+         .errorsCut = true},
+        // Read on and dropped: the child ends as it would, and costs no memory.
+        {.name = "output far beyond the bound",
+         .command = Command(system.printLetters(16 << 20)),
+         .output = Letters(kKept),
+         .outputCut = true},
+        {.name = "output of a program far beyond the bound",
+         .program = system.printLetters(16 << 20),
+         .output = Letters(kKept),
+         .outputCut = true},
+        {.name = "output of exactly the bound", .program = system.printLetters(kKept), .output = Letters(kKept)},
         {.name = "NUL bytes and line ends kept", .command = Command(system.printBytes(raw)), .output = raw},
         {.name = "NUL bytes and line ends of a program kept", .program = system.printBytes(raw), .output = raw},
-        {.name = "long output", .command = Command(system.printLetters(100000)), .output = Letters(100000)},
-        {.name = "long output of a program", .program = system.printLetters(100000), .output = Letters(100000)},
+        {.name = "long output", .command = Command(system.printLetters(60000)), .output = Letters(60000)},
+        {.name = "long output of a program", .program = system.printLetters(60000), .output = Letters(60000)},
         {.name = "exit status",
          .command = Sequence({Command(system.printToError("curl: (7) failed")), "exit 7"}),
          .output = "curl: (7) failed",
          .status = 7},
         {.name = "input", .program = system.copyInput, .input = config, .output = config},
         {.name = "empty input", .program = system.copyInput, .input = ""},
-        {.name = "a pipeful of input", .program = system.copyInput, .input = pipeful, .output = pipeful},
+        {.name = "a pipeful of input",
+         .program = system.copyInput,
+         .input = pipeful,
+         .output = pipeful.substr(0, kKeptBytes),
+         .outputCut = true},
         {.name = "no input", .program = system.copyInput},
         {.name = "input ignored",
          .program = system.printBytes("abcdefghij"),
@@ -151,6 +170,8 @@ TEST_P(ProcessRunnerContract, EachRunGivesBackAllTheChildWroteAndHowItEndedAndLe
         EXPECT_EQ(result.errors, c.errors) << c.name;
         EXPECT_EQ(result.end, c.end) << c.name;
         EXPECT_EQ(result.status, c.status) << c.name;
+        EXPECT_EQ(result.outputCut, c.outputCut) << c.name;
+        EXPECT_EQ(result.errorsCut, c.errorsCut) << c.name;
         EXPECT_EQ(OpenDescriptors(), before) << c.name;
         if (c.notFound) {
             EXPECT_EQ(IsNotFoundError(result.startError), *c.notFound) << c.name << ": " << result.startError;

@@ -34,6 +34,8 @@ struct RunCase {
     int status = 0;
     std::optional<std::string> directory{}; // unset: a fresh folder of the test's
     std::optional<bool> notFound{};         // not started: whether for want of the program
+    bool outputCut = false;                 // more than kKeptBytes came on the stream
+    bool errorsCut = false;
 };
 
 struct RunnerSystem {
