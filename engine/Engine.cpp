@@ -3,6 +3,7 @@
 #include "crypto/Password.h"
 #include "data/Tdm.h"
 #include "engine/Answers.h"
+#include "engine/CheckPage.h"
 #include "engine/CurlOptions.h"
 #include "engine/CurlReply.h"
 #include "engine/RequestRules.h"
@@ -203,8 +204,15 @@ Engine::Found Engine::Check(const std::string &sameSuffix) {
             CheckFailed(ClassifyFailedCheck(reply.body, reply.status).Line());
             return Found::Nothing;
         }
+        // A page around the address (the classic check pages): its one public address. A bare
+        // answer keeps its own rule, private addresses included (a script may mean one).
+        if (!text::IsIpAddress(answer) && curl && reply.status >= 200 && reply.status < 300) {
+            if (std::string found = text::AddressInPage(answer); !found.empty())
+                answer = std::move(found);
+        }
         if (!text::IsIpAddress(answer)) {
-            CheckFailed("ERROR - Not an IP address [" + text::FirstLine(answer, 64) + "]");
+            CheckFailed("ERROR - Not an IP address [" + text::FirstLine(answer, 64) + "]" +
+                        text::MoreLinesNote(answer));
             return Found::Nothing;
         }
         if (answer == dm_.FSET_LAST_IP) {

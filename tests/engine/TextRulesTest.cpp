@@ -1,5 +1,6 @@
 #include "engine/TextRules.h"
 
+#include "engine/CheckPage.h"
 #include "engine/CurlReply.h"
 
 #include <gtest/gtest.h>
@@ -103,6 +104,81 @@ TEST(IpAddress, AcceptsExactlyOneAddress) {
     };
     for (const Row &row : rows)
         EXPECT_EQ(IsIpAddress(row.text), row.valid) << row.text;
+}
+
+TEST(IsPublicUnicast, LeavesOutTheSpecialPurposeBlocks) {
+    struct Row {
+        const char *address;
+        bool isPublic;
+    };
+    // The blocks of the IANA special-purpose address registries (RFC 6890, RFC 6598 for
+    // 100.64/10) that are never a machine's public address; the documentation blocks stand
+    // for public ones.
+    const Row rows[] = {
+        {"203.0.113.7", true},
+        {"198.51.100.1", true},
+        {"192.0.2.1", true},
+        {"8.8.8.8", true},
+        {"100.63.255.255", true},
+        {"100.128.0.1", true},
+        {"172.15.0.1", true},
+        {"172.32.0.1", true},
+        {"223.255.255.255", true},
+        {"0.0.0.0", false},
+        {"0.1.2.3", false},
+        {"10.0.0.1", false},
+        {"100.64.0.1", false},
+        {"100.127.255.254", false},
+        {"127.0.0.1", false},
+        {"169.254.1.1", false},
+        {"172.16.0.1", false},
+        {"172.31.255.255", false},
+        {"192.168.1.4", false},
+        {"224.0.0.1", false},
+        {"240.0.0.1", false},
+        {"255.255.255.255", false},
+        {"2001:db8::7", true},
+        {"2a00:1450::1", true},
+        {"3fff::1", true},
+        {"::", false},
+        {"::1", false},
+        {"::ffff:203.0.113.7", false},
+        {"fe80::1", false},
+        {"fc00::1", false},
+        {"fd12:3456::1", false},
+        {"ff02::1", false},
+        {"1::1", false},
+        {"4000::1", false},
+        {"not an address", false},
+        {"", false},
+    };
+    for (const Row &row : rows)
+        EXPECT_EQ(text::IsPublicUnicast(row.address), row.isPublic) << row.address;
+}
+
+TEST(AddressInPage, TakesTheOnePublicAddressOfAPage) {
+    struct Row {
+        const char *page;
+        const char *found;
+    };
+    const Row rows[] = {
+        {"<html><head><title>Current IP Check</title></head><body>Current IP Address: 203.0.113.7</body></html>",
+         "203.0.113.7"},
+        {"Your IP address is : 203.0.113.7", "203.0.113.7"},
+        {"Your IP is 2001:db8::7.", "2001:db8::7"},
+        {"203.0.113.7 and again 203.0.113.7", "203.0.113.7"},
+        {"LAN 192.168.1.4, WAN 203.0.113.7", "203.0.113.7"},
+        {"203.0.113.7 198.51.100.2", ""},
+        {"Current IP Address: 10.0.0.1", ""},
+        {"<html>no address</html>", ""},
+        {"Address: 203.0.113.777", ""},
+    };
+    for (const Row &row : rows)
+        EXPECT_EQ(text::AddressInPage(row.page), row.found) << row.page;
+    EXPECT_EQ(text::MoreLinesNote("10.0.0.1\n10.0.0.2"), " and 1 more line");
+    EXPECT_EQ(text::MoreLinesNote("10.0.0.1\r\n\r\na\r\nb\n"), " and 2 more lines");
+    EXPECT_EQ(text::MoreLinesNote("<html>\n10.0.0.1"), "");
+    EXPECT_EQ(text::MoreLinesNote("10.0.0.1"), "");
 }
 
 TEST(TrimBlanks, RemovesSurroundingWhiteSpaceOnly) {
