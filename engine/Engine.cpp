@@ -250,6 +250,37 @@ std::string Engine::SettledAddress() const {
 void Engine::StartCycle() {
     outcome_ = CycleOutcome{};
     outcome_.ran = true;
+    for (const RequestKind kind : {RequestKind::CheckIP, RequestKind::Update}) {
+        bool &logged = plainHttpLogged_[static_cast<int>(kind)];
+        if (logged)
+            continue;
+        if (const std::string warning = PlainHttpWarning(kind); !warning.empty()) {
+            Log(kind == RequestKind::Update ? kUpdateType : kCheckType, warning);
+            logged = true;
+        }
+    }
+}
+
+std::string Engine::PlainHttpWarning(RequestKind kind) const {
+    if (kind == RequestKind::CheckIP && endpoints_.CustomScriptChecked())
+        return {};
+    const EndpointValues endpoint = endpoints_.Endpoint(kind);
+    if (text::LowerAscii(endpoint.protocol) != "http")
+        return {};
+    // Digest, NTLM and Negotiate never send the password itself; anyauth may pick Basic.
+    const std::string auth = text::LowerAscii(endpoint.authText);
+    const bool sent = kind == RequestKind::Update || endpoint.authIndex > 0;
+    if (!sent || (auth != "basic" && auth != "anyauth"))
+        return {};
+    return "WARNING - the password is sent unencrypted to " + endpoint.server + "; choose HTTPS or None";
+}
+
+std::vector<std::string> Engine::PlainHttpWarnings() const {
+    std::vector<std::string> warnings;
+    for (const RequestKind kind : {RequestKind::CheckIP, RequestKind::Update})
+        if (const std::string warning = PlainHttpWarning(kind); !warning.empty())
+            warnings.push_back(std::string(kind == RequestKind::Update ? kUpdateType : kCheckType) + " " + warning);
+    return warnings;
 }
 
 void Engine::CheckFailed(const std::string &text) {

@@ -80,6 +80,11 @@ public:
     // The user acted on a refusal (unpaused): it no longer stands, and the next cycle sends
     // the current address once.
     void LiftRefusal();
+    // For each endpoint that would send the password readable on the way (plain HTTP with
+    // Basic, or a scheme the server may turn into Basic): "Update: WARNING - the password is
+    // sent unencrypted to <server>; choose HTTPS or None". Each cycle logs each one once a run.
+    std::vector<std::string> PlainHttpWarnings() const;
+
     // The meaning of the refusal that stands ("the service refused the user name or
     // password"); empty when none does.
     std::string RefusalReason() const;
@@ -120,7 +125,10 @@ private:
     std::string CurrentAccountFingerprint() const;
     std::string CurrentTargetFingerprint() const;
     bool Waiting() const;
+    // The start of every cycle: a fresh outcome, the plain-HTTP warnings not yet logged.
     void StartCycle();
+    // The warning's text for one endpoint, without its type; empty when none applies.
+    std::string PlainHttpWarning(RequestKind kind) const;
     void Show(MessageKind kind, const std::string &text);
     void SaveSettingsNow();
     void PutBackUnsentAddress();
@@ -136,6 +144,7 @@ private:
     bool abandoned_ = false;
     // One box per failing file until a write of that file works again.
     bool logErrorShown_ = false;
+    bool plainHttpLogged_[2] = {false, false}; // by RequestKind
     bool settingsErrorShown_ = false;
     // FSET_LAST_IP before this cycle's check, until the update's answer settles the address:
     // an update that was not sent or got no answer puts it back.

@@ -159,39 +159,13 @@ void TfrmMain::ShowPausedState() {
     ShowPauseMenuCaption();
 }
 
-std::string TfrmMain::PausedText() const {
-    const std::string reason = engine_->RefusalReason();
-    return reason.empty() ? std::string("Paused") : "Paused: " + reason;
-}
-
 void TfrmMain::ResumeByUser() {
     engine_->LiftRefusal();
     SetPaused(false);
 }
 
-void TfrmMain::RefusalStands(const std::string &) {
-    // The engine stored the refusal before telling: the reason comes from there.
-    if (!terminating_)
-        SetPaused(true);
-}
-
 void TfrmMain::ShowPauseMenuCaption() {
     view_.SetText(Control::mnuPause, dm_->FSET_StateIsPaused ? "Unpause" : "Pause");
-}
-
-void TfrmMain::UpdateTrayTip() {
-    const CycleOutcome &outcome = engine_->LastOutcome();
-    std::string state;
-    if (dm_->FSET_StateIsPaused) {
-        state = PausedText();
-    } else if (outcome.checkFailed || outcome.updateFailed) {
-        state = (outcome.updateFailed ? "update failed: " : "check failed: ") + outcome.failure;
-    } else if (outcome.ran) {
-        state = dm_->FSET_LAST_IP + ", checked " + Tdm::LogTimestamp(lastCycle_);
-    } else {
-        state = dm_->FSET_LAST_IP;
-    }
-    view_.SetTrayTip(TrayTipText(state));
 }
 
 void TfrmMain::ShowMainWindow() {
@@ -249,6 +223,7 @@ void TfrmMain::HideToTray() {
 
 void TfrmMain::btnSaveConfigClick() {
     ReadSettingsFromForm();
+    WarnOfPlainHttpOnce();
     try {
         dm_->SaveSettings(true);
     } catch (const FileError &error) {
@@ -290,6 +265,7 @@ void TfrmMain::btnUnpauseClick() {
         return;
     }
     TakeAccountFromFields();
+    WarnOfPlainHttpOnce();
     dm_->FSET_FirstRun = false;
     view_.SetVisible(Control::lblHint, false);
     ResumeByUser();

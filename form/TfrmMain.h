@@ -142,6 +142,9 @@ private:
     std::string PausedText() const;
     // The user resumes: a refusal no longer stands, and the next cycle sends the address once.
     void ResumeByUser();
+    // Once a run, when the user commits to the settings (Unpause, Save Config): a box for
+    // each endpoint that would send the password over plain HTTP.
+    void WarnOfPlainHttpOnce();
     void ShowPauseMenuCaption();
     // Who asked for a cycle: the user's own acts also show a failed check in a box.
     enum class CycleCause { Schedule, User };
@@ -199,6 +202,7 @@ private:
     int boxesOpen_ = 0;
     int dialogsOpen_ = 0;
     bool checkHeld_ = false;
+    bool plainHttpWarned_ = false;
 };
 
 } // namespace zevlo::form

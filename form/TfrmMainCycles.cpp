@@ -109,6 +109,43 @@ void TfrmMain::ShowMessage(MessageKind kind, const std::string &text) {
         ShowCycleBoxes({{kind, text}});
 }
 
+std::string TfrmMain::PausedText() const {
+    const std::string reason = engine_->RefusalReason();
+    return reason.empty() ? std::string("Paused") : "Paused: " + reason;
+}
+
+void TfrmMain::RefusalStands(const std::string &) {
+    // The engine stored the refusal before telling: the reason comes from there.
+    if (!terminating_)
+        SetPaused(true);
+}
+
+void TfrmMain::UpdateTrayTip() {
+    const CycleOutcome &outcome = engine_->LastOutcome();
+    std::string state;
+    if (dm_->FSET_StateIsPaused) {
+        state = PausedText();
+    } else if (outcome.checkFailed || outcome.updateFailed) {
+        state = (outcome.updateFailed ? "update failed: " : "check failed: ") + outcome.failure;
+    } else if (outcome.ran) {
+        state = dm_->FSET_LAST_IP + ", checked " + Tdm::LogTimestamp(lastCycle_);
+    } else {
+        state = dm_->FSET_LAST_IP;
+    }
+    view_.SetTrayTip(TrayTipText(state));
+}
+
+void TfrmMain::WarnOfPlainHttpOnce() {
+    if (plainHttpWarned_)
+        return;
+    for (const std::string &warning : engine_->PlainHttpWarnings()) {
+        plainHttpWarned_ = true;
+        if (terminating_)
+            return;
+        ShowBox(MessageKind::Warning, warning);
+    }
+}
+
 BoxAnswer TfrmMain::ShowBox(MessageKind kind, const std::string &text) {
     return ShowBox(BoxKindFor(kind), CaptionFor(kind), text);
 }

@@ -10,6 +10,7 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <functional>
 #include <map>
 
 namespace zevlo {
@@ -589,6 +590,56 @@ TEST_F(EngineTest, ForceUpdateSendsTheStoredAddressWhateverTheCheckFound) {
         else
             EXPECT_THAT(notifier.shown, IsEmpty());
         EXPECT_EQ(dm.FSET_LAST_IP, "203.0.113.7");
+    }
+}
+
+TEST_F(EngineTest, APasswordSentOverPlainHttpIsWarnedOfOnceARun) {
+    const std::string warning = " WARNING - the password is sent unencrypted to SERVER; choose HTTPS or None";
+    struct Row {
+        const char *name;
+        std::function<void(FakeEndpoints &)> set;
+        std::vector<std::string> warnings;
+    };
+    const Row rows[] = {
+        {"HTTPS both", [](FakeEndpoints &) {}, {}},
+        {"update over HTTP", [](FakeEndpoints &e) { e.update.protocol = "HTTP"; }, {"Update:" + warning}},
+        {"update over HTTP with Digest",
+         [](FakeEndpoints &e) {
+             e.update.protocol = "HTTP";
+             e.update.authText = "Digest";
+         },
+         {}},
+        {"check over HTTP without authentication", [](FakeEndpoints &e) { e.check.protocol = "HTTP"; }, {}},
+        {"check over HTTP with Basic",
+         [](FakeEndpoints &e) { e.check = {"HTTP", "80", "SERVER", "/checkip", "GET", "Basic", 1}; },
+         {"Check: " + warning}},
+        {"check by a script",
+         [](FakeEndpoints &e) {
+             e.check = {"HTTP", "80", "SERVER", "/checkip", "GET", "Basic", 1};
+             e.customScript = true;
+         },
+         {}},
+    };
+    for (const Row &row : rows) {
+        SCOPED_TRACE(row.name);
+        FakeEndpoints plain;
+        row.set(plain);
+        Tdm store;
+        store.FSET_User = "alice";
+        store.FSET_Pass = EncryptPassword("secret");
+        store.FSET_Hostname = "HOSTNAME";
+        store.FSET_LAST_IP = "203.0.113.7";
+        ScriptedRunner quiet;
+        quiet.outputs = {"203.0.113.7", "203.0.113.7"};
+        Engine run{store, plain, quiet, notifier, kProgramDir};
+        EXPECT_EQ(run.PlainHttpWarnings(), row.warnings);
+        run.CheckAndUpdate();
+        run.CheckAndUpdate();
+        std::vector<std::string> logged;
+        for (const std::string &line : store.LogLines)
+            if (line.find("WARNING") != std::string::npos)
+                logged.push_back(line.substr(line.find('\t') + 1));
+        EXPECT_EQ(logged, row.warnings) << "logged once in two cycles";
     }
 }
 

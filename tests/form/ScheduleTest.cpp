@@ -320,6 +320,31 @@ TEST_F(ScheduleTest, ARefusalPausesTheWindowBeforeItsBoxUntilTheUserActs) {
     }
 }
 
+TEST_F(ScheduleTest, APasswordOverPlainHttpIsShownOnceWhenTheUserCommitsToTheSettings) {
+    const std::string warning =
+        "Update: WARNING - the password is sent unencrypted to ddns.plain.example; choose HTTPS or None";
+    for (const Control first : {Control::btnUnpause, Control::btnSaveConfig}) {
+        SCOPED_TRACE(form::ControlName(first));
+        std::vector<std::string> settings = PausedSettings();
+        settings.push_back("FSET_UPD_Protocol=1"); // HTTP
+        settings.push_back("FSET_UPD_Server=ddns.plain.example");
+        WriteSettings(settings);
+        view_.boxes.clear();
+        Open();
+        EXPECT_TRUE(view_.boxes.empty()) << "nothing at the start";
+        view_.Click(first);
+        ASSERT_EQ(view_.boxes.size(), 1u);
+        EXPECT_EQ(view_.boxes[0].kind, BoxKind::Warning);
+        EXPECT_EQ(view_.boxes[0].text, warning);
+        view_.Click(Control::btnSaveConfig);
+        view_.Click(Control::mnuPause);
+        view_.Click(Control::btnUnpause);
+        EXPECT_EQ(view_.boxes.size(), 1u) << "once a run";
+        EXPECT_NE(ReadBytes(LogPath()).find(warning), std::string::npos) << "and logged";
+        Close();
+    }
+}
+
 TEST_F(ScheduleTest, RequestsRunWhileTheWindowShowsItselfBusy) {
     WriteSettings(RunningSettings());
     runner_.checkAnswer = "203.0.113.9";

@@ -98,8 +98,14 @@ TEST_F(MainWindowTest, UserActsReachTheFormLogicAndItsValuesTheWidgets) {
     EXPECT_FALSE(Find<QLineEdit>("edtCServer")->isEnabled());
 
     Find<QLineEdit>("edtUser")->setText("bob");
+    ModalAnswerer answerer;
     QTest::mouseClick(Find<QPushButton>("btnSaveConfig"), Qt::LeftButton);
     EXPECT_NE(ReadBytes(DataDir() + "Settings.ini").find("FSET_User=bob\r\n"), std::string::npos);
+    // The update now goes over HTTP with Basic: the user is told, once.
+    ASSERT_EQ(answerer.boxes.size(), 1u);
+    EXPECT_EQ(answerer.boxes[0].caption, "Warning");
+    EXPECT_TRUE(answerer.boxes[0].text.contains("the password is sent unencrypted to "))
+        << answerer.boxes[0].text.toStdString();
 }
 
 TEST_F(MainWindowTest, TheServiceListFillsTheEndpointsAndAnEditedFieldTurnsItToCustom) {
