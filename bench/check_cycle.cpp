@@ -2,13 +2,7 @@
 // the local test service, next to the same two curl runs started directly with the same
 // arguments. The engine's overhead is the ratio of the two.
 
-#include "bench/CurlService.h"
-#include "crypto/Password.h"
-#include "data/Tdm.h"
-#include "engine/Engine.h"
-#include "platform/ProcessRunner.h"
-#include "tests/engine/EngineFakes.h"
-#include "tests/support/TempFolder.h"
+#include "bench/EngineCycle.h"
 
 #include <benchmark/benchmark.h>
 
@@ -19,32 +13,7 @@ using bench::kAddress;
 using bench::Service;
 using bench::SpawnCurl;
 
-// The engine with its real runner and a Tdm writing to a temp folder.
-struct Cycle {
-    explicit Cycle(const std::filesystem::path &dataParent = std::filesystem::temp_directory_path())
-        : temp(dataParent) {
-        Init();
-    }
-
-    test::TempFolder temp;
-    Tdm dm;
-    fakes::FakeEndpoints endpoints;
-    platform::ProcessRunner runner;
-    fakes::RecordingNotifier notifier;
-    Engine engine{dm, endpoints, runner, notifier, temp.Path()};
-
-    void Init() {
-        e2e::TestService &service = Service();
-        dm.SettingsFile = temp.File("Settings.ini");
-        dm.LogFile = temp.File("log.txt");
-        dm.FSET_User = "alice";
-        dm.FSET_Pass = EncryptPassword("secret");
-        dm.FSET_Hostname = "home.example.net";
-        endpoints.check = {"HTTP", std::to_string(service.Port("http")), "127.0.0.1", "/checkip", "GET", "None", 0};
-        endpoints.update = {"HTTPS", std::to_string(service.Port("https")), "127.0.0.1", "/v3/update", "GET", "Basic",
-                            0};
-    }
-};
+using Cycle = bench::EngineCycle;
 
 void RunCycles(benchmark::State &state, Cycle &cycle) {
     for (auto _ : state) {

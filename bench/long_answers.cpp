@@ -3,14 +3,8 @@
 // The counter peak_rss_KiB is this process's own peak resident memory (the children's is not
 // counted); the goal is under 20 MB whatever a child prints, and the run fails above it.
 
-#include "bench/CurlService.h"
-#include "crypto/Password.h"
-#include "data/Tdm.h"
-#include "engine/Engine.h"
-#include "platform/ProcessRunner.h"
-#include "tests/engine/EngineFakes.h"
+#include "bench/EngineCycle.h"
 #include "tests/support/Files.h"
-#include "tests/support/TempFolder.h"
 
 #include <benchmark/benchmark.h>
 
@@ -30,33 +24,12 @@ long PeakResidentKiB() {
     return usage.ru_maxrss;
 }
 
-struct LongAnswers {
+// The engine over the test service, and a check script that prints 200 MB.
+struct LongAnswers : bench::EngineCycle {
     LongAnswers() {
-        e2e::TestService &service = bench::Service();
-        dm.SettingsFile = temp.File("Settings.ini");
-        dm.LogFile = temp.File("log.txt");
-        dm.FSET_User = "alice";
-        dm.FSET_Pass = EncryptPassword("secret");
-        dm.FSET_Hostname = "home.example.net";
-        endpoints.check = {"HTTP", std::to_string(service.Port("http")), "127.0.0.1", "/checkip", "GET", "None", 0};
-        endpoints.update = {"HTTPS", std::to_string(service.Port("https")), "127.0.0.1", "/v3/update", "GET", "Basic",
-                            0};
         test::WriteBytes(temp.File("talkative.sh"), "#!/bin/sh\necho 203.0.113.7\nhead -c 209715200 /dev/zero\n");
         chmod(temp.File("talkative.sh").c_str(), 0700);
     }
-
-    // The last log line without its time stamp.
-    std::string LastEvent() const {
-        const std::string &line = dm.LogLines.back();
-        return line.substr(line.find('\t') + 1);
-    }
-
-    test::TempFolder temp;
-    Tdm dm;
-    fakes::FakeEndpoints endpoints;
-    platform::ProcessRunner runner;
-    fakes::RecordingNotifier notifier;
-    Engine engine{dm, endpoints, runner, notifier, temp.Path()};
 };
 
 void Report(benchmark::State &state, bool answeredAsExpected) {
