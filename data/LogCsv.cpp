@@ -78,7 +78,8 @@ std::string LogToCsv(const TextList &logLines) {
 }
 
 void ExportLogCsv(const TextList &logLines, const std::string &path) {
-    platform::ReplaceFileAtomically(path, LogToCsv(logLines), false, platform::TemporaryName::Unique);
+    platform::ReplaceFileAtomically(path, LogToCsv(logLines), platform::FileAccess::Usual,
+                                    platform::TemporaryName::Unique);
 }
 
 } // namespace zevlo

@@ -102,7 +102,7 @@ int StorePassword(const Environment &env, const std::string &dataDir) {
     dm.SetStr(SettingKey(&Tdm::FSET_Pass), EncryptPassword(password));
     int result = kExitOk;
     try {
-        platform::ReplaceFileAtomically(dm.SettingsFile, JoinLines(dm.SettingsList), true);
+        platform::ReplaceFileAtomically(dm.SettingsFile, JoinLines(dm.SettingsList), platform::FileAccess::Private);
     } catch (const FileError &error) {
         err << "zevlo: " << error.what() << '\n';
         result = kExitFailed;
