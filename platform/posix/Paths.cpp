@@ -83,6 +83,48 @@ bool IsOwnedByCurrentUser(const std::string &path) {
     return stat(path.c_str(), &target) == 0 && target.st_uid == geteuid();
 }
 
+namespace {
+
+std::string UserText(uid_t uid) {
+    std::vector<char> buffer(16384);
+    passwd entry{};
+    passwd *found = nullptr;
+    const std::string number = "uid " + std::to_string(uid);
+    if (getpwuid_r(uid, &entry, buffer.data(), buffer.size(), &found) == 0 && found && found->pw_name)
+        return std::string(found->pw_name) + " (" + number + ")";
+    return number;
+}
+
+// Why the file is not the user's, or empty (also when nothing is there).
+std::string ForeignFile(const std::string &path) {
+    struct stat entry {};
+    if (lstat(path.c_str(), &entry) != 0)
+        return {}; // nothing there, or out of reach: reading it reports that
+    const uid_t user = geteuid();
+    if (entry.st_uid != user) {
+        const char *what = S_ISLNK(entry.st_mode) ? "is a link of " : "belongs to ";
+        return "\"" + path + "\" " + what + UserText(entry.st_uid) + ", not to " + UserText(user);
+    }
+    struct stat target {};
+    if (S_ISLNK(entry.st_mode) && stat(path.c_str(), &target) == 0 && target.st_uid != user)
+        return "\"" + path + "\" leads to a file of " + UserText(target.st_uid) + ", not of " + UserText(user);
+    return {};
+}
+
+} // namespace
+
+std::string DataFolderRefusal(const std::string &dataDir) {
+    const std::string dir = dataDir.empty() || dataDir.back() == '/' ? dataDir : dataDir + "/";
+    struct stat folder {};
+    if (stat(dir.c_str(), &folder) == 0 && S_ISDIR(folder.st_mode) && (folder.st_mode & (S_IWGRP | S_IWOTH)) != 0 &&
+        (folder.st_mode & S_ISVTX) == 0)
+        return "the folder \"" + dir + "\" may be written to by other users and has no sticky bit";
+    for (const char *name : {"Settings.ini", "log.txt"})
+        if (std::string why = ForeignFile(dir + name); !why.empty())
+            return why;
+    return {};
+}
+
 bool IsDirWritable(const std::string &dir) {
     struct stat info {};
     return !dir.empty() && stat(dir.c_str(), &info) == 0 && S_ISDIR(info.st_mode) &&
