@@ -61,11 +61,12 @@ SecretInput ReadSecretLine(const std::string &prompt, std::string &line) {
     termios saved{};
     const bool terminal = isatty(STDIN_FILENO) == 1 && tcgetattr(STDIN_FILENO, &saved) == 0;
     if (terminal) {
-        WriteToStandardError(prompt);
         termios quiet = saved;
         quiet.c_lflag &= static_cast<tcflag_t>(~ECHO);
         quiet.c_lflag |= ECHONL; // the user still sees the line end
         tcsetattr(STDIN_FILENO, TCSAFLUSH, &quiet);
+        // Only now: whatever is typed once the question shows stays hidden.
+        WriteToStandardError(prompt);
     }
     const SecretInput result = ReadLineUnlessEnded(line);
     if (terminal) {

@@ -5,6 +5,7 @@
 #include <cstdlib>
 #include <vector>
 
+#include <grp.h>
 #include <pwd.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -111,13 +112,42 @@ std::string ForeignFile(const std::string &path) {
     return {};
 }
 
+// True for the user's own private group (its name is the user's, it is the user's primary
+// group and lists no one else), which a umask of 002 makes folders writable for.
+bool IsUsersPrivateGroup(gid_t gid) {
+    std::vector<char> buffer(16384);
+    passwd user{};
+    passwd *foundUser = nullptr;
+    if (getpwuid_r(geteuid(), &user, buffer.data(), buffer.size(), &foundUser) != 0 || !foundUser ||
+        user.pw_gid != gid || !user.pw_name)
+        return false;
+    const std::string name = user.pw_name;
+    std::vector<char> groupBuffer(16384);
+    group entry{};
+    group *found = nullptr;
+    if (getgrgid_r(gid, &entry, groupBuffer.data(), groupBuffer.size(), &found) != 0 || !found || !found->gr_name ||
+        name != found->gr_name)
+        return false;
+    for (char **member = found->gr_mem; member != nullptr && *member != nullptr; ++member)
+        if (name != *member)
+            return false;
+    return true;
+}
+
+// True when users other than the folder's owner may add, remove or rename its files.
+bool OthersMayChange(const struct stat &folder) {
+    if ((folder.st_mode & S_ISVTX) != 0)
+        return false; // only a file's owner may remove or rename it
+    const bool groupMay = (folder.st_mode & S_IWGRP) != 0 && !IsUsersPrivateGroup(folder.st_gid);
+    return groupMay || (folder.st_mode & S_IWOTH) != 0;
+}
+
 } // namespace
 
 std::string DataFolderRefusal(const std::string &dataDir) {
     const std::string dir = dataDir.empty() || dataDir.back() == '/' ? dataDir : dataDir + "/";
     struct stat folder {};
-    if (stat(dir.c_str(), &folder) == 0 && S_ISDIR(folder.st_mode) && (folder.st_mode & (S_IWGRP | S_IWOTH)) != 0 &&
-        (folder.st_mode & S_ISVTX) == 0)
+    if (stat(dir.c_str(), &folder) == 0 && S_ISDIR(folder.st_mode) && OthersMayChange(folder))
         return "the folder \"" + dir + "\" may be written to by other users and has no sticky bit";
     for (const char *name : {"Settings.ini", "log.txt"})
         if (std::string why = ForeignFile(dir + name); !why.empty())
