@@ -111,6 +111,17 @@ bool IsRegularFile(DWORD attributes) {
     return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) == 0;
 }
 
+// True when a file is there to be replaced; throws for one its owner made read-only, which a
+// rename would carry the new file over.
+bool IsReplaceable(const std::string &path) {
+    const DWORD attributes = GetFileAttributesA(path.c_str());
+    const bool replacing = IsRegularFile(attributes);
+    if (replacing && (attributes & FILE_ATTRIBUTE_READONLY) != 0) {
+        Throw("Cannot create file", path, ERROR_ACCESS_DENIED);
+    }
+    return replacing;
+}
+
 // The security of a new file: the user's alone for the program's own files (an existing log
 // keeps the default of its folder, as it had), the folder's default otherwise. Throws when it
 // cannot be built.
@@ -182,12 +193,7 @@ std::string ReadOwnFile(const std::string &path, FileStamp *stamp) {
 
 FileStamp ReplaceFileAtomically(const std::string &path, std::string_view bytes, FileAccess access,
                                 TemporaryName temporaryName) {
-    const DWORD attributes = GetFileAttributesA(path.c_str());
-    const bool replacing = IsRegularFile(attributes);
-    // A rename would carry the new file over the attribute: a read-only file stays as it is.
-    if (replacing && (attributes & FILE_ATTRIBUTE_READONLY) != 0) {
-        Throw("Cannot create file", path, ERROR_ACCESS_DENIED);
-    }
+    const bool replacing = IsReplaceable(path);
     win::OwnerOnlySecurity ownerOnlySecurity;
     SECURITY_ATTRIBUTES *security = SecurityFor(access, replacing, ownerOnlySecurity, path);
     DWORD error = ERROR_SUCCESS;
@@ -225,11 +231,7 @@ FileStamp ReplaceFileAtomically(const std::string &path, std::string_view bytes,
 }
 
 void CheckReplaceable(const std::string &path, std::string_view bytes, FileAccess access) {
-    const DWORD attributes = GetFileAttributesA(path.c_str());
-    const bool replacing = IsRegularFile(attributes);
-    if (replacing && (attributes & FILE_ATTRIBUTE_READONLY) != 0) {
-        Throw("Cannot create file", path, ERROR_ACCESS_DENIED);
-    }
+    const bool replacing = IsReplaceable(path);
     win::OwnerOnlySecurity ownerOnlySecurity;
     SECURITY_ATTRIBUTES *security = SecurityFor(access, replacing, ownerOnlySecurity, path);
     std::string temporary;
