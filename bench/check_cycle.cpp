@@ -16,7 +16,9 @@
 #include <benchmark/benchmark.h>
 
 #include <algorithm>
+#include <chrono>
 #include <utility>
+#include <vector>
 
 namespace {
 
@@ -84,6 +86,39 @@ void EngineCycleFilesInMemory(benchmark::State &state) {
     RunCycles(state, cycle);
 }
 
+double Median(std::vector<double> values) {
+    std::sort(values.begin(), values.end());
+    return values.empty() ? 0 : values[values.size() / 2];
+}
+
+// A cycle with an empty log and one with log.txt at the bound, one after the other in every
+// iteration, so that a machine shared with others loads both alike; the medians and what the
+// full log adds as counters. state.range(0): the files in memory (/dev/shm) instead of on the disk.
+void FullLogNextToEmpty(benchmark::State &state) {
+    const std::filesystem::path parent =
+        state.range(0) != 0 ? std::filesystem::path("/dev/shm") : std::filesystem::temp_directory_path();
+    Cycle empty(parent, 0);
+    Cycle full(parent, 5000);
+    std::vector<double> emptyMs;
+    std::vector<double> fullMs;
+    auto timed = [](Cycle &cycle) {
+        cycle.dm.FSET_LAST_IP.clear(); // every cycle finds a change and sends the update
+        const auto start = std::chrono::steady_clock::now();
+        cycle.engine.CheckAndUpdate();
+        return std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count();
+    };
+    for (auto _ : state) {
+        emptyMs.push_back(timed(empty));
+        fullMs.push_back(timed(full));
+    }
+    state.counters["empty_ms"] = Median(emptyMs);
+    state.counters["full_ms"] = Median(fullMs);
+    state.counters["added_ms"] = Median(fullMs) - Median(emptyMs);
+    if (empty.dm.FSET_LAST_IP != kAddress || full.dm.FSET_LAST_IP != kAddress || !empty.notifier.shown.empty() ||
+        !full.notifier.shown.empty())
+        state.SkipWithError("the cycle did not reach the service as expected");
+}
+
 void DirectCurl(benchmark::State &state) {
     Cycle cycle;
     const CurlCommand check = cycle.engine.BuildCurlCommand(RequestKind::CheckIP);
@@ -119,6 +154,13 @@ const bool registered = [] {
             ->UseRealTime()
             ->MinTime(1.0);
     }
+    // Past the bound's tenth: the rewrite of the full log falls into the iterations.
+    benchmark::RegisterBenchmark("FullLogNextToEmpty", FullLogNextToEmpty)
+        ->Arg(0)
+        ->Arg(1)
+        ->Unit(benchmark::kMillisecond)
+        ->UseRealTime()
+        ->Iterations(600);
     return true;
 }();
 

@@ -12,8 +12,10 @@
 #include <sys/resource.h>
 
 #include <algorithm>
+#include <chrono>
 #include <filesystem>
 #include <fstream>
+#include <vector>
 
 #ifndef ZEVLO_PROGRAM
 #error "ZEVLO_PROGRAM must name the built program"
@@ -117,27 +119,71 @@ void OnceProcessOwnPeak(benchmark::State &state) {
         state.SkipWithError("zevlo --once did not end with status 0");
 }
 
-void TwoCurlRuns(benchmark::State &state) {
-    e2e::TestService &service = bench::Service();
-    const CurlCommand check{{"curl", "-s", "-g", "-XGET",
-                             "http://127.0.0.1:" + std::to_string(service.Port("http")) + "/checkip?format=text",
-                             "-AZevlo - Windows DDNS Client by Tarvenic [alice] - v3.0"},
-                            std::nullopt,
-                            {}};
-    const CurlCommand update{{"curl", "-s", "-g", "-XGET", "--basic", "-K", "-",
-                              "https://127.0.0.1:" + std::to_string(service.Port("https")) +
-                                  "/v3/update?hostname=home.example.net&myip=" + bench::kAddress,
-                              "-AZevlo - Windows DDNS Client by Tarvenic [alice] - v3.0"},
-                             std::string("user = \"alice:secret\"\n"),
-                             {}};
-    std::string checkAnswer;
-    std::string updateAnswer;
-    for (auto _ : state) {
-        checkAnswer = bench::SpawnCurl(check);
-        updateAnswer = bench::SpawnCurl(update);
+// The two requests of --once, as curl is started for them directly.
+struct TwoCurls {
+    TwoCurls() {
+        e2e::TestService &service = bench::Service();
+        check = {{"curl", "-s", "-g", "-XGET",
+                  "http://127.0.0.1:" + std::to_string(service.Port("http")) + "/checkip?format=text",
+                  "-AZevlo - Windows DDNS Client by Tarvenic [alice] - v3.0"},
+                 std::nullopt,
+                 {}};
+        update = {{"curl", "-s", "-g", "-XGET", "--basic", "-K", "-",
+                   "https://127.0.0.1:" + std::to_string(service.Port("https")) +
+                       "/v3/update?hostname=home.example.net&myip=" + bench::kAddress,
+                   "-AZevlo - Windows DDNS Client by Tarvenic [alice] - v3.0"},
+                  std::string("user = \"alice:secret\"\n"),
+                  {}};
     }
-    if (checkAnswer != bench::kAddress || updateAnswer != std::string("good ") + bench::kAddress)
+    // False when curl did not reach the service as expected.
+    bool Run() const {
+        return bench::SpawnCurl(check) == bench::kAddress &&
+               bench::SpawnCurl(update) == std::string("good ") + bench::kAddress;
+    }
+    CurlCommand check;
+    CurlCommand update;
+};
+
+void TwoCurlRuns(benchmark::State &state) {
+    const TwoCurls curls;
+    bool reached = true;
+    for (auto _ : state)
+        reached = curls.Run() && reached;
+    if (!reached)
         state.SkipWithError("curl did not reach the service as expected");
+}
+
+double Median(std::vector<double> values) {
+    std::sort(values.begin(), values.end());
+    return values.empty() ? 0 : values[values.size() / 2];
+}
+
+// --once and the two curl runs one after the other in every iteration, so that a machine
+// shared with others loads both alike; the medians and their ratio as counters.
+// state.range(0) as for OnceProcess.
+void OnceNextToCurl(benchmark::State &state) {
+    const OnceFolder folder(state.range(0) != 0 ? std::filesystem::path("/dev/shm")
+                                                : std::filesystem::temp_directory_path());
+    const TwoCurls curls;
+    std::vector<double> once;
+    std::vector<double> curl;
+    long maxResident = 0;
+    bool fine = true;
+    for (auto _ : state) {
+        folder.WriteSettings();
+        const auto start = std::chrono::steady_clock::now();
+        fine = folder.Run(maxResident) == 0 && fine;
+        const auto between = std::chrono::steady_clock::now();
+        fine = curls.Run() && fine;
+        const auto end = std::chrono::steady_clock::now();
+        once.push_back(std::chrono::duration<double, std::milli>(between - start).count());
+        curl.push_back(std::chrono::duration<double, std::milli>(end - between).count());
+    }
+    state.counters["once_ms"] = Median(once);
+    state.counters["curl_ms"] = Median(curl);
+    state.counters["ratio"] = Median(curl) > 0 ? Median(once) / Median(curl) : 0;
+    if (!fine)
+        state.SkipWithError("a run did not reach the service as expected");
 }
 
 // Alternating rounds, so load from elsewhere on the machine falls on both sides alike.
@@ -155,6 +201,12 @@ const bool registered = [] {
             ->UseRealTime()
             ->MinTime(2.0);
     }
+    benchmark::RegisterBenchmark("OnceNextToCurl", OnceNextToCurl)
+        ->Arg(0)
+        ->Arg(1)
+        ->Unit(benchmark::kMillisecond)
+        ->UseRealTime()
+        ->Iterations(150);
     benchmark::RegisterBenchmark("OnceProcessOwnPeak", OnceProcessOwnPeak)
         ->Unit(benchmark::kMillisecond)
         ->Iterations(20);
