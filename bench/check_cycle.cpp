@@ -86,11 +86,6 @@ void EngineCycleFilesInMemory(benchmark::State &state) {
     RunCycles(state, cycle);
 }
 
-double Median(std::vector<double> values) {
-    std::sort(values.begin(), values.end());
-    return values.empty() ? 0 : values[values.size() / 2];
-}
-
 // A cycle with an empty log and one with log.txt at the bound, one after the other in every
 // iteration, so that a machine shared with others loads both alike; the medians and what the
 // full log adds as counters. state.range(0): the files in memory (/dev/shm) instead of on the disk.
@@ -111,9 +106,9 @@ void FullLogNextToEmpty(benchmark::State &state) {
         emptyMs.push_back(timed(empty));
         fullMs.push_back(timed(full));
     }
-    state.counters["empty_ms"] = Median(emptyMs);
-    state.counters["full_ms"] = Median(fullMs);
-    state.counters["added_ms"] = Median(fullMs) - Median(emptyMs);
+    state.counters["empty_ms"] = bench::Median(emptyMs);
+    state.counters["full_ms"] = bench::Median(fullMs);
+    state.counters["added_ms"] = bench::Median(fullMs) - bench::Median(emptyMs);
     if (empty.dm.FSET_LAST_IP != kAddress || full.dm.FSET_LAST_IP != kAddress || !empty.notifier.shown.empty() ||
         !full.notifier.shown.empty())
         state.SkipWithError("the cycle did not reach the service as expected");

@@ -153,11 +153,6 @@ void TwoCurlRuns(benchmark::State &state) {
         state.SkipWithError("curl did not reach the service as expected");
 }
 
-double Median(std::vector<double> values) {
-    std::sort(values.begin(), values.end());
-    return values.empty() ? 0 : values[values.size() / 2];
-}
-
 // --once and the two curl runs one after the other in every iteration, so that a machine
 // shared with others loads both alike; the medians and their ratio as counters.
 // state.range(0) as for OnceProcess.
@@ -179,9 +174,9 @@ void OnceNextToCurl(benchmark::State &state) {
         once.push_back(std::chrono::duration<double, std::milli>(between - start).count());
         curl.push_back(std::chrono::duration<double, std::milli>(end - between).count());
     }
-    state.counters["once_ms"] = Median(once);
-    state.counters["curl_ms"] = Median(curl);
-    state.counters["ratio"] = Median(curl) > 0 ? Median(once) / Median(curl) : 0;
+    state.counters["once_ms"] = bench::Median(once);
+    state.counters["curl_ms"] = bench::Median(curl);
+    state.counters["ratio"] = bench::Median(curl) > 0 ? bench::Median(once) / bench::Median(curl) : 0;
     if (!fine)
         state.SkipWithError("a run did not reach the service as expected");
 }
