@@ -128,8 +128,9 @@ TEST(Paths, DataFolderRefusal) {
         Make(c.settings, dir.Path() + "Settings.ini", scratch.Path());
         Make(c.log, dir.Path() + "log.txt", scratch.Path());
         ASSERT_EQ(chmod(dir.Root().c_str(), c.folderMode), 0);
-        if (c.otherGroup)
+        if (c.otherGroup) {
             ASSERT_EQ(chown(dir.Root().c_str(), geteuid(), kOtherUser), 0);
+        }
         const std::string refusal = DataFolderRefusal(dir.Path());
         if (std::string(c.refusal).empty())
             EXPECT_EQ(refusal, "") << c.folderMode;
