@@ -14,6 +14,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <memory>
 #include <string>
 #include <vector>
@@ -21,6 +22,12 @@
 namespace zevlo::bench {
 
 inline constexpr const char *kAddress = "203.0.113.7";
+
+// The middle of the times measured, as robust against a few runs slowed by others as it gets.
+inline double Median(std::vector<double> values) {
+    std::sort(values.begin(), values.end());
+    return values.empty() ? 0 : values[values.size() / 2];
+}
 
 inline e2e::TestService &Service() {
     static const std::unique_ptr<e2e::TestService> service = [] {

@@ -8,12 +8,22 @@ namespace zevlo {
 
 namespace {
 
+// A spreadsheet takes a cell starting with one of these as a formula (a service's answer
+// "=HYPERLINK(...)" would become a link); a leading ' makes it text, as spreadsheet
+// guidance advises.
+bool StartsLikeAFormula(std::string_view field) {
+    return !field.empty() && std::string_view("=+-@\t\r").find(field.front()) != std::string_view::npos;
+}
+
 void AppendField(std::string &out, std::string_view field) {
+    const std::string_view prefix = StartsLikeAFormula(field) ? "'" : "";
     if (field.find_first_of(",\"\r\n") == std::string_view::npos) {
+        out += prefix;
         out += field;
         return;
     }
     out += '"';
+    out += prefix;
     for (char c : field) {
         if (c == '"')
             out += '"';
@@ -68,7 +78,8 @@ std::string LogToCsv(const TextList &logLines) {
 }
 
 void ExportLogCsv(const TextList &logLines, const std::string &path) {
-    platform::ReplaceFileAtomically(path, LogToCsv(logLines), false, platform::TemporaryName::Unique);
+    platform::ReplaceFileAtomically(path, LogToCsv(logLines), platform::FileAccess::Usual,
+                                    platform::TemporaryName::Unique);
 }
 
 } // namespace zevlo

@@ -87,7 +87,6 @@ Tdm::Tdm(Clock clock)
 }
 
 Tdm::~Tdm() {
-    skipUnchanged_ = true;
     try {
         SaveSettings();
     } catch (const std::exception &error) {
@@ -108,8 +107,9 @@ void Tdm::LoadSettings() {
     if (!platform::PathExists(SettingsFile))
         return;
     std::string bytes;
+    platform::FileStamp stamp;
     try {
-        bytes = platform::ReadWholeFile(SettingsFile);
+        bytes = platform::ReadOwnFile(SettingsFile, &stamp);
     } catch (const FileError &) {
         settingsUnreadable_ = true;
         throw;
@@ -117,6 +117,8 @@ void Tdm::LoadSettings() {
     // Reading was the only step that can fail; the fields change only after it.
     SettingsList = SplitLines(bytes);
     settingsUnreadable_ = false;
+    settingsOnDisk_ = std::move(bytes);
+    settingsStamp_ = stamp;
 
     const KnownService *service = FindKnownService(GetStr(SettingKey(&Tdm::FSET_UPD_Service), ""));
     const std::span<const Setting> schema = SettingsSchema();
@@ -140,20 +142,44 @@ void Tdm::ApplyValuesWithoutFile() {
         SetSettingValue(setting, *this, setting.withoutFile);
 }
 
-bool Tdm::SaveSettings(bool overwriteUnreadable) {
-    if (SettingsFile.empty() || (settingsUnreadable_ && !overwriteUnreadable))
-        return false;
-
+void Tdm::PutFieldsIntoList() {
     // Fields that follow the service stay empty, so a corrected row reaches them.
     const KnownService *service = FindKnownService(FSET_UPD_Service);
     for (const Setting &setting : SettingsSchema()) {
         const std::optional<SettingValue> followed = service ? ServiceValue(*service, setting) : std::nullopt;
         SetStr(setting.key, followed && HoldsValue(setting, *this, *followed) ? "" : SettingText(setting, *this));
     }
+}
 
-    WriteFile(SettingsFile, JoinLines(SettingsList), true);
+bool Tdm::SettingsFileHolds(const std::string &bytes) const {
+    // Compared with what was written, not read back: one look at the file tells whether it is
+    // still that one. A private file that others can read is written anyway, which takes their
+    // access away.
+    if (!settingsStamp_ || bytes != settingsOnDisk_)
+        return false;
+    const std::optional<platform::FileStamp> now = platform::StampOf(SettingsFile);
+    return now == settingsStamp_ && !platform::OthersHaveAccess(*now);
+}
+
+bool Tdm::SaveSettings(bool overwriteUnreadable) {
+    if (SettingsFile.empty() || (settingsUnreadable_ && !overwriteUnreadable))
+        return false;
+    PutFieldsIntoList();
+    std::string bytes = JoinLines(SettingsList);
+    if (!overwriteUnreadable && SettingsFileHolds(bytes))
+        return true;
+    settingsStamp_.reset();
+    settingsStamp_ = platform::ReplaceFileAtomically(SettingsFile, bytes, platform::FileAccess::Private);
+    settingsOnDisk_ = std::move(bytes);
     settingsUnreadable_ = false; // the file now holds what this run knows
     return true;
+}
+
+void Tdm::CheckSettingsCanBeSaved() {
+    if (SettingsFile.empty())
+        return;
+    PutFieldsIntoList();
+    platform::CheckReplaceable(SettingsFile, JoinLines(SettingsList), platform::FileAccess::Private);
 }
 
 void Tdm::SetStr(const std::string &name, const std::string &rawValue) {
@@ -212,31 +238,64 @@ void Tdm::LoadLog(bool trim) {
         return;
     std::string bytes;
     try {
-        bytes = platform::ReadWholeFile(LogFile);
+        bytes = platform::ReadOwnFile(LogFile, &logStamp_);
     } catch (const FileError &) {
         logUnreadable_ = true;
         throw;
     }
     LogLines = SplitLines(bytes);
     logUnreadable_ = false;
-    if (trim)
-        TrimLog();
+    const std::size_t dropped = trim ? TrimLog() : 0;
+    // A last line without its end would run into the next appended one.
+    const bool endsWithLine = bytes.empty() || bytes.back() == '\n' || bytes.back() == '\r';
+    logSurplus_ = endsWithLine ? std::optional<std::size_t>(dropped) : std::nullopt;
+    logSynced_ = LogLines.size();
 }
 
 void Tdm::AddLog(const std::string &type, const std::string &data) {
+    const bool fileKnown = logSurplus_ && LogLines.size() == logSynced_;
     LogLines.push_back(LogTimestamp(clock_()) + "\t" + type + " " + data);
     if (LogLineAdded)
         LogLineAdded(LogLines.back());
     // Without readable settings FMaxLog is only its default, not the user's bound.
-    if (!settingsUnreadable_)
-        TrimLog();
-    SaveLog();
+    const std::size_t dropped = settingsUnreadable_ ? 0 : TrimLog();
+    if (LogFile.empty() || logUnreadable_)
+        return;
+    if (fileKnown && AppendToLogFile(dropped))
+        return;
+    WriteLogFile();
+}
+
+bool Tdm::AppendToLogFile(std::size_t dropped) {
+    // A tenth over the bound, then one rewrite: a cycle costs one short write, not the file.
+    const std::size_t allowed = FMaxLog > 0 ? static_cast<std::size_t>(FMaxLog) / 10 : 0;
+    if (*logSurplus_ + dropped > allowed)
+        return false;
+    try {
+        if (!platform::AppendToOwnFile(LogFile, LogLines.back() + "\r\n", logStamp_))
+            return false;
+    } catch (const FileError &) {
+        logSurplus_.reset(); // the end of the file may hold part of the line
+        throw;
+    }
+    *logSurplus_ += dropped;
+    logSynced_ = LogLines.size();
+    return true;
+}
+
+void Tdm::WriteLogFile() {
+    logSurplus_.reset();
+    logStamp_ = platform::ReplaceFileAtomically(LogFile, JoinLines(LogLines), platform::FileAccess::NewPrivate);
+    logSurplus_ = 0;
+    logSynced_ = LogLines.size();
 }
 
 void Tdm::SaveLog() {
     if (LogFile.empty() || logUnreadable_)
         return;
-    WriteFile(LogFile, JoinLines(LogLines), false);
+    if (logSurplus_ == std::size_t{0} && LogLines.size() == logSynced_ && platform::StampOf(LogFile) == logStamp_)
+        return;
+    WriteLogFile();
 }
 
 std::string Tdm::GetUserAgent() const {
@@ -254,28 +313,13 @@ std::string Tdm::LogTimestamp(std::chrono::system_clock::time_point when) {
     return text;
 }
 
-void Tdm::WriteFile(const std::string &path, const std::string &bytes, bool ownerOnly) const {
-    // The end of a run writes a file only when it would change: a run that saved as it went
-    // (a one-shot run does) is not flushed to the disk twice. A private file that others can
-    // read is written anyway, which takes their access away.
-    if (skipUnchanged_ && !(ownerOnly && platform::OthersHaveAccess(path))) {
-        try {
-            if (platform::ReadWholeFile(path) == bytes)
-                return;
-        } catch (const FileError &) {
-        }
-    }
-    platform::ReplaceFileAtomically(path, bytes, ownerOnly);
-}
-
-void Tdm::TrimLog() {
-    if (FMaxLog <= 0) {
-        LogLines.clear();
-        return;
-    }
-    const auto bound = static_cast<std::size_t>(FMaxLog);
-    if (LogLines.size() > bound)
-        LogLines.erase(LogLines.begin(), LogLines.begin() + static_cast<std::ptrdiff_t>(LogLines.size() - bound));
+std::size_t Tdm::TrimLog() {
+    const std::size_t bound = FMaxLog > 0 ? static_cast<std::size_t>(FMaxLog) : 0;
+    if (LogLines.size() <= bound)
+        return 0;
+    const std::size_t dropped = LogLines.size() - bound;
+    LogLines.erase(LogLines.begin(), LogLines.begin() + static_cast<std::ptrdiff_t>(dropped));
+    return dropped;
 }
 
 } // namespace zevlo

@@ -1,10 +1,12 @@
 #pragma once
 
 #include "data/TextList.h"
+#include "platform/FileIO.h"
 
 #include <chrono>
 #include <cstdint>
 #include <functional>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -17,8 +19,8 @@ using Clock = std::function<std::chrono::system_clock::time_point()>;
 class Tdm {
 public:
     explicit Tdm(Clock clock = std::chrono::system_clock::now);
-    // Saves the settings and the log where they differ from the files; errors go to standard
-    // error (never a box at exit).
+    // Saves the settings and the log where they differ from the files (a run that saved as it
+    // went writes nothing again); errors go to standard error (never a box at exit).
     ~Tdm();
     Tdm(const Tdm &) = delete;
     Tdm &operator=(const Tdm &) = delete;
@@ -75,9 +77,14 @@ public:
     void LoadSettings();
     // Writes the fields into SettingsList and the list to SettingsFile (atomically; a new
     // file is readable by its owner only); an endpoint field holding the stored service's
-    // value writes no line. Returns false, writing nothing, when SettingsFile is empty or
-    // after a failed load, unless `overwriteUnreadable` (the user's explicit save).
+    // value writes no line. Writes nothing when the file is still the one this run last read
+    // or wrote and holds the same text (unless others may read it). Returns false, writing
+    // nothing, when SettingsFile is empty or after a failed load. With `overwriteUnreadable`
+    // (the user's explicit save) it writes in any case.
     bool SaveSettings(bool overwriteUnreadable = false);
+    // Throws the FileError that writing the settings would meet now (a read-only file or file
+    // system, a full disk), changing no file. Nothing when SettingsFile is empty.
+    void CheckSettingsCanBeSaved();
     bool SettingsUnreadable() const { return settingsUnreadable_; }
     // True when the last file LoadSettings read held no value for the key (no line, or an
     // empty one), and for every key until a file was read.
@@ -96,10 +103,13 @@ public:
     // (unless `trim` is false). An unreadable log.txt throws FileError and is not written
     // over by later saves of this run.
     void LoadLog(bool trim = true);
-    // Appends "<date> <time>\t<type> <data>", trims to FMaxLog (not while the settings are
-    // unreadable: FMaxLog is only its default then), then SaveLog.
+    // Appends "<date> <time>\t<type> <data>" and trims to FMaxLog (not while the settings are
+    // unreadable: FMaxLog is only its default then). The line is appended to LogFile, which
+    // may so run up to a tenth over the bound; past that, or when the file is not known to
+    // hold the list, LogFile is written whole (atomically) with the list.
     void AddLog(const std::string &type, const std::string &data);
-    // Writes LogLines to LogFile atomically; nothing when LogFile is empty or unreadable.
+    // Makes LogFile hold exactly LogLines (trimming what the appends left over), writing it
+    // atomically when it does not; nothing when LogFile is empty or unreadable.
     void SaveLog();
     std::string GetUserAgent() const;
     // The moment, by the clock the store was given (the one its log lines are stamped with).
@@ -109,13 +119,25 @@ public:
     static std::string LogTimestamp(std::chrono::system_clock::time_point when);
 
 private:
-    void TrimLog();
-    void WriteFile(const std::string &path, const std::string &bytes, bool ownerOnly) const;
+    // Drops the oldest lines beyond FMaxLog; how many went.
+    std::size_t TrimLog();
+    // The fields into SettingsList.
+    void PutFieldsIntoList();
+    bool SettingsFileHolds(const std::string &bytes) const;
+    bool AppendToLogFile(std::size_t dropped);
+    void WriteLogFile();
 
     Clock clock_;
     bool settingsUnreadable_ = false;
     bool logUnreadable_ = false;
-    bool skipUnchanged_ = false;
+    // What this run last read from or wrote to SettingsFile, and that file's stamp then.
+    std::string settingsOnDisk_;
+    std::optional<platform::FileStamp> settingsStamp_;
+    // What LogFile holds as far as this run knows: logSurplus_ lines that the list has dropped
+    // since, then the list as it stood when it was logSynced_ lines long; none: not known.
+    std::optional<std::size_t> logSurplus_;
+    std::size_t logSynced_ = 0;
+    platform::FileStamp logStamp_;
     // By row of the settings schema: whether the last load found a value.
     std::vector<bool> keyFound_;
 };

@@ -6,6 +6,7 @@
 #include "platform/ProcessRunner.h"
 
 #include <chrono>
+#include <functional>
 #include <optional>
 #include <string>
 #include <vector>
@@ -57,6 +58,11 @@ class Engine {
 public:
     Engine(Tdm &dm, const IEndpointSource &endpoints, platform::IProcessRunner &runner, INotifier &notifier,
            std::string programDir);
+
+    // Asked just before an update request goes out: why it must not (the logged and shown
+    // error text), or empty. The command line sets it: an address it could not record would be
+    // sent again by every later run. Unset: every update goes out.
+    std::function<std::string()> BeforeUpdate;
 
     CurlCommand BuildCurlCommand(RequestKind kind) const;
     platform::RunResult RunCommand(const CurlCommand &command);

@@ -21,13 +21,16 @@ void Engine::SendUpdate(bool deliberate) {
         return;
     try {
         const CurlCommand command = BuildCurlCommand(RequestKind::Update);
-        if (!command.error.empty()) {
-            Log(kUpdateType, command.error);
+        std::string notSent = command.error;
+        if (notSent.empty() && BeforeUpdate)
+            notSent = BeforeUpdate();
+        if (!notSent.empty()) {
+            Log(kUpdateType, notSent);
             outcome_.updateFailed = true;
-            outcome_.failure = command.error;
+            outcome_.failure = notSent;
             PutBackUnsentAddress();
             SaveSettingsNow();
-            Show(MessageKind::Error, std::string(kUpdateType) + " " + command.error);
+            Show(MessageKind::Error, std::string(kUpdateType) + " " + notSent);
             return;
         }
         const platform::RunResult run = RunCommand(command);

@@ -3,7 +3,6 @@
 #include "platform/FileVersion.h"
 #include "platform/Paths.h"
 
-#include <chrono>
 #include <iostream>
 
 namespace zevlo::form {
@@ -22,17 +21,23 @@ std::string DataDir(const std::string &programDir) {
 
 ProgramFiles::ProgramFiles()
     : executable_(platform::ExecutablePath()), programDir_(platform::DirectoryOf(executable_)),
-      dataDir_(DataDir(programDir_)), lock_(dataDir_) {
-    if (!lock_.LockWithin(std::chrono::minutes(2)))
-        std::cerr << "zevlo: the folder " << dataDir_ << " is still in use by another copy; going on\n";
-}
+      dataDir_(DataDir(programDir_)), lock_(dataDir_) {}
 
-MainServices ProgramFiles::Services() const {
+MainServices ProgramFiles::Services() {
     MainServices services;
     services.programDir = programDir_;
     services.dataDir = dataDir_;
     services.executablePath = executable_;
     services.versionText = [executable = executable_] { return platform::GetFileVersionText(executable); };
+    services.lockDataFolder = [this](std::string &why) {
+        if (lock_.TryLock())
+            return true;
+        why = lock_.Error().empty() ? "in use by another copy" : lock_.Error();
+        if (!waitTold_)
+            std::cerr << "zevlo: waiting for " << dataDir_ << ": " << why << '\n';
+        waitTold_ = true;
+        return false;
+    };
     return services;
 }
 

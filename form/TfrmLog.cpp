@@ -23,7 +23,7 @@ void TfrmLog::FormShow() {
     if (dm_.LogFile.empty() || !platform::PathExists(dm_.LogFile))
         return;
     try {
-        shownLines_ = SplitLines(platform::ReadWholeFile(dm_.LogFile));
+        shownLines_ = SplitLines(platform::ReadOwnFile(dm_.LogFile));
     } catch (const FileError &error) {
         view_.ShowBox(BoxKind::FileError, CaptionFor(MessageKind::FileError), error.what());
         return;

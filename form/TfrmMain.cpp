@@ -11,6 +11,7 @@ namespace zevlo::form {
 
 namespace {
 
+constexpr int kFolderRetryMs = 1000;
 constexpr int kMinInterval = 5;
 constexpr int kMaxInterval = 60;
 constexpr int kMsPerMinute = 60 * 1000;
@@ -76,6 +77,31 @@ void TfrmMain::FormCreate() {
     view_.SetTrayIcon(true);
 
     dm_ = std::make_unique<Tdm>(services_.clock);
+    engine_ = std::make_unique<Engine>(*dm_, *this, *busyRunner_, *this, services_.programDir);
+    frmLog_ = std::make_unique<TfrmLog>(*dm_, logView_);
+    view_.SetCaption(std::string(kApplicationTitle) + " v" + services_.versionText());
+
+    // The tray icon comes first and the files only with the data folder's lock: while another
+    // copy (a timer's run, --store-password) holds it, the program must already answer
+    // Terminate, signals and the session's end, yet read nothing that copy may be rewriting and
+    // write nothing over it. Timer1 asks for the lock until it comes; the start goes on then.
+    if (!TakeDataFolder()) {
+        waitingForFolder_ = true;
+        view_.StartTimer(kFolderRetryMs);
+        return;
+    }
+    StartWithFiles();
+}
+
+bool TfrmMain::TakeDataFolder() {
+    std::string why;
+    if (!services_.lockDataFolder || services_.lockDataFolder(why))
+        return true;
+    view_.SetTrayTip(TrayTipText("waiting for " + services_.dataDir + ": " + why));
+    return false;
+}
+
+void TfrmMain::StartWithFiles() {
     dm_->SettingsFile = services_.dataDir + "Settings.ini";
     dm_->AppDir = services_.dataDir;
     dm_->LogFile = services_.dataDir + "log.txt";
@@ -92,8 +118,6 @@ void TfrmMain::FormCreate() {
     } catch (const FileError &error) {
         startUpErrors_.emplace_back(error.what());
     }
-    engine_ = std::make_unique<Engine>(*dm_, *this, *busyRunner_, *this, services_.programDir);
-    frmLog_ = std::make_unique<TfrmLog>(*dm_, logView_);
 
     if (settingsUnreadable || !platform::PathExists(dm_->SettingsFile)) {
         dm_->ApplyValuesWithoutFile();
@@ -101,8 +125,6 @@ void TfrmMain::FormCreate() {
         if (settingsUnreadable)
             dm_->FSET_FirstRun = false;
     }
-
-    view_.SetCaption(std::string(kApplicationTitle) + " v" + services_.versionText());
 
     if (dm_->FSET_Interval < kMinInterval)
         dm_->FSET_Interval = kMinInterval;
@@ -129,6 +151,8 @@ void TfrmMain::FormCreate() {
 }
 
 void TfrmMain::StartUp() {
+    if (waitingForFolder_)
+        return; // it comes once the folder is this copy's
     for (const std::string &error : startUpErrors_) {
         if (terminating_)
             return;
@@ -244,6 +268,14 @@ void TfrmMain::btnViewLogClick() {
 }
 
 void TfrmMain::Timer1Timer() {
+    if (waitingForFolder_) {
+        if (terminating_ || !TakeDataFolder())
+            return;
+        waitingForFolder_ = false;
+        StartWithFiles();
+        StartUp();
+        return;
+    }
     CheckWanted();
 }
 
@@ -281,7 +313,9 @@ void TfrmMain::mnuPauseClick() {
 }
 
 void TfrmMain::mnuShowClick() {
-    ShowMainWindow();
+    // Until the files are read the window would show mere defaults: the tray tip says why.
+    if (!waitingForFolder_)
+        ShowMainWindow();
 }
 
 void TfrmMain::popTrayPopup() {
@@ -300,6 +334,9 @@ void TfrmMain::mnuTerminateClick() {
 }
 
 void TfrmMain::UserActed(Control control) {
+    // While waiting for the data folder only Terminate does something: nothing is loaded yet.
+    if (waitingForFolder_ && control != Control::mnuTerminate)
+        return;
     switch (control) {
     case Control::cmbUpdInterval:
         return cmbUpdIntervalChange();

@@ -30,6 +30,10 @@ struct MainServices {
     platform::IAutostart *autostart = nullptr;
     std::function<std::string()> versionText;
     Clock clock = std::chrono::system_clock::now;
+    // Takes the data folder's lock for this copy: true once it is held. False, with `why` set
+    // (in use by another copy, or the system's reason), while it cannot be had; asked again
+    // later. Unset: the folder is this copy's.
+    std::function<bool(std::string &why)> lockDataFolder;
 };
 
 // The main window's behaviour: the settings panel on three tabs, the pause marker, the
@@ -130,6 +134,10 @@ public:
 
 private:
     void FormCreate();
+    // The part of the start that reads the files: once the data folder is this copy's.
+    void StartWithFiles();
+    // True once the data folder's lock is held; until then the tray tip says why not.
+    bool TakeDataFolder();
     void FormShow();
     void FormHide();
     void ShowMainWindow();
@@ -193,6 +201,8 @@ private:
 
     bool FAllowClose = false;
     bool terminating_ = false;
+    // Another copy holds the data folder: nothing is read or written, Timer1 asks again.
+    bool waitingForFolder_ = false;
     bool startRunning_ = false;
     int timerPeriodMs_ = 0;
     std::chrono::system_clock::time_point lastCycle_;

@@ -17,7 +17,7 @@ int RunWindowProgram(WindowShell &shell) {
         return 0;
     shell.StartToolkit();
 
-    const ProgramFiles files;
+    ProgramFiles files;
     const std::unique_ptr<platform::IAutostart> autostart = platform::MakeUserAutostart();
     MainServices services = files.Services();
     services.runner = &shell.Runner();

@@ -1,13 +1,13 @@
 #include "platform/FolderLock.h"
 
+#include <chrono>
 #include <thread>
 
 namespace zevlo::platform {
 
-bool FolderLock::LockWithin(std::chrono::milliseconds limit) {
-    const auto deadline = std::chrono::steady_clock::now() + limit;
+bool FolderLock::LockUnless(const std::function<bool()> &giveUp) {
     while (!TryLock()) {
-        if (std::chrono::steady_clock::now() >= deadline)
+        if (!error_.empty() || (giveUp && giveUp()))
             return false;
         std::this_thread::sleep_for(std::chrono::milliseconds(250));
     }

@@ -40,6 +40,13 @@ bool MakeDirs(const std::string &dir);
 // so another user's file is never read. Both folders end in a separator; so does the result.
 std::string ChooseDataDir(const std::string &programDir, const std::string &perUserDir);
 
+// Why the command line must not use the files of a data folder it was given, or empty: a
+// Settings.ini or log.txt there that is not the user's (a link counts as the user's only when it
+// and its target both are; another user may have planted it in a shared folder), or, on POSIX,
+// a folder that others may write to without the sticky bit (they could put their own files in
+// place of the user's at any moment). The text names the file and its owner.
+std::string DataFolderRefusal(const std::string &dataDir);
+
 // The data folder every mode of the program uses: ChooseDataDir's answer, or always the
 // per-user folder for an installed copy (IsInstalledCopy: the Windows installer's folder, a
 // packaged Linux build), whose own folder an upgrade or a removal replaces.

@@ -10,6 +10,12 @@ namespace zevlo::platform {
 // has no such signals (Windows ends a session through the window system) or on failure.
 int InstallTerminationSignals();
 
+// Makes SIGQUIT (Ctrl+\ on a terminal) a request to end the program as well, after
+// InstallTerminationSignals: for the command-line modes, where the core dump it would cause
+// leaves a terminal without its echo and nothing else of use. Nothing where the system has
+// no such signal.
+void AlsoEndOnQuit();
+
 // Empties the descriptor after it became readable.
 void DrainTerminationSignals(int descriptor);
 

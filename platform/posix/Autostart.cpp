@@ -79,7 +79,7 @@ bool DesktopEntryAutostart::Write(const std::string &exePath) {
         return false;
     }
     try {
-        ReplaceFileAtomically(entryPath_, DesktopEntryText(exePath), false);
+        ReplaceFileAtomically(entryPath_, DesktopEntryText(exePath), FileAccess::Usual);
         return true;
     } catch (const FileError &) {
         return false;

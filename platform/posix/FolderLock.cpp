@@ -1,5 +1,6 @@
 #include "platform/FolderLock.h"
 
+#include "platform/FileIO.h"
 #include "platform/posix/UniqueFd.h"
 
 #include <cerrno>
@@ -28,8 +29,13 @@ bool FolderLock::TryLock() {
         do
             fd = open(folder_.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
         while (fd < 0 && errno == EINTR);
-        if (fd < 0)
+        if (fd < 0) {
+            // No lock can ever be had then: unlike another copy's lock, waiting will not help.
+            const int error = errno;
+            error_ = "Cannot open folder \"" + folder_ + "\". " + SystemErrorText(error);
             return false;
+        }
+        error_.clear();
         handle_->fd.Reset(fd);
     }
     int locked;

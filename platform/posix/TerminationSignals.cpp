@@ -54,6 +54,16 @@ int InstallTerminationSignals() {
     return signalPipe[0];
 }
 
+void AlsoEndOnQuit() {
+    if (signalPipe[0] < 0)
+        return;
+    struct sigaction action = {};
+    action.sa_handler = OnTerminationSignal;
+    sigemptyset(&action.sa_mask);
+    action.sa_flags = SA_RESTART;
+    sigaction(SIGQUIT, &action, nullptr);
+}
+
 void DrainTerminationSignals(int descriptor) {
     char buffer[64];
     while (read(descriptor, buffer, sizeof buffer) > 0) {

@@ -33,6 +33,26 @@ DWORD WriteAll(HANDLE file, std::string_view bytes) {
     return ERROR_SUCCESS;
 }
 
+FileStamp StampFrom(const BY_HANDLE_FILE_INFORMATION &info) {
+    FileStamp stamp;
+    stamp.volume = info.dwVolumeSerialNumber;
+    stamp.index = (static_cast<std::uint64_t>(info.nFileIndexHigh) << 32) | info.nFileIndexLow;
+    stamp.size = (static_cast<std::uint64_t>(info.nFileSizeHigh) << 32) | info.nFileSizeLow;
+    stamp.changed = static_cast<std::int64_t>((static_cast<std::uint64_t>(info.ftLastWriteTime.dwHighDateTime) << 32) |
+                                              info.ftLastWriteTime.dwLowDateTime);
+    stamp.mode = info.dwFileAttributes & FILE_ATTRIBUTE_READONLY;
+    return stamp;
+}
+
+// False with the error in GetLastError when the handle cannot be looked at.
+bool StampOfOpen(HANDLE file, FileStamp &stamp) {
+    BY_HANDLE_FILE_INFORMATION info{};
+    if (!GetFileInformationByHandle(file, &info))
+        return false;
+    stamp = StampFrom(info);
+    return true;
+}
+
 // A fresh file beside `path`, so that it has our security and not that of a leftover;
 // invalid with the error in GetLastError when it cannot be created.
 UniqueHandle CreateTemporary(const std::string &path, TemporaryName naming, SECURITY_ATTRIBUTES *security,
@@ -64,7 +84,7 @@ UniqueHandle CreateTemporary(const std::string &path, TemporaryName naming, SECU
 // The folder refuses new files, but the file itself may be writable (a portable folder where
 // only the files were handed to the user): write over it where it is. Without a temporary
 // file a failure part way can leave it damaged; that is the price of saving at all.
-void RewriteInPlace(const std::string &path, std::string_view bytes, DWORD createError) {
+FileStamp RewriteInPlace(const std::string &path, std::string_view bytes, DWORD createError) {
     UniqueHandle file(CreateFileA(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
                                   FILE_ATTRIBUTE_NORMAL, nullptr));
     if (!file.Valid()) {
@@ -77,9 +97,43 @@ void RewriteInPlace(const std::string &path, std::string_view bytes, DWORD creat
     if (error == ERROR_SUCCESS && !FlushFileBuffers(file.Get())) {
         error = GetLastError();
     }
+    FileStamp stamp;
+    if (error == ERROR_SUCCESS && !StampOfOpen(file.Get(), stamp)) {
+        error = GetLastError();
+    }
     if (error != ERROR_SUCCESS) {
         Throw("Cannot create file", path, error);
     }
+    return stamp;
+}
+
+bool IsRegularFile(DWORD attributes) {
+    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) == 0;
+}
+
+// True when a file is there to be replaced; throws for one its owner made read-only, which a
+// rename would carry the new file over.
+bool IsReplaceable(const std::string &path) {
+    const DWORD attributes = GetFileAttributesA(path.c_str());
+    const bool replacing = IsRegularFile(attributes);
+    if (replacing && (attributes & FILE_ATTRIBUTE_READONLY) != 0) {
+        Throw("Cannot create file", path, ERROR_ACCESS_DENIED);
+    }
+    return replacing;
+}
+
+// The security of a new file: the user's alone for the program's own files (an existing log
+// keeps the default of its folder, as it had), the folder's default otherwise. Throws when it
+// cannot be built.
+SECURITY_ATTRIBUTES *SecurityFor(FileAccess access, bool replacing, win::OwnerOnlySecurity &ownerOnly,
+                                 const std::string &path) {
+    const bool privateFile = access == FileAccess::Private || (access == FileAccess::NewPrivate && !replacing);
+    if (!privateFile)
+        return nullptr;
+    SECURITY_ATTRIBUTES *security = ownerOnly.Attributes();
+    if (security == nullptr)
+        Throw("Cannot create file", path, GetLastError());
+    return security;
 }
 
 } // namespace
@@ -93,10 +147,34 @@ bool FileExists(const std::string &path) {
     return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) == 0;
 }
 
+std::optional<FileStamp> StampOf(const std::string &path) {
+    if (path.empty() || !IsRegularFile(GetFileAttributesA(path.c_str())))
+        return std::nullopt;
+    UniqueHandle file(CreateFileA(path.c_str(), FILE_READ_ATTRIBUTES,
+                                  FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
+                                  FILE_ATTRIBUTE_NORMAL, nullptr));
+    FileStamp stamp;
+    if (!file.Valid() || !StampOfOpen(file.Get(), stamp))
+        return std::nullopt;
+    return stamp;
+}
+
+bool OthersHaveAccess(const FileStamp &) {
+    return false;
+}
+
 std::string ReadWholeFile(const std::string &path) {
+    return ReadOwnFile(path, nullptr);
+}
+
+// Windows files carry their access lists, which the program sets when it creates them.
+std::string ReadOwnFile(const std::string &path, FileStamp *stamp) {
     UniqueHandle file(CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
                                   nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
     if (!file.Valid()) {
+        Throw("Cannot open file", path, GetLastError());
+    }
+    if (stamp != nullptr && !StampOfOpen(file.Get(), *stamp)) {
         Throw("Cannot open file", path, GetLastError());
     }
     std::string bytes;
@@ -113,21 +191,14 @@ std::string ReadWholeFile(const std::string &path) {
     }
 }
 
-void ReplaceFileAtomically(const std::string &path, std::string_view bytes, bool ownerOnly,
-                           TemporaryName temporaryName) {
-    const DWORD attributes = GetFileAttributesA(path.c_str());
-    const bool replacing = attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) == 0;
-    // A rename would carry the new file over the attribute: a read-only file stays as it is.
-    if (replacing && (attributes & FILE_ATTRIBUTE_READONLY) != 0) {
-        Throw("Cannot create file", path, ERROR_ACCESS_DENIED);
-    }
+FileStamp ReplaceFileAtomically(const std::string &path, std::string_view bytes, FileAccess access,
+                                TemporaryName temporaryName) {
+    const bool replacing = IsReplaceable(path);
     win::OwnerOnlySecurity ownerOnlySecurity;
-    SECURITY_ATTRIBUTES *security = ownerOnly ? ownerOnlySecurity.Attributes() : nullptr;
-    if (ownerOnly && security == nullptr) {
-        Throw("Cannot create file", path, GetLastError());
-    }
+    SECURITY_ATTRIBUTES *security = SecurityFor(access, replacing, ownerOnlySecurity, path);
     DWORD error = ERROR_SUCCESS;
     std::string temporary;
+    FileStamp stamp;
     {
         UniqueHandle file = CreateTemporary(path, temporaryName, security, temporary);
         if (!file.Valid()) {
@@ -135,13 +206,15 @@ void ReplaceFileAtomically(const std::string &path, std::string_view bytes, bool
             // Denied in the folder, not blocked by something of that name: write the file itself.
             if (replacing && error == ERROR_ACCESS_DENIED &&
                 GetFileAttributesA(temporary.c_str()) == INVALID_FILE_ATTRIBUTES) {
-                RewriteInPlace(path, bytes, error);
-                return;
+                return RewriteInPlace(path, bytes, error);
             }
             Throw("Cannot create file", path, error);
         }
         error = WriteAll(file.Get(), bytes);
         if (error == ERROR_SUCCESS && !FlushFileBuffers(file.Get())) {
+            error = GetLastError();
+        }
+        if (error == ERROR_SUCCESS && !StampOfOpen(file.Get(), stamp)) {
             error = GetLastError();
         }
     }
@@ -153,10 +226,62 @@ void ReplaceFileAtomically(const std::string &path, std::string_view bytes, bool
         DeleteFileA(temporary.c_str());
         Throw("Cannot create file", path, error);
     }
+    // A rename keeps the file and its size; the folder's volume may report the time anew.
+    return StampOf(path).value_or(stamp);
 }
 
-bool OthersHaveAccess(const std::string &) {
-    return false;
+void CheckReplaceable(const std::string &path, std::string_view bytes, FileAccess access) {
+    const bool replacing = IsReplaceable(path);
+    win::OwnerOnlySecurity ownerOnlySecurity;
+    SECURITY_ATTRIBUTES *security = SecurityFor(access, replacing, ownerOnlySecurity, path);
+    std::string temporary;
+    DWORD error = ERROR_SUCCESS;
+    {
+        UniqueHandle file = CreateTemporary(path, TemporaryName::Fixed, security, temporary);
+        if (!file.Valid()) {
+            error = GetLastError();
+            const bool inFolder = GetFileAttributesA(temporary.c_str()) == INVALID_FILE_ATTRIBUTES;
+            // The save would rewrite the file where it is: it must open for writing.
+            if (replacing && error == ERROR_ACCESS_DENIED && inFolder &&
+                UniqueHandle(CreateFileA(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                                         OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr))
+                    .Valid()) {
+                return;
+            }
+            Throw("Cannot create file", path, error);
+        }
+        error = WriteAll(file.Get(), bytes);
+    }
+    DeleteFileA(temporary.c_str());
+    if (error != ERROR_SUCCESS) {
+        Throw("Cannot create file", path, error);
+    }
+}
+
+bool AppendToOwnFile(const std::string &path, std::string_view bytes, FileStamp &expected) {
+    UniqueHandle file(CreateFileA(path.c_str(), FILE_APPEND_DATA | FILE_READ_ATTRIBUTES,
+                                  FILE_SHARE_READ | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL,
+                                  nullptr));
+    if (!file.Valid()) {
+        const DWORD error = GetLastError();
+        if (error == ERROR_FILE_NOT_FOUND)
+            return false;
+        Throw("Cannot create file", path, error);
+    }
+    FileStamp now;
+    if (!StampOfOpen(file.Get(), now)) {
+        Throw("Cannot create file", path, GetLastError());
+    }
+    if (now != expected)
+        return false;
+    const DWORD error = WriteAll(file.Get(), bytes);
+    if (error != ERROR_SUCCESS) {
+        Throw("Cannot create file", path, error);
+    }
+    // Taken after the close, which may set the time of the last write.
+    file.Close();
+    expected = StampOf(path).value_or(FileStamp{});
+    return true;
 }
 
 std::string SystemErrorText(int error) {

@@ -1,5 +1,6 @@
 #include "platform/FolderLock.h"
 
+#include "platform/FileIO.h"
 #include "platform/win/WinHandle.h"
 
 #include <windows.h>
@@ -47,8 +48,11 @@ bool FolderLock::TryLock() {
         return true;
     if (!handle_->mutex.Valid()) {
         handle_->mutex = win::UniqueHandle(CreateMutexA(nullptr, FALSE, MutexNameFor(folder_).c_str()));
-        if (!handle_->mutex.Valid())
+        if (!handle_->mutex.Valid()) {
+            const DWORD error = GetLastError();
+            error_ = "Cannot open folder \"" + folder_ + "\". " + SystemErrorText(static_cast<int>(error));
             return false;
+        }
     }
     const DWORD waited = WaitForSingleObject(handle_->mutex.Get(), 0);
     // An abandoned mutex is ours now: the copy that held it has ended.

@@ -88,6 +88,18 @@ bool IsOwnedByCurrentUser(const std::string &path) {
     return owned;
 }
 
+// Windows folders carry access lists that the user's own folders keep closed to others: only
+// the owners of the files are looked at.
+std::string DataFolderRefusal(const std::string &dataDir) {
+    const std::string dir = WithSeparator(dataDir);
+    for (const char *name : {"Settings.ini", "log.txt"}) {
+        const std::string path = dir + name;
+        if (GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES && !IsOwnedByCurrentUser(path))
+            return "\"" + path + "\" belongs to another user";
+    }
+    return {};
+}
+
 bool IsDirWritable(const std::string &dir) {
     // Access lists, inherited entries and read-only media all have their say: ask by trying.
     const std::string probe = WithSeparator(dir) + "~zevlo-write-probe-" + std::to_string(GetCurrentProcessId());

@@ -10,6 +10,8 @@ int InstallTerminationSignals() {
     return -1;
 }
 
+void AlsoEndOnQuit() {}
+
 void DrainTerminationSignals(int) {}
 
 void RequestTermination() {

@@ -13,6 +13,7 @@
 #include "platform/FolderLock.h"
 #include "platform/Paths.h"
 #include "platform/TerminationSignals.h"
+#include "shell/cli/Modes.h"
 
 #include <iostream>
 #include <optional>
@@ -21,16 +22,26 @@ namespace zevlo::cli {
 
 namespace {
 
-// The engine's messages as lines on standard error: there is nobody to click a box.
+// The engine's messages as lines on standard error: there is nobody to click a box. Counts the
+// file errors, each told once.
 class StreamNotifier final : public INotifier {
 public:
     explicit StreamNotifier(std::ostream &err) : err_(err) {}
     void ShowMessage(MessageKind kind, const std::string &text) override {
+        if (kind == MessageKind::FileError) {
+            ++fileErrors_;
+            if (text == lastFileError_)
+                return;
+            lastFileError_ = text;
+        }
         err_ << "zevlo: " << CaptionFor(kind) << ": " << text << '\n';
     }
+    int FileErrors() const { return fileErrors_; }
 
 private:
     std::ostream &err_;
+    int fileErrors_ = 0;
+    std::string lastFileError_;
 };
 
 std::string WithSeparator(std::string dir) {
@@ -39,8 +50,43 @@ std::string WithSeparator(std::string dir) {
     return dir;
 }
 
-// Settings.ini of the folder, loaded; a status other than kExitOk when it cannot be used.
-int LoadSettings(Tdm &dm, const std::string &dataDir, std::ostream &err) {
+// Why an update must not go out: its answer could not be recorded, and every later run would
+// send the same address again (a service counts that as abuse), unseen by a timer.
+std::string WhyTheAddressCannotBeRecorded(Tdm &dm) {
+    try {
+        dm.CheckSettingsCanBeSaved();
+        return {};
+    } catch (const FileError &error) {
+        return "ERROR - Not sent: the new address could not be recorded [" + std::string(error.what()) + "]";
+    }
+}
+
+// The last saves of the run, reported as the engine's are; false when the settings could not
+// be written, so the address the service got may be sent again.
+bool SaveAtTheEnd(Tdm &dm, INotifier &notifier) {
+    bool saved = true;
+    try {
+        dm.SaveSettings();
+    } catch (const FileError &error) {
+        notifier.ShowMessage(MessageKind::FileError, error.what());
+        saved = false;
+    }
+    try {
+        dm.SaveLog();
+    } catch (const FileError &error) {
+        notifier.ShowMessage(MessageKind::FileError, error.what());
+    }
+    // Done: nothing is left for the end of the store to write.
+    dm.SettingsFile.clear();
+    dm.LogFile.clear();
+    return saved;
+}
+
+} // namespace
+
+namespace detail {
+
+int LoadSettingsOf(Tdm &dm, const std::string &dataDir, std::ostream &err) {
     dm.SettingsFile = dataDir + "Settings.ini";
     if (!platform::PathExists(dm.SettingsFile)) {
         err << "zevlo: no settings file \"" << dm.SettingsFile
@@ -56,10 +102,14 @@ int LoadSettings(Tdm &dm, const std::string &dataDir, std::ostream &err) {
     return kExitOk;
 }
 
+} // namespace detail
+
+namespace {
+
 int RunOnce(const Options &options, const Environment &env, const std::string &dataDir) {
     std::ostream &err = *env.err;
     Tdm dm(env.clock);
-    if (const int status = LoadSettings(dm, dataDir, err); status != kExitOk) {
+    if (const int status = detail::LoadSettingsOf(dm, dataDir, err); status != kExitOk) {
         dm.SettingsFile.clear(); // nothing of this run may be written over it
         return status;
     }
@@ -98,14 +148,23 @@ int RunOnce(const Options &options, const Environment &env, const std::string &d
         dm.SettingsFile.clear(); // nothing changed
         return kExitFailed;
     }
+    engine.BeforeUpdate = [&dm] { return WhyTheAddressCannotBeRecorded(dm); };
     if (options.force)
         engine.ForceUpdate();
     else
         engine.CheckAndUpdate();
     const CycleOutcome &outcome = engine.LastOutcome();
-    if (engine.Abandoned() || outcome.checkFailed || outcome.updateFailed)
-        return kExitFailed;
-    return kExitOk;
+    int status = engine.Abandoned() || outcome.checkFailed || outcome.updateFailed ? kExitFailed : kExitOk;
+    if (!SaveAtTheEnd(dm, notifier))
+        status = kExitFailed;
+    // A file error may come from a link or a file that another user put there meanwhile.
+    if (notifier.FileErrors() > 0) {
+        if (const std::string refusal = platform::DataFolderRefusal(dataDir); !refusal.empty()) {
+            err << "zevlo: " << refusal << '\n';
+            status = kExitUsage;
+        }
+    }
+    return status;
 }
 
 // The URL of a request without its query.
@@ -130,30 +189,6 @@ int PrintServices(const Environment &env) {
                  << UrlWithoutQuery(engine.BuildCurlCommand(RequestKind::CheckIP)) << '\n';
     }
     return kExitOk;
-}
-
-int StorePassword(const Environment &env, const std::string &dataDir) {
-    std::ostream &err = *env.err;
-    Tdm dm(env.clock);
-    const int status = LoadSettings(dm, dataDir, err);
-    std::string password;
-    if (status == kExitOk && (!env.readSecret || !env.readSecret(password) || password.empty()))
-        err << "zevlo: no password was given on standard input\n";
-    if (status != kExitOk || password.empty()) {
-        dm.SettingsFile.clear();
-        return kExitUsage;
-    }
-    // Only the one line changes: the other keys stay exactly as the user wrote them.
-    dm.SetStr(SettingKey(&Tdm::FSET_Pass), EncryptPassword(password));
-    int result = kExitOk;
-    try {
-        platform::ReplaceFileAtomically(dm.SettingsFile, JoinLines(dm.SettingsList), true);
-    } catch (const FileError &error) {
-        err << "zevlo: " << error.what() << '\n';
-        result = kExitFailed;
-    }
-    dm.SettingsFile.clear(); // a save at the end would write every field
-    return result;
 }
 
 // The login entry goes only when it starts this very program: the removal of an installed
@@ -319,9 +354,10 @@ std::string Usage() {
            "  --once            check the address once and tell the service when it changed;\n"
            "                    prints the log lines it adds, shows no window\n"
            "  --force           with --once: send the update even when nothing changed\n"
-           "  --store-password  read a password from standard input and store it in\n"
-           "                    Settings.ini (no other line changes)\n"
-           "  --dir DIR         use DIR for Settings.ini and log.txt\n"
+           "  --store-password  read a password from standard input (asked for on a\n"
+           "                    terminal) and store it in Settings.ini (no other line changes)\n"
+           "  --dir DIR         use DIR for Settings.ini and log.txt (yours, in a folder\n"
+           "                    others cannot change)\n"
            "  --remove-autostart\n"
            "                    remove the login entry when it starts this program (the\n"
            "                    uninstaller's step; the entry of another copy stays)\n"
@@ -331,8 +367,9 @@ std::string Usage() {
            "  --version         show the version\n"
            "\n"
            "Exit status: 0 no change or updated (warnings too), 1 the check or the update\n"
-           "failed, or the service's last answer holds the update back (a refusal, a wait),\n"
-           "2 a usage or settings problem, 3 the folder is in use by another copy.\n";
+           "failed or its address could not be recorded, or the service's last answer holds\n"
+           "the update back (a refusal, a wait), 2 a usage, settings or folder problem,\n"
+           "3 the folder is in use by another copy.\n";
 }
 
 int Run(const Options &options, const Environment &env) {
@@ -353,21 +390,29 @@ int Run(const Options &options, const Environment &env) {
     if (options.mode == Mode::Services)
         return PrintServices(env);
     const std::string dataDir = WithSeparator(options.dir.empty() ? env.dataDir : options.dir);
+    // Files that another user could have planted, or could swap, are not read, let alone run.
+    if (const std::string refusal = platform::DataFolderRefusal(dataDir); !refusal.empty()) {
+        *env.err << "zevlo: " << refusal << "; nothing was read\n";
+        return kExitUsage;
+    }
+    if (options.mode == Mode::StorePassword)
+        return detail::StorePassword(env, dataDir);
     // Another copy (the window, or another run) uses these files: leave them to it.
     platform::FolderLock lock(dataDir);
     if (!lock.TryLock()) {
-        if (!platform::PathExists(dataDir)) {
-            *env.err << "zevlo: no folder \"" << dataDir << "\"\n";
+        if (!lock.Error().empty()) {
+            *env.err << "zevlo: " << lock.Error() << '\n';
             return kExitUsage;
         }
         *env.err << "zevlo: \"" << dataDir << "\" is in use by another copy of the program\n";
         return kExitInUse;
     }
-    return options.mode == Mode::StorePassword ? StorePassword(env, dataDir) : RunOnce(options, env, dataDir);
+    return RunOnce(options, env, dataDir);
 }
 
 int RunForProgram(const Options &options) {
     platform::InstallTerminationSignals();
+    platform::AlsoEndOnQuit();
     const std::string executable = platform::ExecutablePath();
     const std::string programDir = platform::DirectoryOf(executable);
     platform::ProcessRunner runner;
@@ -378,7 +423,8 @@ int RunForProgram(const Options &options) {
     env.runner = &runner;
     env.out = &std::cout;
     env.err = &std::cerr;
-    env.readSecret = platform::ReadLineWithoutEcho;
+    env.readSecret = platform::ReadSecretLine;
+    env.endRequested = platform::TerminationRequested;
     return Run(options, env);
 }
 

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "data/Tdm.h"
+#include "platform/Console.h"
 #include "platform/ProcessRunner.h"
 
 #include <functional>
@@ -45,8 +46,10 @@ struct Environment {
     platform::IProcessRunner *runner = nullptr;
     std::ostream *out = nullptr;
     std::ostream *err = nullptr;
-    // Reads the password for --store-password.
-    std::function<bool(std::string &)> readSecret;
+    // Reads the password for --store-password, prompting as given on a terminal.
+    std::function<platform::SecretInput(const std::string &prompt, std::string &)> readSecret;
+    // True once the user asked the program to end (Ctrl+C): a wait for the folder ends then.
+    std::function<bool()> endRequested;
     Clock clock = std::chrono::system_clock::now;
 };
 

@@ -356,7 +356,7 @@ void MainWindow::OnCommand(int id, int code) {
         // Typed or pasted (not the text the form logic sets): at every change, or once the
         // user leaves a field they changed.
         if (form::ActsWhileTyping(control) ? code == EN_CHANGE && !settingText_
-                                            : code == EN_KILLFOCUS && controls_.TakeUserEdit(control))
+                                           : code == EN_KILLFOCUS && controls_.TakeUserEdit(control))
             Acted(control);
         break;
     case form::ControlKind::CheckBox:

@@ -54,6 +54,16 @@ const RowCase kRows[] = {
     {"BlanksInsideDataKept", "t\tUpdate: a  b ", "t,Update:,a  b "},
     {"EightBitBytesPassThrough", "t\tCheck:  caf\xe9", "t,Check:,caf\xe9"},
     {"LoneQuoteField", "\"", "\"\"\"\",,"},
+    // The characters that start a formula, from OWASP's "CSV Injection" page: such a field
+    // gets a leading ' inside its quotes.
+    {"FormulaInDataIsText", "t\tUpdate: =HYPERLINK(\"http://x\")", "t,Update:,\"'=HYPERLINK(\"\"http://x\"\")\""},
+    {"PlusInDataIsText", "t\tUpdate: +1", "t,Update:,'+1"},
+    {"MinusInDataIsText", "t\tUpdate: -2+3", "t,Update:,'-2+3"},
+    {"AtInDataIsText", "t\tUpdate: @SUM(A1)", "t,Update:,'@SUM(A1)"},
+    {"TabStartingDataIsText", "t\tCheck:  \tx", "t,Check:,'\tx"},
+    {"FormulaInTimestampIsText", "=1+1\tCheck:  x", "'=1+1,Check:,x"},
+    {"FormulaInTypeIsText", "t\t=cmd x", "t,'=cmd,x"},
+    {"MinusInsideDataStays", "t\tUpdate: ERROR - badauth", "t,Update:,ERROR - badauth"},
 };
 
 INSTANTIATE_TEST_SUITE_P(Rows, LogCsvRow, ::testing::ValuesIn(kRows),

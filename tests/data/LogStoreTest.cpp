@@ -5,8 +5,10 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <ctime>
 #include <filesystem>
+#include <functional>
 #include <limits>
 
 using zevlo::FileError;
@@ -141,6 +143,74 @@ TEST_F(LogStore, LoadTrimsToTheBoundUnlessAskedNotTo) {
     EXPECT_EQ(dm.LogLines, (TextList{"a", std::string("b\0x", 3), "c", "d"}));
     dm.AddLog("Update:", "new");
     EXPECT_EQ(ReadBytes(logPath).rfind(std::string("a\r\nb\0x\r\nc\r\nd\r\n", 14), 0), 0u);
+}
+
+// Each new line is appended to log.txt; the file may run a tenth over the bound before one
+// rewrite trims it, while the list in memory always holds the bound. Opening the viewer and the
+// end of the run (SaveLog) trim the file.
+TEST_F(LogStore, AppendedLinesLetTheFileRunATenthOverTheBound) {
+    const struct {
+        const char *name;
+        std::int32_t maxLog;
+        int inFile;
+        int added;
+        int fileLines; // after the appends, before SaveLog
+    } cases[] = {
+        {"up to a tenth over", 100, 100, 10, 110},
+        {"one more rewrites it", 100, 100, 11, 100},
+        {"a short file grows", 100, 50, 60, 110},
+        {"a bound under ten allows none over", 5, 5, 1, 5},
+        {"a file over the bound at load counts", 100, 105, 6, 100},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.name);
+        WriteBytes(logPath, zevlo::JoinLines(Numbered(c.inFile)));
+        Tdm store{[this] { return now; }};
+        store.LogFile = logPath;
+        store.FMaxLog = c.maxLog;
+        store.LoadLog();
+        for (int i = 0; i < c.added; ++i)
+            store.AddLog("Check: ", "No changed detected.");
+        EXPECT_EQ(store.LogLines.size(), static_cast<std::size_t>(std::min(c.maxLog, c.inFile + c.added)));
+        const TextList inFile = zevlo::SplitLines(ReadBytes(logPath));
+        EXPECT_EQ(inFile.size(), static_cast<std::size_t>(c.fileLines));
+        EXPECT_EQ(TextList(inFile.end() - static_cast<std::ptrdiff_t>(store.LogLines.size()), inFile.end()),
+                  store.LogLines)
+            << "the file ends with the list";
+        store.SaveLog();
+        EXPECT_EQ(ReadBytes(logPath), zevlo::JoinLines(store.LogLines));
+        store.LogFile.clear();
+    }
+}
+
+// The run knows what it wrote; a log.txt that changed since (removed, cut, written by someone
+// else) is written whole with the next line, never appended to.
+TEST_F(LogStore, ALogFileChangedSinceItWasWrittenIsWrittenWhole) {
+    const struct {
+        const char *name;
+        std::function<void(const std::string &)> change;
+    } cases[] = {
+        {"removed", [](const std::string &path) { std::filesystem::remove(path); }},
+        {"cut short", [](const std::string &path) { std::filesystem::resize_file(path, 5); }},
+        {"a line added", [](const std::string &path) { WriteBytes(path, ReadBytes(path) + "by hand\r\n"); }},
+        {"replaced", [](const std::string &path) { WriteBytes(path, "other\r\n"); }},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.name);
+        WriteBytes(logPath, zevlo::JoinLines(Numbered(3)));
+        Tdm store{[this] { return now; }};
+        store.LogFile = logPath;
+        store.FMaxLog = 100;
+        store.LoadLog();
+        store.AddLog("Check: ", "first");
+        c.change(logPath);
+        store.AddLog("Check: ", "second");
+        EXPECT_EQ(ReadBytes(logPath), zevlo::JoinLines(store.LogLines));
+        c.change(logPath);
+        store.SaveLog();
+        EXPECT_EQ(ReadBytes(logPath), zevlo::JoinLines(store.LogLines)) << "the end of the run writes it again";
+        store.LogFile.clear();
+    }
 }
 
 TEST_F(LogStore, MissingLogFileKeepsTheLines) {

@@ -3,6 +3,7 @@
 #include "platform/FileError.h"
 #include "tests/support/Files.h"
 #include "tests/support/ScopedEnv.h"
+#include "tests/support/SecondUser.h"
 #include "tests/support/TempFolder.h"
 
 #include <gtest/gtest.h>
@@ -96,6 +97,74 @@ TEST(PosixFiles, LinkToAFileIsWrittenThrough) {
     EXPECT_EQ(ReadBytes(target).rfind("FSET_User=new\r\n", 0), 0u);
 }
 
+// In a shared folder (sticky, writable by all) a second user plants Settings.ini or log.txt
+// as a link to a file of the user's, or as a file of their own: none is read or written, and
+// the link and its target stay as they were.
+TEST(PosixFiles, LinksAndFilesPlantedByAnotherUserAreNeitherReadNorWritten) {
+    namespace second = zevlo::test::second_user;
+    if (!second::Unavailable().empty())
+        GTEST_SKIP() << second::Unavailable();
+    TempFolder folder;
+    const fs::path shared = folder.Root() / "shared";
+    fs::create_directory(shared);
+    second::OpenTo(folder.Root(), shared, fs::perms::all | fs::perms::sticky_bit);
+    const std::string victim = folder.File("victim.txt");
+    WriteBytes(victim, "the user's own file\n");
+    const std::string settingsPath = (shared / "Settings.ini").string();
+    const std::string logPath = (shared / "log.txt").string();
+    const struct {
+        const char *name;
+        const char *plant; // run by the second user in the shared folder
+        const char *readError;
+        const char *writeError;
+    } cases[] = {
+        {"a link", "ln -s VICTIM Settings.ini && ln -s VICTIM log.txt", "Too many levels of symbolic links",
+         "Too many levels of symbolic links"},
+        {"a file of theirs", "echo FSET_CIP_CUSTOMSCRIPT=/tmp/x | tee Settings.ini > log.txt", "Permission denied",
+         "Permission denied"},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.name);
+        fs::remove(settingsPath);
+        fs::remove(logPath);
+        std::string plant = c.plant;
+        for (std::size_t at; (at = plant.find("VICTIM")) != std::string::npos;)
+            plant.replace(at, 6, "'" + victim + "'");
+        ASSERT_EQ(second::RunShell("cd '" + shared.string() + "' && " + plant), 0);
+        {
+            Tdm dm;
+            dm.SettingsFile = settingsPath;
+            dm.LogFile = logPath;
+            EXPECT_EQ(ErrorOf([&] { dm.LoadSettings(); }), "Cannot open file \"" + settingsPath + "\". " + c.readError);
+            EXPECT_EQ(ErrorOf([&] { dm.LoadLog(); }), "Cannot open file \"" + logPath + "\". " + c.readError);
+            dm.SettingsFile.clear();
+            dm.LogFile.clear();
+        }
+        {
+            // Planted while the run went on, after its files were read.
+            Tdm dm;
+            dm.SettingsFile = settingsPath;
+            dm.LogFile = logPath;
+            EXPECT_EQ(ErrorOf([&] { dm.SaveSettings(true); }),
+                      "Cannot create file \"" + settingsPath + "\". " + c.writeError);
+            dm.LogLines = {"earlier"};
+            EXPECT_EQ(ErrorOf([&] { dm.AddLog("Update:", "good 203.0.113.7"); }),
+                      "Cannot create file \"" + logPath + "\". " + c.writeError);
+            EXPECT_EQ(ErrorOf([&] { dm.CheckSettingsCanBeSaved(); }),
+                      "Cannot create file \"" + settingsPath + "\". " + c.writeError);
+            dm.SettingsFile.clear();
+            dm.LogFile.clear();
+        }
+        EXPECT_EQ(ReadBytes(victim), "the user's own file\n");
+        for (const std::string &path : {settingsPath, logPath}) {
+            struct stat info {};
+            ASSERT_EQ(::lstat(path.c_str(), &info), 0) << path;
+            EXPECT_EQ(info.st_uid, second::kId) << path;
+        }
+        EXPECT_EQ(std::distance(fs::directory_iterator(shared), fs::directory_iterator()), 2);
+    }
+}
+
 TEST(PosixFiles, ErrorTextsAreTheSystems) {
     TempFolder folder;
     Tdm dm;
@@ -108,7 +177,7 @@ TEST(PosixFiles, ErrorTextsAreTheSystems) {
     dm.LogFile.clear();
 }
 
-TEST(PosixFiles, NewSettingsAreReadableByTheOwnerOnly) {
+TEST(PosixFiles, NewSettingsAndLogAreReadableByTheOwnerOnly) {
     UmaskGuard permissive(0);
     TempFolder folder;
     Tdm dm;
@@ -117,7 +186,7 @@ TEST(PosixFiles, NewSettingsAreReadableByTheOwnerOnly) {
     ASSERT_TRUE(dm.SaveSettings());
     dm.SaveLog();
     EXPECT_EQ(ModeOf(dm.SettingsFile), 0600u);
-    EXPECT_EQ(ModeOf(dm.LogFile), 0666u);
+    EXPECT_EQ(ModeOf(dm.LogFile), 0600u);
 }
 
 TEST(PosixFiles, ExistingFilesKeepTheirModeAndReadOnlyOnesAreNeverWritten) {

@@ -878,6 +878,58 @@ TEST_F(EngineTest, AbandonStopsTheRestOfTheCycle) {
     EXPECT_THAT(runner.calls, IsEmpty());
 }
 
+// The window keeps an address it cannot save in memory and goes on (one file error, no
+// second update of it); the command line's hook stops the update before it goes out, and the
+// address is put back so that a later run sends it.
+TEST_F(EngineTest, AnAddressThatCannotBeSavedIsSentOnceOrNotAtAll) {
+    const struct {
+        const char *name;
+        std::string refusal; // the hook's answer; empty: no hook
+        int updates;
+        std::string addressAfter;
+    } rows[] = {
+        {"window", "", 1, "198.51.100.1"},
+        {"command line", "ERROR - Not sent [full disk]", 0, "203.0.113.7"},
+    };
+    for (const auto &row : rows) {
+        SCOPED_TRACE(row.name);
+        TempFolder folder;
+        Tdm store;
+        store.SettingsFile = folder.File("Settings.ini");
+        store.FSET_User = "alice";
+        store.FSET_Pass = EncryptPassword("secret");
+        store.FSET_Hostname = "HOSTNAME";
+        store.FSET_LAST_IP = "203.0.113.7";
+        ASSERT_TRUE(store.SaveSettings());
+        std::filesystem::permissions(store.SettingsFile, std::filesystem::perms::owner_read,
+                                     std::filesystem::perm_options::replace);
+        ScriptedRunner scripted;
+        RecordingNotifier shown;
+        Engine cycle(store, endpoints, scripted, shown, kProgramDir);
+        if (!row.refusal.empty())
+            cycle.BeforeUpdate = [&row] { return row.refusal; };
+        scripted.outputs = {"198.51.100.1", "good 198.51.100.1"};
+        cycle.CheckAndUpdate();
+        if (row.refusal.empty()) {
+            scripted.outputs = {"198.51.100.1"};
+            cycle.CheckAndUpdate();
+        }
+        EXPECT_EQ(scripted.Updates(), row.updates);
+        EXPECT_EQ(store.FSET_LAST_IP, row.addressAfter);
+        if (!row.refusal.empty()) {
+            ASSERT_FALSE(store.LogLines.empty());
+            EXPECT_EQ(store.LogLines.back().substr(store.LogLines.back().find('\t') + 1), "Update: " + row.refusal);
+        }
+        int fileErrors = 0;
+        for (const ShownMessage &message : shown.shown)
+            fileErrors += message.kind == MessageKind::FileError;
+        EXPECT_EQ(fileErrors, 1) << "the file error is told once";
+        EXPECT_EQ(cycle.LastOutcome().updateFailed, !row.refusal.empty());
+        std::filesystem::permissions(store.SettingsFile, std::filesystem::perms::owner_all,
+                                     std::filesystem::perm_options::replace);
+    }
+}
+
 TEST_F(EngineTest, FileErrorShownOnceUntilAWriteWorksAgain) {
     const std::filesystem::path logFolder = temp.Root() / "logs";
     dm.LogFile = (logFolder / "log.txt").string(); // the folder is missing: every save fails

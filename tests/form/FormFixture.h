@@ -9,6 +9,7 @@
 
 #include <algorithm>
 #include <filesystem>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -69,6 +70,7 @@ protected:
         services.runner = &runner_;
         services.autostart = &autostart_;
         services.versionText = [] { return std::string("3.0.0.0"); };
+        services.lockDataFolder = lockDataFolder_;
         form_ = std::make_unique<form::TfrmMain>(view_, logView_, std::move(services));
         view_.form = form_.get();
         logView_.form = &form_->frmLog();
@@ -84,6 +86,8 @@ protected:
     FakeLogView logView_;
     ScriptedRunner runner_ = ServiceLikeRunner(&view_);
     RecordingAutostart autostart_;
+    // The data folder's lock as the program takes it; unset: the folder is the form's.
+    std::function<bool(std::string &why)> lockDataFolder_;
     std::unique_ptr<form::TfrmMain> form_;
 };
 

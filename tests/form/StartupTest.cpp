@@ -56,6 +56,60 @@ TEST_F(StartupTest, RunningStartWithoutNotificationAreaIsMinimisedNotHidden) {
     EXPECT_EQ(runner_.Checks(), 1);
 }
 
+// Another copy (a timer's run, --store-password) holds the data folder: the window waits with
+// its tray icon up, reads and writes nothing, and still ends at once when told to.
+TEST_F(StartupTest, WaitsForTheDataFolderReadingAndWritingNothingUntilItComes) {
+    const struct {
+        const char *name;
+        bool terminated; // ended while waiting, else the lock comes
+    } cases[] = {{"the lock comes", false}, {"terminated while waiting", true}};
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.name);
+        WriteSettings(RunningSettings());
+        WriteBytes(LogPath(), "1/2/26 10:00:00\tCheck:  earlier\r\n");
+        const std::string settings = ReadBytes(SettingsPath());
+        const std::string log = ReadBytes(LogPath());
+        bool held = true;
+        lockDataFolder_ = [&held](std::string &why) {
+            why = "in use by another copy";
+            return !held;
+        };
+        view_ = FakeMainView();
+        runner_.calls.clear();
+        form::TfrmMain &form = Open();
+        EXPECT_TRUE(view_.trayIconShown);
+        EXPECT_EQ(view_.trayTip, "Windows DDNS Client\nwaiting for " + DataDir() + ": in use by another copy");
+        EXPECT_FALSE(view_.visible);
+        for (const Control control : {Control::mnuShow, Control::mnuPause, Control::btnSaveConfig})
+            form.UserActed(control);
+        form.mnuShowClick();
+        form.SaveForSession();
+        form.Timer1Timer(); // still held
+        EXPECT_FALSE(view_.visible) << "a window of mere defaults is not shown";
+        EXPECT_TRUE(runner_.calls.empty());
+        EXPECT_EQ(ReadBytes(SettingsPath()), settings);
+        EXPECT_EQ(ReadBytes(LogPath()), log);
+        if (c.terminated) {
+            form.UserActed(Control::mnuTerminate);
+            EXPECT_TRUE(view_.eventLoopsEnded);
+            Close();
+            EXPECT_EQ(ReadBytes(SettingsPath()), settings);
+            EXPECT_EQ(ReadBytes(LogPath()), log);
+            continue;
+        }
+        held = false;
+        form.Timer1Timer();
+        EXPECT_EQ(form.dm().FSET_User, "alice") << "the files are read once the folder is the form's";
+        ASSERT_FALSE(form.dm().LogLines.empty());
+        EXPECT_EQ(form.dm().LogLines.front(), "1/2/26 10:00:00\tCheck:  earlier");
+        EXPECT_EQ(runner_.Checks(), 1) << "then the start goes on as usual";
+        EXPECT_TRUE(view_.timerActive);
+        EXPECT_EQ(view_.timerMs, 5 * 60000);
+        EXPECT_EQ(view_.trayTip.find("waiting"), std::string::npos);
+        Close();
+    }
+}
+
 struct UnreadableCase {
     const char *name;
     bool appends; // a check adds a line to the log

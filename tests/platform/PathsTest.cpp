@@ -99,6 +99,46 @@ TEST(Paths, IsOwnedByCurrentUser) {
     }
 }
 
+// The command line's rule for a folder it is given: only the user's own files, in a folder that
+// others cannot change.
+TEST(Paths, DataFolderRefusal) {
+    const struct {
+        Entry settings;
+        Entry log;
+        mode_t folderMode;
+        bool otherGroup;     // the folder's group is not the user's own (needs root)
+        const char *refusal; // a part of it; empty: the folder is used
+    } cases[] = {
+        {Entry::OwnFile, Entry::OwnFile, 0700, false, ""},
+        {Entry::LinkToOwnFile, Entry::Nothing, 0700, false, ""},
+        {Entry::OwnFile, Entry::OwnFile, 01777, false, ""}, // as /tmp: only owners remove files
+        {Entry::Nothing, Entry::Nothing, 0777, false, "may be written to by other users and has no sticky bit"},
+        {Entry::OwnFile, Entry::Nothing, 0770, true, "may be written to by other users"},
+        // Root's group is root's own, as a user's private group is (folders of a umask of 002).
+        {Entry::OwnFile, Entry::Nothing, 0775, false, ""},
+        {Entry::OtherUsersFile, Entry::Nothing, 01777, false, "Settings.ini\" belongs to uid 54321, not to "},
+        {Entry::OwnFile, Entry::OtherUsersLinkToOwnFile, 01777, false, "log.txt\" is a link of uid 54321"},
+        {Entry::LinkToOtherUsersFile, Entry::Nothing, 0700, false, "Settings.ini\" leads to a file of uid 54321"},
+    };
+    for (const auto &c : cases) {
+        if ((NeedsRoot(c.settings) || NeedsRoot(c.log) || c.otherGroup || c.folderMode == 0775) && !IsRoot())
+            continue;
+        TempFolder scratch;
+        TempFolder dir;
+        Make(c.settings, dir.Path() + "Settings.ini", scratch.Path());
+        Make(c.log, dir.Path() + "log.txt", scratch.Path());
+        ASSERT_EQ(chmod(dir.Root().c_str(), c.folderMode), 0);
+        if (c.otherGroup) {
+            ASSERT_EQ(chown(dir.Root().c_str(), geteuid(), kOtherUser), 0);
+        }
+        const std::string refusal = DataFolderRefusal(dir.Path());
+        if (std::string(c.refusal).empty())
+            EXPECT_EQ(refusal, "") << c.folderMode;
+        else
+            EXPECT_NE(refusal.find(c.refusal), std::string::npos) << refusal;
+    }
+}
+
 TEST(Paths, ChooseDataDir) {
     enum class Folder { Writable, Missing };
     const struct {

@@ -30,30 +30,30 @@ std::string MessageOf(const std::function<void()> &action) {
 TEST(WindowsFileIO, ReplacesWholeAndLeavesNoTemporaryFile) {
     TempFolder folder;
     const std::string path = folder.Path() + "Settings.ini";
-    ReplaceFileAtomically(path, "FSET_User=old\r\n", false);
+    ReplaceFileAtomically(path, "FSET_User=old\r\n", FileAccess::Usual);
     const std::string bytes("FSET_User=new\r\n\0\xff end", 21);
-    ReplaceFileAtomically(path, bytes, false);
+    ReplaceFileAtomically(path, bytes, FileAccess::Usual);
     EXPECT_EQ(ReadWholeFile(path), bytes);
     EXPECT_FALSE(PathExists(path + ".tmp"));
-    ReplaceFileAtomically(path, "", false);
+    ReplaceFileAtomically(path, "", FileAccess::Usual);
     EXPECT_EQ(ReadWholeFile(path), "");
 }
 
 TEST(WindowsFileIO, FailedSaveKeepsTheOldFileAndTellsWhy) {
     TempFolder folder;
     const std::string path = folder.Path() + "log.txt";
-    ReplaceFileAtomically(path, "kept\r\n", false);
+    ReplaceFileAtomically(path, "kept\r\n", FileAccess::Usual);
     // A folder where the temporary file has to go.
     ASSERT_TRUE(CreateDirectoryA((path + ".tmp").c_str(), nullptr));
-    const std::string message = MessageOf([&] { ReplaceFileAtomically(path, "lost\r\n", false); });
+    const std::string message = MessageOf([&] { ReplaceFileAtomically(path, "lost\r\n", FileAccess::Usual); });
     EXPECT_EQ(message.rfind("Cannot create file \"" + path + "\". ", 0), 0u) << message;
     EXPECT_EQ(ReadWholeFile(path), "kept\r\n");
 
     // A file its owner made read-only is not replaced, whatever the folder allows.
     ASSERT_TRUE(RemoveDirectoryA((path + ".tmp").c_str()));
     ASSERT_TRUE(SetFileAttributesA(path.c_str(), FILE_ATTRIBUTE_READONLY));
-    for (const bool ownerOnly : {false, true}) {
-        EXPECT_EQ(MessageOf([&] { ReplaceFileAtomically(path, "lost\r\n", ownerOnly); }),
+    for (const FileAccess access : {FileAccess::Usual, FileAccess::NewPrivate, FileAccess::Private}) {
+        EXPECT_EQ(MessageOf([&] { ReplaceFileAtomically(path, "lost\r\n", access); }),
                   "Cannot create file \"" + path + "\". " + SystemErrorText(ERROR_ACCESS_DENIED));
     }
     EXPECT_EQ(ReadWholeFile(path), "kept\r\n");
@@ -72,7 +72,8 @@ TEST(WindowsFileIO, MessagesHaveTheShapeOfThePosixOnes) {
     EXPECT_EQ(reason, SystemErrorText(ERROR_FILE_NOT_FOUND));
 
     const std::string inMissingFolder = folder.Path() + "no folder\\Settings.ini";
-    const std::string createMessage = MessageOf([&] { ReplaceFileAtomically(inMissingFolder, "x", false); });
+    const std::string createMessage =
+        MessageOf([&] { ReplaceFileAtomically(inMissingFolder, "x", FileAccess::Usual); });
     EXPECT_EQ(createMessage.rfind("Cannot create file \"" + inMissingFolder + "\". ", 0), 0u) << createMessage;
     EXPECT_FALSE(PathExists(folder.Path() + "no folder"));
 
@@ -144,23 +145,41 @@ Access ReadAccess(const std::string &path) {
     return result;
 }
 
-TEST(WindowsFileIO, OwnerOnlyFileIsOpenToItsOwnerAlone) {
+TEST(WindowsFileIO, TheProgramsOwnFilesAreOpenToTheirOwnerAlone) {
+    const struct {
+        const char *name;
+        bool existing;
+        FileAccess access;
+        bool othersAllowed;
+    } cases[] = {
+        // The settings lose any other access; a new log is the user's alone, an existing one
+        // keeps what it had.
+        {"Settings.ini", true, FileAccess::Private, false},
+        {"log.txt", false, FileAccess::NewPrivate, false},
+        {"old-log.txt", true, FileAccess::NewPrivate, true},
+        {"export.csv", false, FileAccess::Usual, true},
+    };
     TempFolder folder;
-    const std::string path = folder.Path() + "Settings.ini";
-    ReplaceFileAtomically(path, "old", false);
-    const Access before = ReadAccess(path);
-    ASSERT_TRUE(before.read);
-    EXPECT_TRUE(before.othersAllowed) << "an ordinary file is open to more than its owner";
-
-    // The existing file is replaced by one open to its owner alone.
-    ReplaceFileAtomically(path, "FSET_Pass=hMG3\r\n", true);
-    EXPECT_EQ(ReadWholeFile(path), "FSET_Pass=hMG3\r\n");
-    const Access after = ReadAccess(path);
-    ASSERT_TRUE(after.read);
-    EXPECT_FALSE(after.othersAllowed);
-    EXPECT_TRUE(after.userHasFullAccess);
-    EXPECT_TRUE(after.ownerIsUser);
-    EXPECT_TRUE(IsOwnedByCurrentUser(path));
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.name);
+        const std::string path = folder.Path() + c.name;
+        if (c.existing) {
+            ReplaceFileAtomically(path, "old", FileAccess::Usual);
+            const Access before = ReadAccess(path);
+            ASSERT_TRUE(before.read);
+            EXPECT_TRUE(before.othersAllowed) << "an ordinary file is open to more than its owner";
+        }
+        ReplaceFileAtomically(path, "FSET_Pass=hMG3\r\n", c.access);
+        EXPECT_EQ(ReadWholeFile(path), "FSET_Pass=hMG3\r\n");
+        const Access after = ReadAccess(path);
+        ASSERT_TRUE(after.read);
+        EXPECT_EQ(after.othersAllowed, c.othersAllowed);
+        EXPECT_TRUE(after.userHasFullAccess);
+        if (!c.othersAllowed) {
+            EXPECT_TRUE(after.ownerIsUser);
+            EXPECT_TRUE(IsOwnedByCurrentUser(path));
+        }
+    }
 }
 
 } // namespace

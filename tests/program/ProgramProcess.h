@@ -89,9 +89,11 @@ class RunningProgram {
 public:
     // `extraEnv`: NAME=value entries added to (or replacing those of) the program's small, fixed
     // environment; a bare NAME removes that variable. `args` follow the program's name;
-    // standard input comes from `input` (the null device when empty).
+    // standard input comes from `input` (the null device when empty). With `runAs` the program
+    // is started through that command (another user, another mount namespace), found on PATH.
     RunningProgram(const ProgramFolder &folder, const fs::path &runtimeDir, const std::vector<std::string> &extraEnv,
-                   std::vector<std::string> args = {}, const fs::path &input = {}) {
+                   std::vector<std::string> args = {}, const fs::path &input = {},
+                   const std::vector<std::string> &runAs = {}) {
         std::vector<std::string> env = {
             "PATH=" + std::string(std::getenv("PATH") ? std::getenv("PATH") : "/usr/bin:/bin"),
             "HOME=" + folder.Home().string(),
@@ -113,6 +115,7 @@ public:
 
         std::string exe = folder.Executable().string();
         args.insert(args.begin(), exe);
+        args.insert(args.begin(), runAs.begin(), runAs.end());
         std::vector<char *> argv;
         for (auto &arg : args)
             argv.push_back(arg.data());
@@ -125,7 +128,8 @@ public:
         posix_spawn_file_actions_adddup2(&actions, STDOUT_FILENO, STDERR_FILENO);
         const std::string inputPath = input.empty() ? std::string("/dev/null") : input.string();
         posix_spawn_file_actions_addopen(&actions, STDIN_FILENO, inputPath.c_str(), O_RDONLY, 0);
-        const int error = posix_spawn(&pid_, exe.c_str(), &actions, nullptr, argv.data(), envp.data());
+        const int error = runAs.empty() ? posix_spawn(&pid_, exe.c_str(), &actions, nullptr, argv.data(), envp.data())
+                                        : posix_spawnp(&pid_, argv[0], &actions, nullptr, argv.data(), envp.data());
         posix_spawn_file_actions_destroy(&actions);
         if (error != 0)
             throw std::runtime_error("cannot start " + exe);

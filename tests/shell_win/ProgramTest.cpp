@@ -294,15 +294,25 @@ TEST_F(ProgramTest, TheEndOfTheSessionDuringAHangingRequestSavesAndEndsAtOnce) {
     EXPECT_EQ(Calls().size(), 1u) << "nothing sent after the end";
 }
 
-TEST_F(ProgramTest, OnceChecksUpdatesAndLogsWithoutAWindow) {
-    WriteSettings(true); // paused: one check asked for on the command line runs anyway
-    Answer(kNewAddress, std::string("good ") + kNewAddress);
-    const auto program = Start(" --once");
-    EXPECT_EQ(program->WaitExit(), 0u);
-    EXPECT_EQ(program->MainWindow(), nullptr);
-    EXPECT_EQ(Calls().size(), 2u);
-    EXPECT_EQ(IniValue(Settings(), "FSET_LAST_IP"), kNewAddress);
-    EXPECT_NE(Log().find(std::string("Now: ") + kNewAddress), std::string::npos) << Log();
+// An address that --once could not record would be sent again by every later run: with a
+// read-only Settings.ini no update goes out and the run fails.
+TEST_F(ProgramTest, OnceChecksUpdatesAndLogsWithoutAWindowUnlessItCannotRecordTheAddress) {
+    for (const bool readOnly : {false, true}) {
+        SCOPED_TRACE(readOnly ? "read-only settings" : "writable settings");
+        DeleteFileA((BinDir() + "calls.txt").c_str());
+        SetFileAttributesA(SettingsFile().c_str(), FILE_ATTRIBUTE_NORMAL);
+        WriteSettings(true); // paused: one check asked for on the command line runs anyway
+        if (readOnly)
+            ASSERT_TRUE(SetFileAttributesA(SettingsFile().c_str(), FILE_ATTRIBUTE_READONLY));
+        Answer(kNewAddress, std::string("good ") + kNewAddress);
+        const auto program = Start(" --once");
+        EXPECT_EQ(program->WaitExit(), readOnly ? 1u : 0u);
+        EXPECT_EQ(program->MainWindow(), nullptr);
+        EXPECT_EQ(Calls().size(), readOnly ? 1u : 2u) << "an update only when its answer can be recorded";
+        EXPECT_EQ(IniValue(Settings(), "FSET_LAST_IP"), readOnly ? kOldAddress : kNewAddress);
+        EXPECT_NE(Log().find(std::string("Now: ") + kNewAddress), std::string::npos) << Log();
+    }
+    SetFileAttributesA(SettingsFile().c_str(), FILE_ATTRIBUTE_NORMAL);
 }
 
 TEST_F(ProgramTest, AFirstRunShowsTheWindowAndSendsNothing) {
