@@ -338,6 +338,28 @@ TEST_F(EngineE2eTest, ChecksAnsweredWithAnHttpErrorSaySo) {
     EXPECT_EQ(dm.FSET_LAST_IP, "198.51.100.1");
 }
 
+TEST_F(EngineE2eTest, CheckPagesAroundTheAddress) {
+    const std::string detected = "Check:  Detected the IP address change! Now: 203.0.113.70 Was: 198.51.100.1";
+    const struct {
+        const char *page;
+        std::string event;
+    } rows[] = {
+        {"<html><head><title>Current IP Check</title></head><body>Current IP Address: 203.0.113.70</body></html>\r\n",
+         detected},
+        {"Your IP address is : 203.0.113.70\n", detected},
+        {"10.0.0.1\n10.0.0.2\n", "Check:  ERROR - Not an IP address [10.0.0.1] and 1 more line"},
+    };
+    for (const auto &row : rows) {
+        SCOPED_TRACE(row.page);
+        dm.FSET_LAST_IP = "198.51.100.1";
+        dm.LogLines.clear();
+        service->Configure({{"/checkip", CheckAnswer(row.page)}, {"/v3/update", UpdateAnswer("good 203.0.113.70")}});
+        engine.CheckPublicIP();
+        ASSERT_FALSE(Events().empty());
+        EXPECT_EQ(Events().front(), row.event);
+    }
+}
+
 TEST_F(EngineE2eTest, WrongPasswordsAreRefusedWithBothSchemes) {
     for (const std::string scheme : {"Basic", "Digest"}) {
         SCOPED_TRACE(scheme);
