@@ -4,14 +4,7 @@
 // the difference between a cycle with log.txt at the bound of 5,000 lines and one with an
 // empty log.
 
-#include "bench/CurlService.h"
-#include "crypto/Password.h"
-#include "data/Tdm.h"
-#include "engine/Engine.h"
-#include "platform/ProcessRunner.h"
-#include "tests/engine/EngineFakes.h"
-#include "tests/support/Files.h"
-#include "tests/support/TempFolder.h"
+#include "bench/EngineCycle.h"
 
 #include <benchmark/benchmark.h>
 
@@ -27,40 +20,7 @@ using bench::kAddress;
 using bench::Service;
 using bench::SpawnCurl;
 
-// The engine with its real runner and a Tdm writing to a temp folder.
-struct Cycle {
-    explicit Cycle(const std::filesystem::path &dataParent = std::filesystem::temp_directory_path(), int logLines = 0)
-        : temp(dataParent) {
-        Init(logLines);
-    }
-
-    test::TempFolder temp;
-    Tdm dm;
-    fakes::FakeEndpoints endpoints;
-    platform::ProcessRunner runner;
-    fakes::RecordingNotifier notifier;
-    Engine engine{dm, endpoints, runner, notifier, temp.Path()};
-
-    // log.txt holds `logLines` lines at the bound of as many, loaded as the program loads it.
-    void Init(int logLines) {
-        e2e::TestService &service = Service();
-        dm.SettingsFile = temp.File("Settings.ini");
-        dm.LogFile = temp.File("log.txt");
-        dm.FMaxLog = std::max(logLines, 500);
-        std::string log;
-        for (int i = 0; i < logLines; ++i)
-            log += "12/08/26 13:45:30\tCheck:  Detected the IP address change! Now: 203.0.113.7 Was: 198.51.100." +
-                   std::to_string(i % 256) + "\r\n";
-        test::WriteBytes(dm.LogFile, log);
-        dm.LoadLog();
-        dm.FSET_User = "alice";
-        dm.FSET_Pass = EncryptPassword("secret");
-        dm.FSET_Hostname = "home.example.net";
-        endpoints.check = {"HTTP", std::to_string(service.Port("http")), "127.0.0.1", "/checkip", "GET", "None", 0};
-        endpoints.update = {"HTTPS", std::to_string(service.Port("https")), "127.0.0.1", "/v3/update", "GET", "Basic",
-                            0};
-    }
-};
+using Cycle = bench::EngineCycle;
 
 void RunCycles(benchmark::State &state, Cycle &cycle) {
     for (auto _ : state) {

@@ -127,12 +127,14 @@ struct TwoCurls {
                   "http://127.0.0.1:" + std::to_string(service.Port("http")) + "/checkip?format=text",
                   "-AZevlo - Windows DDNS Client by Tarvenic [alice] - v3.0"},
                  std::nullopt,
+                 {},
                  {}};
         update = {{"curl", "-s", "-g", "-XGET", "--basic", "-K", "-",
                    "https://127.0.0.1:" + std::to_string(service.Port("https")) +
                        "/v3/update?hostname=home.example.net&myip=" + bench::kAddress,
                    "-AZevlo - Windows DDNS Client by Tarvenic [alice] - v3.0"},
                   std::string("user = \"alice:secret\"\n"),
+                  {},
                   {}};
     }
     // False when curl did not reach the service as expected.

@@ -45,7 +45,7 @@ constexpr Setting Flag(const char *key, bool Tdm::*member, bool absent, bool cre
 }
 
 // A moment; "never" (the epoch) in every case.
-[[maybe_unused]] constexpr Setting Time(const char *key, std::chrono::sys_seconds Tdm::*member) {
+constexpr Setting Time(const char *key, std::chrono::sys_seconds Tdm::*member) {
     Setting setting{key, SettingKind::Time};
     setting.time = member;
     return setting;
@@ -84,6 +84,10 @@ constexpr Setting kSchema[] = {
     // The known service whose values fill the endpoint keys the file leaves empty; none:
     // the endpoints are the user's own.
     Text("FSET_UPD_Service", &Tdm::FSET_UPD_Service),
+    Text("FSET_UPD_Refusal", &Tdm::FSET_UPD_Refusal),
+    Time("FSET_UPD_WaitUntil", &Tdm::FSET_UPD_WaitUntil),
+    Time("FSET_UPD_LastAnswered", &Tdm::FSET_UPD_LastAnswered),
+    Text("FSET_UPD_AnsweredFor", &Tdm::FSET_UPD_AnsweredFor),
 };
 
 } // namespace

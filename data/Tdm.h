@@ -63,6 +63,13 @@ public:
     std::string FSET_CIP_CUSTOMSCRIPT;
     std::string FSET_CIP_Server;
     std::string FSET_UPD_Service;
+    // What the service last said to the updates (engine/UpdateState.h): a refusal that stands
+    // until the user acts, the end of a wait after the service's trouble, the time of the last
+    // answered update and what it was sent for.
+    std::string FSET_UPD_Refusal;
+    std::chrono::sys_seconds FSET_UPD_WaitUntil{};
+    std::chrono::sys_seconds FSET_UPD_LastAnswered{};
+    std::string FSET_UPD_AnsweredFor;
 
     // Does nothing when SettingsFile does not exist. When the file exists but cannot be
     // read, throws FileError and later saves refuse to write over it. With a known service
@@ -105,6 +112,8 @@ public:
     // atomically when it does not; nothing when LogFile is empty or unreadable.
     void SaveLog();
     std::string GetUserAgent() const;
+    // The moment, by the clock the store was given (the one its log lines are stamped with).
+    std::chrono::system_clock::time_point Now() const { return clock_(); }
 
     // The date and time text of a log line for the moment (midnight: date alone).
     static std::string LogTimestamp(std::chrono::system_clock::time_point when);

@@ -43,6 +43,9 @@ class INotifier {
 public:
     virtual ~INotifier() = default;
     virtual void ShowMessage(MessageKind kind, const std::string &text) = 0;
+    // The service refused an update: no update goes out until the user acts. Told before the
+    // refusal's box; `reason` in a few words ("the service refused the user name or password").
+    virtual void RefusalStands(const std::string &reason) { (void)reason; }
 };
 
 } // namespace zevlo

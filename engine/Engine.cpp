@@ -2,6 +2,11 @@
 
 #include "crypto/Password.h"
 #include "data/Tdm.h"
+#include "engine/Answers.h"
+#include "engine/CheckPage.h"
+#include "engine/CurlOptions.h"
+#include "engine/CurlReply.h"
+#include "engine/RequestRules.h"
 #include "engine/TextRules.h"
 #include "platform/FileError.h"
 #include "platform/FileIO.h"
@@ -14,9 +19,6 @@
 namespace zevlo {
 
 namespace {
-
-constexpr const char *kCheckType = "Check: ";
-constexpr const char *kUpdateType = "Update:";
 
 // A failed check step; its text is the start of the logged and shown message.
 class CheckFailure : public std::runtime_error {
@@ -35,12 +37,6 @@ std::string AuthOption(const std::string &lowered, bool updateRequest) {
     if (updateRequest && (lowered == "ntlm" || lowered == "negotiate" || lowered == "anyauth"))
         return "--" + lowered;
     return {};
-}
-
-// The logged and shown text of an empty answer, with the reason when the run tells one.
-std::string EmptyAnswerText(const platform::RunResult &run, text::AnswerSource source) {
-    const std::string reason = text::NoAnswerReason(run, source);
-    return "ERROR - Empty string returned" + (reason.empty() ? std::string() : " [" + reason + "]");
 }
 
 // Flips a flag for the length of a scope, also when an exception passes.
@@ -75,7 +71,8 @@ std::string CurlCommand::CommandLine() const {
 
 Engine::Engine(Tdm &dm, const IEndpointSource &endpoints, platform::IProcessRunner &runner, INotifier &notifier,
                std::string programDir)
-    : dm_(dm), endpoints_(endpoints), runner_(runner), notifier_(notifier), programDir_(std::move(programDir)) {}
+    : dm_(dm), endpoints_(endpoints), runner_(runner), notifier_(notifier), programDir_(std::move(programDir)),
+      statusMark_(NewStatusMark()) {}
 
 CurlCommand Engine::BuildCurlCommand(RequestKind kind) const {
     CurlCommand command;
@@ -88,6 +85,12 @@ CurlCommand Engine::BuildCurlCommand(RequestKind kind) const {
         command.error = "ERROR - Unsupported protocol [" + endpoint.protocol + "]";
         return command;
     }
+
+    command.error = InvalidEndpointField(endpoint);
+    if (command.error.empty() && update)
+        command.error = InvalidHostname(dm_.FSET_Hostname);
+    if (!command.error.empty())
+        return command;
 
     std::string authOption;
     const std::string authLowered = text::LowerAscii(endpoint.authText);
@@ -118,6 +121,12 @@ CurlCommand Engine::BuildCurlCommand(RequestKind kind) const {
     if (update)
         query = "?hostname=" + text::EncodeQueryValue(dm_.FSET_Hostname) +
                 "&myip=" + text::EncodeQueryValue(dm_.FSET_LAST_IP);
+    // Without a length a standard server refuses a POST (411); the query stays in the URL.
+    if (endpoint.method == "POST")
+        command.args.insert(command.args.end(), {"-H", "Content-Length: 0"});
+    command.statusMark = statusMark_;
+    const std::vector<std::string> answerOptions = AnswerOptions(protocol, statusMark_);
+    command.args.insert(command.args.end(), answerOptions.begin(), answerOptions.end());
     command.args.push_back(protocol + "://" + endpoint.server + ":" + endpoint.port + endpoint.baseUri + query);
     command.args.push_back("-A" + text::WithoutControlBytes(dm_.GetUserAgent()));
     return command;
@@ -130,8 +139,12 @@ platform::RunResult Engine::RunCommand(const CurlCommand &command) {
 }
 
 bool Engine::CheckPublicIP() {
+    return Check("") == Found::Change;
+}
+
+Engine::Found Engine::Check(const std::string &sameSuffix) {
     if (abandoned_)
-        return false;
+        return Found::Nothing;
     addressBeforeCheck_ = dm_.FSET_LAST_IP;
     std::string errorText = "UNKNOWN ERROR";
     std::string answer;
@@ -156,31 +169,62 @@ bool Engine::CheckPublicIP() {
         if (run.end == platform::ChildEnd::Terminated)
             Abandon();
         if (abandoned_)
-            return false;
+            return Found::Nothing;
 
-        answer = text::TrimBlanks(run.output);
-        if (answer.empty()) {
-            CheckFailed(EmptyAnswerText(run, source));
-            return false;
+        const bool curl = source == text::AnswerSource::Curl;
+        const CurlReply reply = curl ? ReadCurlReply(run.output, statusMark_) : CurlReply{run.output};
+        if (AnswerTooLong(run, reply)) {
+            outcome_.noAnswer = true;
+            CheckFailed(kAnswerTooLongText);
+            return Found::Nothing;
+        }
+        answer = text::TrimBlanks(reply.body);
+        // A failed curl tells nothing of the address, whatever it printed.
+        const bool curlFailed = curl && (run.end != platform::ChildEnd::Exited || run.status != 0);
+        if (!curlFailed && AnswerWentElsewhere(reply)) {
+            CheckFailed(kAnswerElsewhereText);
+            return Found::Nothing;
+        }
+        if (curlFailed || (answer.empty() && reply.status == 0)) {
+            outcome_.noAnswer = true;
+            CheckFailed(text::NoAnswerText(run, source));
+            return Found::Nothing;
+        }
+        if (answer.empty() && reply.status < 300) {
+            CheckFailed("ERROR - Empty string returned [the service answered " + StatusText(reply.status) +
+                        " with no text]");
+            return Found::Nothing;
         }
         if (text::ContainsTooManyRequests(answer)) {
             CheckFailed("Too many requests");
-            return false;
+            return Found::Nothing;
+        }
+        if (reply.status >= 300) {
+            outcome_.checkHttpError = reply.status >= 400;
+            CheckFailed(ClassifyFailedCheck(reply.body, reply.status).Line());
+            return Found::Nothing;
+        }
+        // A page around the address (the classic check pages): its one public address. A bare
+        // answer keeps its own rule, private addresses included (a script may mean one).
+        if (!text::IsIpAddress(answer) && curl && reply.status >= 200 && reply.status < 300) {
+            if (std::string found = text::AddressInPage(answer); !found.empty())
+                answer = std::move(found);
         }
         if (!text::IsIpAddress(answer)) {
-            CheckFailed("ERROR - Not an IP address [" + text::FirstLine(answer, 64) + "]");
-            return false;
+            CheckFailed("ERROR - Not an IP address [" + text::FirstLine(answer, 64) + "]" +
+                        text::MoreLinesNote(answer));
+            return Found::Nothing;
         }
         if (answer == dm_.FSET_LAST_IP) {
-            Log(kCheckType, "No changed detected.");
-            return false;
+            Log(kCheckType, "No changed detected." + sameSuffix);
+            return Found::Same;
         }
         const std::string previous = dm_.FSET_LAST_IP;
         // Kept in memory only: saved now, a kill before the update went out would leave the
         // service without the address for good. The update's answer saves it.
         dm_.FSET_LAST_IP = answer;
         Log(kCheckType, "Detected the IP address change! Now: " + answer + " Was: " + previous);
-        return true;
+        return Found::Change;
     } catch (const CheckFailure &failure) {
         errorText = failure.what();
     } catch (...) {
@@ -191,78 +235,7 @@ bool Engine::CheckPublicIP() {
         Show(MessageKind::Error, message);
     } catch (...) {
     }
-    return false;
-}
-
-void Engine::UpdateIP() {
-    if (abandoned_)
-        return;
-    try {
-        const CurlCommand command = BuildCurlCommand(RequestKind::Update);
-        std::string notSent = command.error;
-        if (notSent.empty() && BeforeUpdate)
-            notSent = BeforeUpdate();
-        if (!notSent.empty()) {
-            Log(kUpdateType, notSent);
-            outcome_.updateFailed = true;
-            outcome_.failure = notSent;
-            PutBackUnsentAddress();
-            SaveSettingsNow();
-            Show(MessageKind::Error, std::string(kUpdateType) + " " + notSent);
-            return;
-        }
-        const platform::RunResult run = RunCommand(command);
-        const std::string &answer = run.output;
-        if (run.end == platform::ChildEnd::Terminated)
-            Abandon();
-        if (abandoned_)
-            return;
-
-        const std::string lowered = platform::LowerCaseLocale(answer);
-        if (StartsWith(lowered, "good") || StartsWith(lowered, "success:")) {
-            SaveSettingsNow();
-            addressBeforeCheck_.reset();
-            return;
-        }
-        MessageKind kind =
-            StartsWith(lowered, "nochg") || StartsWith(lowered, "warning:") ? MessageKind::Warning : MessageKind::Error;
-        std::string shown = text::OneLogLine(answer);
-        if (lowered.find("too many requests") != std::string::npos) {
-            shown = "Too many requests";
-            kind = MessageKind::Error;
-        }
-        const bool empty = text::TrimBlanks(answer).empty();
-        if (empty)
-            shown = EmptyAnswerText(run, text::AnswerSource::Curl);
-        Log(kUpdateType, shown);
-        (kind == MessageKind::Warning ? outcome_.warning : outcome_.updateFailed) = true;
-        outcome_.failure = shown;
-        if (empty)
-            PutBackUnsentAddress();
-        // Before the box: the user may leave it open for hours.
-        SaveSettingsNow();
-        addressBeforeCheck_.reset();
-        Show(kind, std::string(kUpdateType) + " " + shown);
-    } catch (const std::exception &error) {
-        UpdateFailedUnexpectedly(error.what());
-    } catch (...) {
-        UpdateFailedUnexpectedly("");
-    }
-}
-
-void Engine::UpdateFailedUnexpectedly(const std::string &reason) {
-    // A runner that cannot start the request (no thread, no memory) ends the cycle here: the
-    // update was not answered, so its address is put back and sent again by the next check.
-    try {
-        const std::string shown =
-            "UNKNOWN ERROR" + (reason.empty() ? std::string() : " [" + text::OneLogLine(reason) + "]");
-        outcome_.updateFailed = true;
-        outcome_.failure = shown;
-        PutBackUnsentAddress();
-        Log(kUpdateType, shown);
-        Show(MessageKind::Error, std::string(kUpdateType) + " " + shown);
-    } catch (...) {
-    }
+    return Found::Nothing;
 }
 
 void Engine::Abandon() {
@@ -277,6 +250,37 @@ std::string Engine::SettledAddress() const {
 void Engine::StartCycle() {
     outcome_ = CycleOutcome{};
     outcome_.ran = true;
+    for (const RequestKind kind : {RequestKind::CheckIP, RequestKind::Update}) {
+        bool &logged = plainHttpLogged_[static_cast<int>(kind)];
+        if (logged)
+            continue;
+        if (const std::string warning = PlainHttpWarning(kind); !warning.empty()) {
+            Log(kind == RequestKind::Update ? kUpdateType : kCheckType, warning);
+            logged = true;
+        }
+    }
+}
+
+std::string Engine::PlainHttpWarning(RequestKind kind) const {
+    if (kind == RequestKind::CheckIP && endpoints_.CustomScriptChecked())
+        return {};
+    const EndpointValues endpoint = endpoints_.Endpoint(kind);
+    if (text::LowerAscii(endpoint.protocol) != "http")
+        return {};
+    // Digest, NTLM and Negotiate never send the password itself; anyauth may pick Basic.
+    const std::string auth = text::LowerAscii(endpoint.authText);
+    const bool sent = kind == RequestKind::Update || endpoint.authIndex > 0;
+    if (!sent || (auth != "basic" && auth != "anyauth"))
+        return {};
+    return "WARNING - the password is sent unencrypted to " + endpoint.server + "; choose HTTPS or None";
+}
+
+std::vector<std::string> Engine::PlainHttpWarnings() const {
+    std::vector<std::string> warnings;
+    for (const RequestKind kind : {RequestKind::CheckIP, RequestKind::Update})
+        if (const std::string warning = PlainHttpWarning(kind); !warning.empty())
+            warnings.push_back(std::string(kind == RequestKind::Update ? kUpdateType : kCheckType) + " " + warning);
+    return warnings;
 }
 
 void Engine::CheckFailed(const std::string &text) {
@@ -285,21 +289,38 @@ void Engine::CheckFailed(const std::string &text) {
     outcome_.failure = text;
 }
 
-void Engine::PutBackUnsentAddress() {
-    // The service never saw the new address (no request, or nothing came back): the next
-    // check must find the change again and send it.
-    if (addressBeforeCheck_)
-        dm_.FSET_LAST_IP = *addressBeforeCheck_;
-}
-
 bool Engine::CheckAndUpdate() {
     if (busy_ || abandoned_)
         return false;
     BusyScope busy(busy_);
     StartCycle();
     try {
-        if (CheckPublicIP())
-            UpdateIP();
+        // A refusal given for other settings than these: the user changed them.
+        if (!dm_.FSET_UPD_Refusal.empty() && !StandingRefusal())
+            LiftRefusal();
+        if (StandingRefusal()) {
+            outcome_.refused = true;
+            return true;
+        }
+        const bool waiting = Waiting();
+        std::string resend;
+        if (!dm_.FSET_UPD_AnsweredFor.empty() && dm_.FSET_UPD_AnsweredFor != CurrentTargetFingerprint())
+            resend = " Sending the update again for the changed settings.";
+        else if (dm_.FSET_UPD_LastAnswered != std::chrono::sys_seconds{} &&
+                 dm_.Now() - dm_.FSET_UPD_LastAnswered >= kRefreshAfter)
+            resend = " Refresh after 25 days without an update.";
+        const Found found = Check(waiting ? std::string() : resend);
+        if (found == Found::Change && waiting) {
+            // Kept as unsent: the first check after the wait finds it again.
+            PutBackUnsentAddress();
+            Log(kUpdateType, "Not sent: " + Hold()->text);
+        } else if (found == Found::Change) {
+            SendUpdate(false);
+        } else if (found == Found::Same && !waiting && !resend.empty()) {
+            SendUpdate(true);
+        }
+        if (Waiting())
+            outcome_.waitUntil = dm_.FSET_UPD_WaitUntil;
     } catch (...) {
     }
     addressBeforeCheck_.reset();
@@ -312,8 +333,11 @@ bool Engine::ForceUpdate() {
     BusyScope busy(busy_);
     StartCycle();
     try {
-        CheckPublicIP();
-        UpdateIP();
+        LiftRefusal();
+        Check("");
+        SendUpdate(true);
+        if (Waiting())
+            outcome_.waitUntil = dm_.FSET_UPD_WaitUntil;
     } catch (...) {
     }
     addressBeforeCheck_.reset();
@@ -335,16 +359,6 @@ void Engine::Show(MessageKind kind, const std::string &text) {
         return;
     try {
         notifier_.ShowMessage(kind, text);
-    } catch (...) {
-    }
-}
-
-void Engine::SaveSettingsNow() {
-    try {
-        if (dm_.SaveSettings())
-            FileWorked(FileKind::Settings);
-    } catch (const FileError &error) {
-        ReportFileError(FileKind::Settings, error.what());
     } catch (...) {
     }
 }

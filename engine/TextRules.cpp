@@ -1,5 +1,7 @@
 #include "engine/TextRules.h"
 
+#include "platform/FileIO.h"
+
 #include <vector>
 
 namespace zevlo::text {
@@ -71,12 +73,14 @@ constexpr CurlMeaning kCurlMeanings[] = {
     {77, "the trusted certificates could not be read"},
 };
 
-std::string CurlStatusText(int status) {
+// curl's own complaint stands in for a status the table does not know.
+std::string CurlStatusText(int status, std::string_view errors) {
     const std::string number = "curl error " + std::to_string(status);
     for (const CurlMeaning &meaning : kCurlMeanings)
         if (meaning.status == status)
             return std::string(meaning.words) + " (" + number + ")";
-    return number;
+    const std::string complaint = TrimBlanks(FirstLine(TrimBlanks(errors), 120));
+    return complaint.empty() ? number : complaint + " (" + number + ")";
 }
 
 // "60 seconds", "1.5 seconds", "1 second".
@@ -285,11 +289,15 @@ std::string NoAnswerReason(const platform::RunResult &run, AnswerSource source) 
     const bool script = source == AnswerSource::Script;
     switch (run.end) {
     case platform::ChildEnd::NotStarted:
+        if (run.startError != 0 && !platform::IsNotFoundError(run.startError))
+            return std::string(script ? "the script" : "curl") +
+                   " could not be started: " + platform::SystemErrorText(run.startError);
         return script ? "the script could not be started" : "curl was not found";
     case platform::ChildEnd::Exited:
         if (run.status == 0)
             return {};
-        return script ? "the script ended with status " + std::to_string(run.status) : CurlStatusText(run.status);
+        return script ? "the script ended with status " + std::to_string(run.status)
+                      : CurlStatusText(run.status, run.errors);
     case platform::ChildEnd::Signalled:
         return std::string(script ? "the script" : "curl") + " was ended by signal " + std::to_string(run.status);
     case platform::ChildEnd::TimedOut:
@@ -298,6 +306,11 @@ std::string NoAnswerReason(const platform::RunResult &run, AnswerSource source) 
         return "the program is ending";
     }
     return {};
+}
+
+std::string NoAnswerText(const platform::RunResult &run, AnswerSource source) {
+    const std::string reason = NoAnswerReason(run, source);
+    return "ERROR - Empty string returned" + (reason.empty() ? std::string() : " [" + reason + "]");
 }
 
 } // namespace zevlo::text

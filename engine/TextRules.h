@@ -51,4 +51,7 @@ enum class AnswerSource { Curl, Script };
 // when it exited with status 0 and simply printed nothing.
 std::string NoAnswerReason(const platform::RunResult &run, AnswerSource source);
 
+// "ERROR - Empty string returned", with the reason in brackets when the run tells one.
+std::string NoAnswerText(const platform::RunResult &run, AnswerSource source);
+
 } // namespace zevlo::text

@@ -53,6 +53,8 @@ public:
     virtual void SetVisible(Control control, bool visible) = 0;
     // A label in the alert colour (red) or the normal one.
     virtual void SetAlert(Control control, bool alert) = 0;
+    // The text shown when the pointer rests on a control; empty for none.
+    virtual void SetToolTip(Control control, const std::string &text) = 0;
 
     virtual BoxAnswer ShowBox(BoxKind kind, const std::string &caption, const std::string &text) = 0;
 

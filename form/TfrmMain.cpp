@@ -178,26 +178,18 @@ void TfrmMain::ShowPausedState() {
     const bool paused = dm_->FSET_StateIsPaused;
     view_.SetVisible(Control::lblPaused, paused);
     view_.SetVisible(Control::btnUnpause, paused);
+    const std::string reason = paused ? engine_->RefusalReason() : std::string();
+    view_.SetToolTip(Control::lblPaused, reason.empty() ? std::string() : PausedText());
     ShowPauseMenuCaption();
+}
+
+void TfrmMain::ResumeByUser() {
+    engine_->LiftRefusal();
+    SetPaused(false);
 }
 
 void TfrmMain::ShowPauseMenuCaption() {
     view_.SetText(Control::mnuPause, dm_->FSET_StateIsPaused ? "Unpause" : "Pause");
-}
-
-void TfrmMain::UpdateTrayTip() {
-    const CycleOutcome &outcome = engine_->LastOutcome();
-    std::string state;
-    if (dm_->FSET_StateIsPaused) {
-        state = "Paused";
-    } else if (outcome.checkFailed || outcome.updateFailed) {
-        state = (outcome.updateFailed ? "update failed: " : "check failed: ") + outcome.failure;
-    } else if (outcome.ran) {
-        state = dm_->FSET_LAST_IP + ", checked " + Tdm::LogTimestamp(lastCycle_);
-    } else {
-        state = dm_->FSET_LAST_IP;
-    }
-    view_.SetTrayTip(TrayTipText(state));
 }
 
 void TfrmMain::ShowMainWindow() {
@@ -255,6 +247,7 @@ void TfrmMain::HideToTray() {
 
 void TfrmMain::btnSaveConfigClick() {
     ReadSettingsFromForm();
+    WarnOfPlainHttpOnce();
     try {
         dm_->SaveSettings(true);
     } catch (const FileError &error) {
@@ -304,15 +297,19 @@ void TfrmMain::btnUnpauseClick() {
         return;
     }
     TakeAccountFromFields();
+    WarnOfPlainHttpOnce();
     dm_->FSET_FirstRun = false;
     view_.SetVisible(Control::lblHint, false);
-    SetPaused(false);
+    ResumeByUser();
     RunCycle(false, CycleCause::User);
 }
 
 void TfrmMain::mnuPauseClick() {
     // No check and no test of the fields here, unlike the Unpause button.
-    SetPaused(!dm_->FSET_StateIsPaused);
+    if (dm_->FSET_StateIsPaused)
+        ResumeByUser();
+    else
+        SetPaused(true);
 }
 
 void TfrmMain::mnuShowClick() {

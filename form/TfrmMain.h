@@ -70,6 +70,9 @@ public:
     // INotifier as message boxes: a cycle's messages are shown once it has ended, one box at a
     // time; none while terminating.
     void ShowMessage(MessageKind kind, const std::string &text) override;
+    // The service refused an update: the window pauses (before any box of the cycle), saying
+    // why in the tray tip and on the pause marker.
+    void RefusalStands(const std::string &reason) override;
 
     // A check is due (a tick of Timer1, and every other cause of a scheduled check): runs now,
     // or once when the log viewer or the file dialog has closed.
@@ -141,8 +144,15 @@ private:
     void HideToTray();
     // Pauses or resumes: the stored state, Timer1, the marker, the menu's caption, the tray tip.
     void SetPaused(bool paused);
-    // The marker and the menu's caption for the stored state.
+    // The marker, its reason and the menu's caption for the stored state.
     void ShowPausedState();
+    // "Paused", with the standing refusal's meaning when one stands.
+    std::string PausedText() const;
+    // The user resumes: a refusal no longer stands, and the next cycle sends the address once.
+    void ResumeByUser();
+    // Once a run, when the user commits to the settings (Unpause, Save Config): a box for
+    // each endpoint that would send the password over plain HTTP.
+    void WarnOfPlainHttpOnce();
     void ShowPauseMenuCaption();
     // Who asked for a cycle: the user's own acts also show a failed check in a box.
     enum class CycleCause { Schedule, User };
@@ -202,6 +212,7 @@ private:
     int boxesOpen_ = 0;
     int dialogsOpen_ = 0;
     bool checkHeld_ = false;
+    bool plainHttpWarned_ = false;
 };
 
 } // namespace zevlo::form

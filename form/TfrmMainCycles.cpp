@@ -69,8 +69,14 @@ void TfrmMain::RunCycle(bool force, CycleCause cause) {
     if (!ran)
         return;
     lastCycle_ = services_.clock();
-    UpdateTrayTip();
     const CycleOutcome &outcome = engine_->LastOutcome();
+    // A refusal stored by an earlier run stands: no update went out, and none goes out by
+    // itself until the user acts.
+    if (outcome.refused && !dm_->FSET_StateIsPaused)
+        SetPaused(true);
+    // A Force Update or a success may have lifted the refusal the marker names.
+    ShowPausedState();
+    UpdateTrayTip();
     // The user pressed the button and waits for a result: a check that got no usable answer
     // says so, not only in the log (the timer's checks stay quiet about it).
     if (cause == CycleCause::User && outcome.checkFailed && boxes.empty())
@@ -101,6 +107,43 @@ void TfrmMain::ShowMessage(MessageKind kind, const std::string &text) {
         cycleBoxes_.push_back({kind, text});
     else
         ShowCycleBoxes({{kind, text}});
+}
+
+std::string TfrmMain::PausedText() const {
+    const std::string reason = engine_->RefusalReason();
+    return reason.empty() ? std::string("Paused") : "Paused: " + reason;
+}
+
+void TfrmMain::RefusalStands(const std::string &) {
+    // The engine stored the refusal before telling: the reason comes from there.
+    if (!terminating_)
+        SetPaused(true);
+}
+
+void TfrmMain::UpdateTrayTip() {
+    const CycleOutcome &outcome = engine_->LastOutcome();
+    std::string state;
+    if (dm_->FSET_StateIsPaused) {
+        state = PausedText();
+    } else if (outcome.checkFailed || outcome.updateFailed) {
+        state = (outcome.updateFailed ? "update failed: " : "check failed: ") + outcome.failure;
+    } else if (outcome.ran) {
+        state = dm_->FSET_LAST_IP + ", checked " + Tdm::LogTimestamp(lastCycle_);
+    } else {
+        state = dm_->FSET_LAST_IP;
+    }
+    view_.SetTrayTip(TrayTipText(state));
+}
+
+void TfrmMain::WarnOfPlainHttpOnce() {
+    if (plainHttpWarned_)
+        return;
+    for (const std::string &warning : engine_->PlainHttpWarnings()) {
+        plainHttpWarned_ = true;
+        if (terminating_)
+            return;
+        ShowBox(MessageKind::Warning, warning);
+    }
 }
 
 BoxAnswer TfrmMain::ShowBox(MessageKind kind, const std::string &text) {

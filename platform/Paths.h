@@ -11,6 +11,9 @@ const char *PathSeparator();
 // scripts have no extension.
 const char *AllFilesPattern();
 
+// The device that takes any bytes and keeps none: "/dev/null", "NUL".
+const char *NullDevice();
+
 // Full path of the running executable.
 std::string ExecutablePath();
 

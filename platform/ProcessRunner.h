@@ -1,8 +1,11 @@
 #pragma once
 
+#include <algorithm>
 #include <chrono>
+#include <cstddef>
 #include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace zevlo::platform {
@@ -17,16 +20,41 @@ enum class ChildEnd {
 };
 
 struct RunResult {
-    // Exactly the bytes the child wrote, NUL bytes and line ends included; what it wrote
-    // before it was ended, when it was.
+    RunResult() = default;
+    RunResult(std::string printed, ChildEnd how, int code) : output(std::move(printed)), end(how), status(code) {}
+
+    // Exactly the bytes the child wrote, NUL bytes and line ends included, up to kKeptBytes;
+    // what it wrote before it was ended, when it was. RunCommand: standard output and standard error
+    // through one pipe, in the order written; RunProgram: standard output alone.
     std::string output;
     ChildEnd end = ChildEnd::NotStarted;
     int status = 0;
+    // RunProgram: what the child wrote to standard error.
+    std::string errors;
+    // NotStarted: the system's error code (errno, GetLastError), 0 when there was none.
+    int startError = 0;
+    // The child wrote more than kKeptBytes to the stream: the rest was read and dropped.
+    bool outputCut = false;
+    bool errorsCut = false;
 };
 
-// Starts child processes and returns what they wrote to standard output and standard
-// error, through one pipe, in the order written, and how they ended. An empty `directory`
-// means the caller's working folder. Blocks the calling thread.
+// What is kept of each stream of a child: the longest answer the program reads (64 KiB) and
+// room for curl's status trailer after it. A child that prints without end costs no more.
+inline constexpr std::size_t kKeptBytes = 64 * 1024 + 1024;
+
+// Appends what still fits within kKeptBytes; marks `cut` when something did not.
+inline void KeepBounded(std::string &kept, bool &cut, const char *bytes, std::size_t count) {
+    const std::size_t room = kKeptBytes - std::min(kept.size(), kKeptBytes);
+    kept.append(bytes, std::min(room, count));
+    cut = cut || count > room;
+}
+
+// True for the start errors that mean the program (or its folder) is not there.
+bool IsNotFoundError(int startError);
+// (platform/FileIO.h's SystemErrorText words a code.)
+
+// Starts child processes and returns what they wrote and how they ended. An empty
+// `directory` means the caller's working folder. Blocks the calling thread.
 class IProcessRunner {
 public:
     virtual ~IProcessRunner() = default;
@@ -38,7 +66,8 @@ public:
     // Starts args[0] with the argument list, without an interpreter. A bare name is looked
     // up along the absolute entries of PATH only, never in the working folder. With `input`
     // the bytes are written to the child's standard input, which is then closed; without it
-    // the child's standard input is the null device.
+    // the child's standard input is the null device. Its standard error comes back apart
+    // from its output, so that a program's complaints never pass for its answer.
     virtual RunResult RunProgram(const std::vector<std::string> &args, const std::string &directory,
                                  const std::optional<std::string> &input) = 0;
 };

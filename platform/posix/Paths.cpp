@@ -16,6 +16,10 @@ const char *PathSeparator() {
     return "/";
 }
 
+const char *NullDevice() {
+    return "/dev/null";
+}
+
 const char *AllFilesPattern() {
     return "*";
 }

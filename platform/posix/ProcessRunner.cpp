@@ -28,8 +28,9 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 
-// Each read asks for at most this many bytes (the callers' answers are short texts).
-constexpr std::size_t kReadChunk = 255;
+// Each read asks for at most this many bytes: enough that a child printing without end is
+// read and dropped at the speed it writes.
+constexpr std::size_t kReadChunk = 16384;
 
 // A child whose write end of the input pipe is gone must not end the program: a write
 // then fails with EPIPE instead. Left alone when someone installed a handler already.
@@ -116,7 +117,7 @@ public:
 
     // The child: its own process group, every signal at its default and none blocked
     // (ignored dispositions and the mask survive exec), stdio from us, nothing else open.
-    bool Prepare(int stdinFd, int outputFd, const std::string &directory) {
+    bool Prepare(int stdinFd, int outputFd, int errorFd, const std::string &directory) {
         if (!attrOk_ || !actionsOk_) {
             return false;
         }
@@ -136,7 +137,7 @@ public:
             return false;
         }
         if (posix_spawn_file_actions_adddup2(&actions_, outputFd, STDOUT_FILENO) != 0 ||
-            posix_spawn_file_actions_adddup2(&actions_, outputFd, STDERR_FILENO) != 0) {
+            posix_spawn_file_actions_adddup2(&actions_, errorFd, STDERR_FILENO) != 0) {
             return false;
         }
 #if defined(__GLIBC__) && (__GLIBC__ > 2 || (__GLIBC__ == 2 && __GLIBC_MINOR__ >= 34))
@@ -166,13 +167,14 @@ private:
     bool actionsOk_ = false;
 };
 
-// Reads what is there now; false once the pipe reports end of data or breaks.
-bool ReadAvailable(int fd, std::string &output) {
-    char buffer[kReadChunk + 1];
+// Reads what is there now, keeping what the bound allows; false once the pipe reports end
+// of data or breaks.
+bool ReadAvailable(int fd, std::string &output, bool &cut) {
+    char buffer[kReadChunk];
     for (;;) {
         const ssize_t got = read(fd, buffer, kReadChunk);
         if (got > 0) {
-            output.append(buffer, static_cast<std::size_t>(got));
+            KeepBounded(output, cut, buffer, static_cast<std::size_t>(got));
             continue;
         }
         if (got < 0 && errno == EINTR) {
@@ -323,30 +325,46 @@ std::string FindProgram(const std::string &name) {
     return {};
 }
 
+// Runs the program; `separateErrors`: its standard error through a pipe of its own, else
+// through the output's.
 RunResult Run(const std::vector<std::string> &args, const std::string &program, const std::string &directory,
-              const std::optional<std::string> &input, std::chrono::milliseconds limit) {
+              const std::optional<std::string> &input, bool separateErrors, std::chrono::milliseconds limit) {
     if (TerminationRequested()) {
         return {"", ChildEnd::Terminated, 0};
     }
+    RunResult notStarted;
+    notStarted.startError = ENOENT;
     if (args.empty() || program.empty()) {
-        return {};
+        return notStarted;
     }
     IgnoreSigpipeOnce();
 
+    // A start that failed for want of descriptors or memory says so, not "not found".
+    const auto setupFailed = [] {
+        RunResult failed;
+        failed.startError = errno != 0 ? errno : EAGAIN;
+        return failed;
+    };
     UniqueFd outputRead;
     UniqueFd outputWrite;
+    UniqueFd errorsRead;
+    UniqueFd errorsWrite;
     UniqueFd inputRead;
     UniqueFd inputWrite;
     if (!MakePipe(outputRead, outputWrite) || !SetNonBlocking(outputRead.Get())) {
-        return {};
+        return setupFailed();
+    }
+    if (separateErrors && (!MakePipe(errorsRead, errorsWrite) || !SetNonBlocking(errorsRead.Get()))) {
+        return setupFailed();
     }
     if (input && (!MakePipe(inputRead, inputWrite) || !SetNonBlocking(inputWrite.Get()))) {
-        return {};
+        return setupFailed();
     }
 
     SpawnSetup setup;
-    if (!setup.Prepare(input ? inputRead.Get() : -1, outputWrite.Get(), directory)) {
-        return {};
+    const int errorFd = separateErrors ? errorsWrite.Get() : outputWrite.Get();
+    if (!setup.Prepare(input ? inputRead.Get() : -1, outputWrite.Get(), errorFd, directory)) {
+        return setupFailed();
     }
     std::vector<char *> argv;
     argv.reserve(args.size() + 1);
@@ -361,13 +379,18 @@ RunResult Run(const std::vector<std::string> &args, const std::string &program, 
     const int started = posix_spawn(&child, program.c_str(), setup.Actions(), setup.Attr(), argv.data(), environ);
     // Our copies of the child's ends go at once, so end of data means the child side is done.
     outputWrite.Close();
+    errorsWrite.Close();
     inputRead.Close();
     if (started != 0) {
-        return {};
+        notStarted.startError = started;
+        return notStarted;
     }
 
     const auto deadline = Clock::now() + limit;
     std::string output;
+    std::string errors;
+    bool outputCut = false;
+    bool errorsCut = false;
     std::size_t written = 0;
     if (input && !WriteAvailable(inputWrite.Get(), *input, written)) {
         inputWrite.Close();
@@ -377,10 +400,13 @@ RunResult Run(const std::vector<std::string> &args, const std::string &program, 
     // must still find the byte and run the termination routine.
     const int stop = TerminationReadEnd();
     Wait wait = Wait::Ended;
-    while (outputRead.IsOpen()) {
+    while (outputRead.IsOpen() || errorsRead.IsOpen()) {
         // A closed descriptor is -1, which poll skips.
-        pollfd entries[3] = {{outputRead.Get(), POLLIN, 0}, {inputWrite.Get(), POLLOUT, 0}, {stop, POLLIN, 0}};
-        const int ready = poll(entries, 3, MillisecondsUntil(deadline));
+        pollfd entries[4] = {{outputRead.Get(), POLLIN, 0},
+                             {inputWrite.Get(), POLLOUT, 0},
+                             {stop, POLLIN, 0},
+                             {errorsRead.Get(), POLLIN, 0}};
+        const int ready = poll(entries, 4, MillisecondsUntil(deadline));
         if (ready < 0) {
             if (errno == EINTR) {
                 continue;
@@ -399,8 +425,11 @@ RunResult Run(const std::vector<std::string> &args, const std::string &program, 
         if (entries[1].revents != 0 && !WriteAvailable(inputWrite.Get(), *input, written)) {
             inputWrite.Close();
         }
-        if (entries[0].revents != 0 && !ReadAvailable(outputRead.Get(), output)) {
+        if (entries[0].revents != 0 && !ReadAvailable(outputRead.Get(), output, outputCut)) {
             outputRead.Close();
+        }
+        if (entries[3].revents != 0 && !ReadAvailable(errorsRead.Get(), errors, errorsCut)) {
+            errorsRead.Close();
         }
     }
     inputWrite.Close();
@@ -409,31 +438,48 @@ RunResult Run(const std::vector<std::string> &args, const std::string &program, 
     if (wait == Wait::Ended) {
         wait = ReapBefore(child, deadline, stop, waitStatus);
     }
+    RunResult result;
     if (wait == Wait::Ended) {
-        return Ended(std::move(output), waitStatus);
+        result = Ended(std::move(output), waitStatus);
+        result.errors = std::move(errors);
+        result.outputCut = outputCut;
+        result.errorsCut = errorsCut;
+        return result;
     }
     KillGroup(child);
+    // What was printed before the end is still in the pipes; a descendant outside the
+    // group may hold the write ends open, so take only what is there.
     if (outputRead.IsOpen()) {
-        // What was printed before the end is still in the pipe; a descendant outside the
-        // group may hold the write end open, so take only what is there.
-        ReadAvailable(outputRead.Get(), output);
+        ReadAvailable(outputRead.Get(), output, outputCut);
+    }
+    if (errorsRead.IsOpen()) {
+        ReadAvailable(errorsRead.Get(), errors, errorsCut);
     }
     Reap(child, waitStatus);
     if (wait == Wait::Terminated) {
-        return {std::move(output), ChildEnd::Terminated, 0};
+        result = {std::move(output), ChildEnd::Terminated, 0};
+    } else {
+        result = {std::move(output), ChildEnd::TimedOut, MillisecondsOf(limit)};
     }
-    return {std::move(output), ChildEnd::TimedOut, MillisecondsOf(limit)};
+    result.errors = std::move(errors);
+    result.outputCut = outputCut;
+    result.errorsCut = errorsCut;
+    return result;
 }
 
 } // namespace
 
 RunResult ProcessRunner::RunCommand(const std::string &command, const std::string &directory) {
-    return Run({"/bin/sh", "-c", command}, "/bin/sh", directory, std::nullopt, limit_);
+    return Run({"/bin/sh", "-c", command}, "/bin/sh", directory, std::nullopt, false, limit_);
 }
 
 RunResult ProcessRunner::RunProgram(const std::vector<std::string> &args, const std::string &directory,
                                     const std::optional<std::string> &input) {
-    return Run(args, args.empty() ? std::string() : FindProgram(args[0]), directory, input, limit_);
+    return Run(args, args.empty() ? std::string() : FindProgram(args[0]), directory, input, true, limit_);
+}
+
+bool IsNotFoundError(int startError) {
+    return startError == ENOENT;
 }
 
 std::string QuoteForInterpreter(const std::string &path) {

@@ -40,6 +40,10 @@ const char *PathSeparator() {
     return "\\";
 }
 
+const char *NullDevice() {
+    return "NUL";
+}
+
 const char *AllFilesPattern() {
     return "*.*";
 }

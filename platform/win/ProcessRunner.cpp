@@ -10,7 +10,9 @@
 #include <algorithm>
 #include <climits>
 #include <mutex>
+#include <string>
 #include <thread>
+#include <utility>
 #include <vector>
 
 namespace zevlo::platform {
@@ -202,22 +204,68 @@ void WriteAll(HANDLE pipe, const std::string &bytes) {
     }
 }
 
+// Reads a pipe until every writer closed it, keeping what the bound allows and dropping the
+// rest, zero bytes too. Large reads: a child printing without end is read as fast as it writes.
+void ReadToEnd(HANDLE pipe, std::string &kept, bool &cut) {
+    std::vector<char> buffer(16384);
+    DWORD count = 0;
+    while (ReadFile(pipe, buffer.data(), static_cast<DWORD>(buffer.size()), &count, nullptr) && count > 0) {
+        KeepBounded(kept, cut, buffer.data(), count);
+    }
+}
+
+// Reads a pipe to its end on a thread of its own: anonymous pipes have no overlapped reads,
+// and a child that fills one pipe while we wait on the other would never end.
+class PipeReader {
+public:
+    explicit PipeReader(HANDLE pipe) : pipe_(pipe) {
+        if (pipe_ != nullptr) {
+            thread_ = std::thread([this] { ReadToEnd(pipe_, text_, cut_); });
+        }
+    }
+    ~PipeReader() { Join(); }
+    PipeReader(const PipeReader &) = delete;
+    PipeReader &operator=(const PipeReader &) = delete;
+
+    // Waits for the end of the pipe (every writer closed it); what was kept of it.
+    std::string Take(bool &cut) {
+        Join();
+        cut = cut_;
+        return std::move(text_);
+    }
+
+private:
+    void Join() {
+        if (thread_.joinable()) {
+            thread_.join();
+        }
+    }
+
+    HANDLE pipe_;
+    std::string text_; // written by the thread, read after it was joined
+    bool cut_ = false;
+    std::thread thread_;
+};
+
 int MillisecondsOf(std::chrono::milliseconds span) {
     return static_cast<int>(std::clamp<std::chrono::milliseconds::rep>(span.count(), 0, INT_MAX));
 }
 
+// `separateErrors`: the child's standard error through a pipe of its own, else through the output's.
 RunResult RunChild(const std::string &applicationName, std::string commandLine, const std::string &directory,
-                   const std::optional<std::string> &input, std::chrono::milliseconds limit) {
+                   const std::optional<std::string> &input, bool separateErrors, std::chrono::milliseconds limit) {
     RunResult result;
     if (TerminationRequested()) {
         result.end = ChildEnd::Terminated;
         return result;
     }
     if (applicationName.empty()) {
+        result.startError = ERROR_FILE_NOT_FOUND;
         return result;
     }
 
     UniqueHandle readEnd;
+    UniqueHandle errorsReadEnd;
     UniqueHandle inputWriteEnd;
     UniqueHandle job = MakeKillOnCloseJob();
     PROCESS_INFORMATION process{};
@@ -234,6 +282,13 @@ RunResult RunChild(const std::string &applicationName, std::string commandLine, 
             return result;
         }
         SetHandleInformation(readEnd.Get(), HANDLE_FLAG_INHERIT, 0);
+        UniqueHandle errorsWriteEnd;
+        if (separateErrors) {
+            if (!CreatePipe(errorsReadEnd.Receive(), errorsWriteEnd.Receive(), &inheritable, 0)) {
+                return result;
+            }
+            SetHandleInformation(errorsReadEnd.Get(), HANDLE_FLAG_INHERIT, 0);
+        }
 
         UniqueHandle childInput;
         if (input) {
@@ -254,12 +309,18 @@ RunResult RunChild(const std::string &applicationName, std::string commandLine, 
         startup.StartupInfo.wShowWindow = SW_HIDE;
         startup.StartupInfo.hStdInput = childInput.Get();
         startup.StartupInfo.hStdOutput = writeEnd.Get();
-        startup.StartupInfo.hStdError = writeEnd.Get();
+        startup.StartupInfo.hStdError = separateErrors ? errorsWriteEnd.Get() : writeEnd.Get();
 
         // The child inherits these handles and no other: whatever else of this process
         // is inheritable (another library's pipe, a file) stays here.
-        HANDLE inherited[2] = {writeEnd.Get(), childInput.Get()};
-        const DWORD inheritedCount = childInput.Valid() ? 2 : 1;
+        HANDLE inherited[3] = {writeEnd.Get()};
+        DWORD inheritedCount = 1;
+        if (separateErrors) {
+            inherited[inheritedCount++] = errorsWriteEnd.Get();
+        }
+        if (childInput.Valid()) {
+            inherited[inheritedCount++] = childInput.Get();
+        }
         InheritList inheritList(inherited, inheritedCount);
         DWORD flags = CREATE_SUSPENDED;
         if (inheritList.Get() != nullptr) {
@@ -271,8 +332,12 @@ RunResult RunChild(const std::string &applicationName, std::string commandLine, 
         // Suspended until it is in the job, so that nothing it starts escapes the job.
         started = CreateProcessA(applicationName.c_str(), commandLine.data(), nullptr, nullptr, TRUE, flags, nullptr,
                                  directory.empty() ? nullptr : directory.c_str(), &startup.StartupInfo, &process);
-        // Our copy of the write end goes at once: the reads end when the child's copies close.
+        if (!started) {
+            result.startError = static_cast<int>(GetLastError());
+        }
+        // Our copies of the write ends go at once: the reads end when the child's copies close.
         writeEnd.Close();
+        errorsWriteEnd.Close();
     }
     if (!started) {
         return result;
@@ -284,17 +349,14 @@ RunResult RunChild(const std::string &applicationName, std::string commandLine, 
     }
     ResumeThread(thread.Get());
     Watcher watcher(job.Get(), child.Get(), limit);
+    PipeReader errorsReader(errorsReadEnd.Get());
     if (inputWriteEnd.Valid()) {
         WriteAll(inputWriteEnd.Get(), *input);
         inputWriteEnd.Close();
     }
-    // Every byte is kept, zero bytes too: cutting a chunk at one would lose what follows.
-    char buffer[256];
-    DWORD count = 0;
-    while (ReadFile(readEnd.Get(), buffer, sizeof buffer - 1, &count, nullptr) && count > 0) {
-        result.output.append(buffer, count);
-    }
+    ReadToEnd(readEnd.Get(), result.output, result.outputCut);
     WaitForSingleObject(child.Get(), INFINITE);
+    result.errors = errorsReader.Take(result.errorsCut);
     if (const std::optional<ChildEnd> cut = watcher.Stop()) {
         result.end = *cut;
         result.status = *cut == ChildEnd::TimedOut ? MillisecondsOf(limit) : 0;
@@ -311,7 +373,8 @@ RunResult RunChild(const std::string &applicationName, std::string commandLine, 
 
 RunResult ProcessRunner::RunCommand(const std::string &command, const std::string &directory) {
     // /S: the outer quotes go and the rest stands as typed, whatever quotes it holds.
-    return RunChild(SystemFolderFile("cmd.exe"), "cmd.exe /S /C \"" + command + "\"", directory, std::nullopt, limit_);
+    return RunChild(SystemFolderFile("cmd.exe"), "cmd.exe /S /C \"" + command + "\"", directory, std::nullopt, false,
+                    limit_);
 }
 
 RunResult ProcessRunner::RunProgram(const std::vector<std::string> &args, const std::string &directory,
@@ -319,7 +382,11 @@ RunResult ProcessRunner::RunProgram(const std::vector<std::string> &args, const 
     if (args.empty() || args[0].empty()) {
         return {};
     }
-    return RunChild(SearchAlongPath(args[0]), win::BuildWindowsCommandLine(args), directory, input, limit_);
+    return RunChild(SearchAlongPath(args[0]), win::BuildWindowsCommandLine(args), directory, input, true, limit_);
+}
+
+bool IsNotFoundError(int startError) {
+    return startError == ERROR_FILE_NOT_FOUND || startError == ERROR_PATH_NOT_FOUND;
 }
 
 std::string QuoteForInterpreter(const std::string &path) {

@@ -5,6 +5,7 @@
 #include "data/SettingsSchema.h"
 #include "engine/Engine.h"
 #include "engine/StoredEndpoints.h"
+#include "engine/TextRules.h"
 #include "platform/Autostart.h"
 #include "platform/Console.h"
 #include "platform/FileError.h"
@@ -112,7 +113,9 @@ int RunOnce(const Options &options, const Environment &env, const std::string &d
         dm.SettingsFile.clear(); // nothing of this run may be written over it
         return status;
     }
-    if (dm.FSET_User.empty() || dm.FSET_Pass.empty() || dm.FSET_Hostname.empty()) {
+    // A host name missing from the file loads as "-": sent, it would name no host of the user.
+    const std::string hostname = text::TrimBlanks(dm.FSET_Hostname);
+    if (dm.FSET_User.empty() || dm.FSET_Pass.empty() || hostname.empty() || hostname == "-") {
         err << "zevlo: " << SettingKey(&Tdm::FSET_User) << ", " << SettingKey(&Tdm::FSET_Pass) << " and "
             << SettingKey(&Tdm::FSET_Hostname) << " must be set in \"" << dm.SettingsFile << "\"\n";
         dm.SettingsFile.clear();
@@ -137,6 +140,14 @@ int RunOnce(const Options &options, const Environment &env, const std::string &d
     const StoredEndpoints endpoints(dm);
     StreamNotifier notifier(err);
     Engine engine(dm, endpoints, *env.runner, notifier, env.programDir);
+    // The service asked not to be sent this again (a refusal given for these settings) or not
+    // yet (its trouble): nothing goes out unless the user insists.
+    if (const std::optional<UpdateHold> hold = engine.Hold(); hold && !options.force) {
+        *env.out << "not sent: " << hold->text
+                 << (hold->kind == UpdateHold::Kind::Refused ? "; change the settings or use --force" : "") << '\n';
+        dm.SettingsFile.clear(); // nothing changed
+        return kExitFailed;
+    }
     engine.BeforeUpdate = [&dm] { return WhyTheAddressCannotBeRecorded(dm); };
     if (options.force)
         engine.ForceUpdate();
@@ -356,8 +367,9 @@ std::string Usage() {
            "  --version         show the version\n"
            "\n"
            "Exit status: 0 no change or updated (warnings too), 1 the check or the update\n"
-           "failed or its address could not be recorded, 2 a usage, settings or folder\n"
-           "problem, 3 the folder is in use by another copy.\n";
+           "failed or its address could not be recorded, or the service's last answer holds\n"
+           "the update back (a refusal, a wait), 2 a usage, settings or folder problem,\n"
+           "3 the folder is in use by another copy.\n";
 }
 
 int Run(const Options &options, const Environment &env) {

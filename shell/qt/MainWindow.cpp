@@ -216,6 +216,14 @@ void MainWindow::SetAlert(Control control, bool alert) {
         label->setPalette(alert ? AlertPalette(label) : QPalette());
 }
 
+void MainWindow::SetToolTip(Control control, const std::string &text) {
+    QObject *widget = controls_[Index(control)];
+    if (auto *plain = qobject_cast<QWidget *>(widget))
+        plain->setToolTip(FromLocal8(text));
+    else if (auto *action = qobject_cast<QAction *>(widget))
+        action->setToolTip(FromLocal8(text));
+}
+
 QWidget *MainWindow::BoxParent() {
     return isVisible() && !isMinimized() ? this : nullptr;
 }

@@ -48,6 +48,7 @@ public:
     void SetEnabled(form::Control control, bool enabled) override;
     void SetVisible(form::Control control, bool visible) override;
     void SetAlert(form::Control control, bool alert) override;
+    void SetToolTip(form::Control control, const std::string &text) override;
     form::BoxAnswer ShowBox(form::BoxKind kind, const std::string &caption, const std::string &text) override;
     bool TrayAvailable() override;
     void SetTrayIcon(bool shown) override;

@@ -57,6 +57,8 @@ public:
     int ShownPage() const { return shownPage_; }
     bool Alert(form::Control control) const { return controls_.Alert(control); }
     bool TrayIconAdded() const { return tray_.Added(); }
+    // The tooltip a control shows, as the tooltip window holds it; empty for none.
+    std::string ToolTip(form::Control control) const;
 
     // The calls that open something modal or reach the shell, replaced by tests.
     std::function<int(HWND owner, const std::string &text, const std::string &caption, UINT flags)> messageBox;
@@ -77,6 +79,7 @@ public:
     void SetEnabled(form::Control control, bool enabled) override;
     void SetVisible(form::Control control, bool visible) override;
     void SetAlert(form::Control control, bool alert) override;
+    void SetToolTip(form::Control control, const std::string &text) override;
     form::BoxAnswer ShowBox(form::BoxKind kind, const std::string &caption, const std::string &text) override;
     bool TrayAvailable() override;
     void SetTrayIcon(bool shown) override;
@@ -126,6 +129,7 @@ private:
     ControlMap controls_;
     TrayIcon tray_{notifyIcon, trackTrayMenu, trayWindowPresent};
     GdiObject boldFont_;
+    HWND toolTips_ = nullptr; // owned by the frame, created with the first tooltip
     HICON smallIcon_ = nullptr;
     HWND focusBeforeDeactivation_ = nullptr;
     bool busy_ = false;

@@ -6,6 +6,10 @@
 #include "shell/win/Placement.h"
 #include "shell/win/Resource.h"
 
+#include <commctrl.h>
+
+#include <array>
+
 namespace zevlo::win {
 
 using form::Control;
@@ -57,6 +61,52 @@ void MainWindow::SetVisible(Control control, bool visible) {
 
 void MainWindow::SetAlert(Control control, bool alert) {
     controls_.SetAlert(control, alert);
+}
+
+namespace {
+
+// A tool of the tooltip window: the control's own window, its mouse messages watched.
+TTTOOLINFOA ToolFor(HWND control, char *text) {
+    TTTOOLINFOA tool{};
+    tool.cbSize = sizeof tool;
+    tool.uFlags = TTF_IDISHWND | TTF_SUBCLASS;
+    tool.hwnd = GetParent(control);
+    tool.uId = reinterpret_cast<UINT_PTR>(control);
+    tool.lpszText = text;
+    return tool;
+}
+
+} // namespace
+
+void MainWindow::SetToolTip(Control control, const std::string &text) {
+    HWND target = Window(control);
+    if (target == nullptr)
+        return;
+    if (toolTips_ == nullptr && !text.empty())
+        toolTips_ = CreateWindowExA(WS_EX_TOPMOST, TOOLTIPS_CLASSA, nullptr, WS_POPUP | TTS_ALWAYSTIP | TTS_NOPREFIX,
+                                    CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, frame_, nullptr,
+                                    instance_, nullptr);
+    if (toolTips_ == nullptr)
+        return;
+    std::string copy = text;
+    TTTOOLINFOA tool = ToolFor(target, copy.data());
+    Send(toolTips_, TTM_DELTOOLA, 0, reinterpret_cast<LPARAM>(&tool));
+    if (!text.empty())
+        Send(toolTips_, TTM_ADDTOOLA, 0, reinterpret_cast<LPARAM>(&tool));
+}
+
+std::string MainWindow::ToolTip(Control control) const {
+    HWND target = Window(control);
+    if (toolTips_ == nullptr || target == nullptr)
+        return {};
+    // Both calls write into the tool's buffer.
+    std::array<char, 256> text{};
+    TTTOOLINFOA tool = ToolFor(target, text.data());
+    if (Send(toolTips_, TTM_GETTOOLINFOA, 0, reinterpret_cast<LPARAM>(&tool)) == 0)
+        return {};
+    text.fill('\0');
+    Send(toolTips_, TTM_GETTEXTA, text.size() - 1, reinterpret_cast<LPARAM>(&tool));
+    return text.data();
 }
 
 HWND MainWindow::BoxOwner() const {

@@ -66,7 +66,11 @@ const char *const kEveryKeySet = "FMaxLog=1000\r\n"
                                  "FSET_CIP_CHKCUSTOM=TRUE\r\n"
                                  "FSET_CIP_CUSTOMSCRIPT=/opt/my script.sh\r\n"
                                  // A service whose values are none of the above: all are saved.
-                                 "FSET_UPD_Service=nsupdate\r\n";
+                                 "FSET_UPD_Service=nsupdate\r\n"
+                                 "FSET_UPD_Refusal=1715508000 5d41402abc4b2a76b9719d911017c592aaf4c3e1 badauth\r\n"
+                                 "FSET_UPD_WaitUntil=1715509800\r\n"
+                                 "FSET_UPD_LastAnswered=1715508000\r\n"
+                                 "FSET_UPD_AnsweredFor=2fd4e1c67a2d28fced849ee1bb76e7391b93eb12\r\n";
 
 // The value kEveryKeySet holds for a key.
 std::optional<std::string> KnownValue(const std::string &key) {

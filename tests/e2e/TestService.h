@@ -43,6 +43,9 @@ struct Answer {
     std::string auth = "none"; // none, basic, digest, both
     std::map<std::string, std::string> users;
     std::string deniedBody = "badauth";
+    std::string location;       // a Location header, for a 3xx status
+    bool requireLength = false; // a POST without Content-Length is answered 411
+    double endlessSeconds = 0;  // after the body, filler for this long: an answer without end
 };
 
 // One request as the service received it.
@@ -57,6 +60,7 @@ struct ReceivedRequest {
     std::optional<std::string> user;
     bool passwordOk = false;
     int status = 0;
+    std::optional<std::string> contentLength;
 
     std::optional<std::string> Param(const std::string &name) const {
         for (const auto &[key, value] : params)
@@ -298,7 +302,11 @@ public:
                     ", \"status\": " + std::to_string(answer.status) +
                     ", \"delay\": " + std::to_string(answer.delaySeconds) +
                     ", \"auth\": " + detail::JsonString(answer.auth) +
-                    ", \"denied_body\": " + detail::JsonString(answer.deniedBody) + ", \"users\": {";
+                    ", \"denied_body\": " + detail::JsonString(answer.deniedBody) +
+                    ", \"require_length\": " + (answer.requireLength ? "true" : "false") +
+                    ", \"endless\": " + std::to_string(answer.endlessSeconds) +
+                    (answer.location.empty() ? "" : ", \"location\": " + detail::JsonString(answer.location)) +
+                    ", \"users\": {";
             bool firstUser = true;
             for (const auto &[user, password] : answer.users) {
                 if (!firstUser)
@@ -333,6 +341,8 @@ public:
                 request.user = record["user"].text;
             request.passwordOk = record["password_ok"].boolean;
             request.status = static_cast<int>(record["status"].number);
+            if (record["content_length"].type == detail::JsonValue::Type::String)
+                request.contentLength = record["content_length"].text;
             requests.push_back(std::move(request));
         }
         return requests;

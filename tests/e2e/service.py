@@ -22,13 +22,20 @@ Configuration (DIR/config.json, re-read on every request; write it atomically):
                 (offers Digest and Basic), default "none"
         "users": {"name": "password", ...} accepted when auth is not "none"
         "denied_body": body of a 401 answer, default "badauth"
+        "location": a Location header to send (with a 3xx "status"), default none
+        "require_length": true: a POST without a Content-Length header is answered
+                411 Length Required, as standard servers (WEBrick) do, default false
+        "endless": seconds (at most 60): after the body, filler lines for that long or
+                until the client hangs up, without a Content-Length, then the connection
+                closes: an answer that does not end, default 0
 
 Request log (DIR/requests.jsonl, one JSON object per line, appended as each request
 arrives, before any delay; truncate it between tests):
     method, path (without the query), query (raw, still percent-encoded), params (the
     query decoded: a list of [name, value] pairs), user_agent, scheme ("http"/"https"),
     auth_scheme ("none", "basic", "digest", "other"), user, password_ok (true only when
-    the credentials were verified), status (the status sent).
+    the credentials were verified), status (the status sent), content_length (the
+    header's text, or null without one).
     Text fields map bytes 1:1 to U+0000..U+00FF (Latin-1) and are written with
     ensure_ascii, so a reader gets the exact bytes back from \\u00XX escapes.
 
@@ -76,6 +83,9 @@ class State:
             "auth": answer.get("auth", "none"),
             "users": answer.get("users", {}),
             "denied_body": answer.get("denied_body", "badauth"),
+            "location": answer.get("location"),
+            "require_length": bool(answer.get("require_length", False)),
+            "endless": min(float(answer.get("endless", 0)), 60.0),
         }
 
     def log(self, record):
@@ -202,7 +212,8 @@ class Handler(http.server.BaseHTTPRequestHandler):
     def handle_any(self):
         path, _, query = self.path.partition("?")
         answer = self.server.state.answer_for(path)
-        length = int(self.headers.get("Content-Length") or 0)
+        content_length = self.headers.get("Content-Length")
+        length = int(content_length or 0)
         if length:
             self.rfile.read(length)
         auth_scheme, user, password_ok = self.check_credentials(answer)
@@ -212,6 +223,9 @@ class Handler(http.server.BaseHTTPRequestHandler):
         if needs_auth and not password_ok:
             status = 401
             body = answer["denied_body"]
+        elif answer["require_length"] and self.command == "POST" and content_length is None:
+            status = 411
+            body = "<html><body><h1>Length Required</h1></body></html>\n"
         self.server.state.log(
             {
                 "method": self.command,
@@ -224,6 +238,7 @@ class Handler(http.server.BaseHTTPRequestHandler):
                 "user": user,
                 "password_ok": password_ok,
                 "status": status,
+                "content_length": content_length,
             }
         )
         if answer["delay"] > 0:
@@ -240,10 +255,28 @@ class Handler(http.server.BaseHTTPRequestHandler):
                 )
             if answer["auth"] in ("basic", "both"):
                 self.send_header("WWW-Authenticate", f'Basic realm="{REALM}"')
+        if answer["location"] and status != 401:
+            self.send_header("Location", answer["location"])
         self.send_header("Content-Type", "text/plain; charset=ISO-8859-1")
+        if answer["endless"] > 0:
+            self.send_header("Connection", "close")
+            self.end_headers()
+            self.close_connection = True
+            self.send_endlessly(payload, answer["endless"])
+            return
         self.send_header("Content-Length", str(len(payload)))
         self.end_headers()
         self.wfile.write(payload)
+
+    def send_endlessly(self, payload, seconds):
+        filler = (b"x" * 1023 + b"\n") * 64
+        deadline = time.monotonic() + seconds
+        try:
+            self.wfile.write(payload)
+            while time.monotonic() < deadline:
+                self.wfile.write(filler)
+        except (OSError, ValueError):
+            pass  # the client hung up
 
 
 class Server(http.server.ThreadingHTTPServer):

@@ -43,6 +43,14 @@ public:
         if (whileOpen)
             whileOpen();
     }
+
+    struct Refusal {
+        std::string reason;
+        std::size_t boxesBefore; // how many boxes had been shown when it was told
+        bool operator==(const Refusal &) const = default;
+    };
+    std::vector<Refusal> refusals;
+    void RefusalStands(const std::string &reason) override { refusals.push_back({reason, shown.size()}); }
 };
 
 } // namespace zevlo::fakes

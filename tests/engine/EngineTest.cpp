@@ -1,16 +1,17 @@
 #include "engine/Engine.h"
 
 #include "crypto/Password.h"
-#include "data/Tdm.h"
-#include "tests/engine/EngineFakes.h"
+#include "engine/CurlOptions.h"
+#include "platform/Paths.h"
+#include "tests/engine/EngineFixture.h"
 #include "tests/support/Files.h"
-#include "tests/support/ScriptedRunner.h"
-#include "tests/support/TempFolder.h"
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <functional>
+#include <map>
 
 namespace zevlo {
 namespace {
@@ -20,47 +21,45 @@ using ::testing::IsEmpty;
 using zevlo::fakes::FakeEndpoints;
 using zevlo::fakes::RecordingNotifier;
 using zevlo::fakes::ShownMessage;
-using zevlo::test::ScriptedRunner;
-using zevlo::test::TempFolder;
 using zevlo::test::WriteBytes;
 
 constexpr const char *kAgent = "-AZevlo - Windows DDNS Client by Tarvenic [alice] - v3.0";
-constexpr const char *kProgramDir = "/opt/zevlo/";
+// What every request carries between its own options and its URL: curl's answer on its
+// standard output alone, the HTTP status in a trailer after it ("MARK" stands for the
+// request's random mark).
+std::vector<std::string> AnswerOptions(const std::string &scheme, const std::string &mark) {
+    const std::string null = platform::NullDevice();
+    std::vector<std::string> options = {"--no-location",
+                                        "--no-location-trusted",
+                                        "--no-include",
+                                        "--no-fail",
+                                        "-o",
+                                        "-",
+                                        "-D",
+                                        null,
+                                        "--trace-ascii",
+                                        null,
+                                        "--proto",
+                                        "=" + scheme,
+                                        "-m",
+                                        "61",
+                                        "-w",
+                                        "MARK%{http_code} %{size_download}>"};
+    for (std::string &option : options)
+        if (option.rfind("MARK", 0) == 0)
+            option = mark + option.substr(4);
+    return options;
+}
 
-class EngineTest : public ::testing::Test {
-public:
-    EngineTest() {
-        dm.SettingsFile = temp.File("Settings.ini");
-        dm.LogFile = temp.File("log.txt");
-        dm.AppDir = temp.Path();
-        dm.FSET_User = "alice";
-        dm.FSET_Pass = EncryptPassword("secret");
-        dm.FSET_Hostname = "HOSTNAME";
-        dm.FSET_LAST_IP = "203.0.113.7";
+// The arguments a request is expected with: its own, the answer options, its URL and agent.
+std::vector<std::string> Expected(std::vector<std::string> args, const std::string &mark) {
+    if (args.size() >= 2) {
+        const std::string &url = args[args.size() - 2];
+        const std::vector<std::string> options = AnswerOptions(url.substr(0, url.find("://")), mark);
+        args.insert(args.end() - 2, options.begin(), options.end());
     }
-
-    // The log lines without their time stamps.
-    std::vector<std::string> Events() const {
-        std::vector<std::string> events;
-        for (const std::string &line : dm.LogLines)
-            events.push_back(line.substr(line.find('\t') + 1));
-        return events;
-    }
-
-    std::string StoredAddress() const {
-        Tdm reread;
-        reread.SettingsFile = dm.SettingsFile;
-        reread.LoadSettings();
-        return reread.FSET_LAST_IP;
-    }
-
-    TempFolder temp;
-    Tdm dm;
-    FakeEndpoints endpoints;
-    ScriptedRunner runner;
-    RecordingNotifier notifier;
-    Engine engine{dm, endpoints, runner, notifier, kProgramDir};
-};
+    return args;
+}
 
 struct BuilderRow {
     const char *name;
@@ -89,7 +88,8 @@ TEST_F(EngineTest, BuildsArgumentListsAndConfigInput) {
          aliceInput, ""},
         {"check with Digest over HTTP and POST", check, {"HTTP", "8080", "127.0.0.1", "/ip", "POST", "Digest", 2},
          "alice", "secret", "HOSTNAME",
-         {"curl", "-s", "-g", "-XPOST", "--digest", "-K", "-", "http://127.0.0.1:8080/ip?format=text", kAgent},
+         {"curl", "-s", "-g", "-XPOST", "--digest", "-K", "-", "-H", "Content-Length: 0",
+          "http://127.0.0.1:8080/ip?format=text", kAgent},
          aliceInput, ""},
         {"check with a typed text that matches no entry", check,
          {"HTTPS", "443", "SERVER", "/checkip", "GET", "Digest", -1},
@@ -104,7 +104,7 @@ TEST_F(EngineTest, BuildsArgumentListsAndConfigInput) {
          "alice", "secret", "HOSTNAME", {"curl", "-s", "-g", "-XGET", "--negotiate", "-K", "-", updateUrl, kAgent},
          aliceInput, ""},
         {"update with typed AnyAuth and POST", update, {"HTTPS", "443", "SERVER", "/v3/update", "POST", "AnyAuth", -1},
-         "alice", "secret", "HOSTNAME", {"curl", "-s", "-g", "-XPOST", "--anyauth", "-K", "-", updateUrl, kAgent},
+         "alice", "secret", "HOSTNAME", {"curl", "-s", "-g", "-XPOST", "--anyauth", "-K", "-", "-H", "Content-Length: 0", updateUrl, kAgent},
          aliceInput, ""},
         {"update with a refused typed text", update, {"HTTPS", "443", "SERVER", "/v3/update", "GET", "Kerberos", -1},
          "alice", "secret", "HOSTNAME", {}, std::nullopt, "ERROR - Unsupported authentication type [Kerberos]"},
@@ -113,10 +113,10 @@ TEST_F(EngineTest, BuildsArgumentListsAndConfigInput) {
          {"curl", "-s", "-g", "-XGET", "--digest", "-K", "-", updateUrl,
           "-AZevlo - Windows DDNS Client by Tarvenic [] - v3.0"},
          "user = \":\"\n", ""},
-        {"update with a base URI without slash", update, {"HTTPS", "443", "SERVER", "v3/update", "GET", "Basic", 0},
+        {"update to an IPv6 literal", update, {"HTTPS", "8443", "[2001:db8::5]", "/v3/update", "GET", "Basic", 0},
          "alice", "secret", "HOSTNAME",
          {"curl", "-s", "-g", "-XGET", "--basic", "-K", "-",
-          "https://SERVER:443v3/update?hostname=HOSTNAME&myip=203.0.113.7", kAgent},
+          "https://[2001:db8::5]:8443/v3/update?hostname=HOSTNAME&myip=203.0.113.7", kAgent},
          aliceInput, ""},
         {"update with reserved bytes in the host name", update,
          {"HTTPS", "443", "SERVER", "/v3/update", "GET", "Basic", 0},
@@ -150,20 +150,186 @@ TEST_F(EngineTest, BuildsArgumentListsAndConfigInput) {
         dm.FSET_Pass = EncryptPassword(row.password);
         dm.FSET_Hostname = row.hostname;
         const CurlCommand command = engine.BuildCurlCommand(row.kind);
-        EXPECT_EQ(command.args, row.args);
+        EXPECT_EQ(command.args, Expected(row.args, command.statusMark));
         EXPECT_EQ(command.input, row.input);
         EXPECT_EQ(command.error, row.error);
     }
 }
 
+// "7.10.6" as numbers, for comparing.
+std::vector<int> VersionParts(const std::string &version) {
+    std::vector<int> parts;
+    std::size_t start = 0;
+    while (start <= version.size()) {
+        std::size_t end = version.find('.', start);
+        if (end == std::string::npos)
+            end = version.size();
+        parts.push_back(std::stoi(version.substr(start, end - start)));
+        start = end + 1;
+    }
+    parts.resize(3, 0);
+    return parts;
+}
+
+TEST_F(EngineTest, EveryCurlOptionIsInTheTableAndKnownToTheOldestCurl) {
+    // curl's documentation (docs/cmdline-opts, "Added:"); every --no- form came with 7.19.0.
+    const std::map<std::string, std::string> documented = {
+        {"--silent", "4.0"},
+        {"--globoff", "7.6"},
+        {"--request", "6.0"},
+        {"--basic", "7.10.6"},
+        {"--digest", "7.10.6"},
+        {"--ntlm", "7.10.6"},
+        {"--negotiate", "7.10.6"},
+        {"--anyauth", "7.10.6"},
+        {"--config", "4.10"},
+        {"--header", "5.0"},
+        {"--user-agent", "4.5.1"},
+        {"--location", "4.9"},
+        {"--location-trusted", "7.10.4"},
+        {"--include", "4.8"},
+        {"--fail", "4.0"},
+        {"--output", "4.0"},
+        {"--dump-header", "5.7"},
+        {"--trace-ascii", "7.9.7"},
+        {"--proto", "7.20.2"},
+        {"--max-time", "4.0"},
+        {"--write-out", "6.5"},
+    };
+    const std::string noForms = "7.19.0";
+    for (const CurlOption &option : CurlOptionTable()) {
+        SCOPED_TRACE(option.spelling);
+        ASSERT_EQ(documented.count(option.longName), 1u);
+        std::string oldest = documented.at(option.longName);
+        if (std::string(option.spelling).rfind("--no-", 0) == 0 && VersionParts(oldest) < VersionParts(noForms))
+            oldest = noForms;
+        EXPECT_EQ(option.addedIn, oldest);
+        EXPECT_LE(VersionParts(option.addedIn), VersionParts(kOldestCurl));
+    }
+
+    // Whatever a request is made of comes from the table.
+    const EndpointValues check = endpoints.check;
+    std::vector<CurlCommand> commands;
+    for (const std::string method : {"GET", "POST"}) {
+        for (const std::string protocol : {"HTTPS", "HTTP"}) {
+            endpoints.check = {protocol, "443", "SERVER", "/checkip", method, "Basic", 1};
+            commands.push_back(engine.BuildCurlCommand(RequestKind::CheckIP));
+            endpoints.check = {protocol, "443", "SERVER", "/checkip", method, "None", 0};
+            commands.push_back(engine.BuildCurlCommand(RequestKind::CheckIP));
+            for (const std::string auth : {"Basic", "Digest", "NTLM", "Negotiate", "AnyAuth"}) {
+                endpoints.update = {protocol, "443", "SERVER", "/v3/update", method, auth, -1};
+                commands.push_back(engine.BuildCurlCommand(RequestKind::Update));
+            }
+        }
+    }
+    endpoints.check = check;
+    for (const CurlCommand &command : commands) {
+        ASSERT_TRUE(command.error.empty()) << command.error;
+        const std::size_t url = command.args.size() - 2;
+        for (std::size_t i = 1; i < command.args.size(); ++i) {
+            if (i == url)
+                continue;
+            const CurlOption *option = OptionOf(command.args[i]);
+            ASSERT_NE(option, nullptr) << command.args[i];
+            if (option->takesValue)
+                ++i;
+        }
+    }
+}
+
+TEST_F(EngineTest, RefusesFieldsThatWouldChangeWhereTheRequestGoes) {
+    struct Row {
+        RequestKind kind;
+        EndpointValues endpoint;
+        std::string hostname;
+        std::string error; // empty: sent
+    };
+    const auto check = RequestKind::CheckIP;
+    const auto update = RequestKind::Update;
+    const std::string name253(253, 'h');
+    std::string names4096 = std::string(240, 'n'); // 17 names of 240 bytes and 16 commas
+    for (int i = 1; i < 17; ++i)
+        names4096 += "," + std::string(240, 'n');
+    // clang-format off
+    const Row rows[] = {
+        // The account would go to 127.0.0.2 as user information of the server.
+        {update, {"HTTPS", "1@127.0.0.2:8080", "SERVER", "/v3/update", "GET", "Basic", 0}, "h",
+         "ERROR - Invalid port [1@127.0.0.2:8080]"},
+        {check, {"HTTPS", "0", "SERVER", "/checkip", "GET", "None", 0}, "h", "ERROR - Invalid port [0]"},
+        {check, {"HTTPS", "65536", "SERVER", "/checkip", "GET", "None", 0}, "h", "ERROR - Invalid port [65536]"},
+        {check, {"HTTPS", "", "SERVER", "/checkip", "GET", "None", 0}, "h", "ERROR - Invalid port []"},
+        {check, {"HTTPS", "443 ", "SERVER", "/checkip", "GET", "None", 0}, "h", "ERROR - Invalid port [443 ]"},
+        {check, {"HTTPS", "65535", "SERVER", "/checkip", "GET", "None", 0}, "h", ""},
+        {update, {"HTTPS", "443", "me@127.0.0.2", "/v3/update", "GET", "Basic", 0}, "h",
+         "ERROR - Invalid server [me@127.0.0.2]"},
+        {update, {"HTTPS", "443", "127.0.0.2/x?", "/v3/update", "GET", "Basic", 0}, "h",
+         "ERROR - Invalid server [127.0.0.2/x?]"},
+        {check, {"HTTPS", "443", "[::1", "/checkip", "GET", "None", 0}, "h", "ERROR - Invalid server [[::1]"},
+        {check, {"HTTPS", "443", "[not:v6]", "/checkip", "GET", "None", 0}, "h", "ERROR - Invalid server [[not:v6]]"},
+        {check, {"HTTPS", "443", "", "/checkip", "GET", "None", 0}, "h", "ERROR - Invalid server []"},
+        {check, {"HTTPS", "443", "my_host-1.example.net", "/checkip", "GET", "None", 0}, "h", ""},
+        {check, {"HTTPS", "443", "203.0.113.9", "/checkip", "GET", "None", 0}, "h", ""},
+        // The query would become a fragment: "good" for an update without host name or address.
+        {update, {"HTTPS", "443", "SERVER", "/v3/update#", "GET", "Basic", 0}, "h",
+         "ERROR - Invalid base URI [/v3/update#]"},
+        {update, {"HTTPS", "443", "SERVER", "/v3/update?hostname=other", "GET", "Basic", 0}, "h",
+         "ERROR - Invalid base URI [/v3/update?hostname=other]"},
+        {check, {"HTTPS", "443", "SERVER", "checkip", "GET", "None", 0}, "h", "ERROR - Invalid base URI [checkip]"},
+        {check, {"HTTPS", "443", "SERVER", "/check ip", "GET", "None", 0}, "h",
+         "ERROR - Invalid base URI [/check ip]"},
+        {check, {"HTTPS", "443", "SERVER", "/check\r\nip", "GET", "None", 0}, "h",
+         "ERROR - Invalid base URI [/check]"},
+        // An entry outside the stored list: "-X" would have taken the next argument as the method.
+        {update, {"HTTPS", "443", "SERVER", "/v3/update", "", "Basic", 0}, "h", "ERROR - Invalid method []"},
+        {check, {"HTTPS", "443", "SERVER", "/checkip", "PUT", "None", 0}, "h", "ERROR - Invalid method [PUT]"},
+        {update, {"HTTPS", "443", "SERVER", "/v3/update", "GET", "Basic", 0}, name253 + "," + name253, ""},
+        {update, {"HTTPS", "443", "SERVER", "/v3/update", "GET", "Basic", 0}, names4096, ""},
+        {update, {"HTTPS", "443", "SERVER", "/v3/update", "GET", "Basic", 0}, "a," + name253 + "h",
+         "ERROR - Host name too long [a," + std::string(62, 'h') +
+             "...] (at most 253 bytes a name, 4096 in all)"},
+        {update, {"HTTPS", "443", "SERVER", "/v3/update", "GET", "Basic", 0}, names4096 + "n",
+         "ERROR - Host name too long [" + std::string(64, 'n') + "...] (at most 253 bytes a name, 4096 in all)"},
+    };
+    // clang-format on
+    for (const Row &row : rows) {
+        SCOPED_TRACE(row.endpoint.port + " " + row.endpoint.server + " " + row.endpoint.baseUri + " " +
+                     row.endpoint.method + " " + row.hostname.substr(0, 20));
+        (row.kind == RequestKind::CheckIP ? endpoints.check : endpoints.update) = row.endpoint;
+        dm.FSET_Hostname = row.hostname;
+        const CurlCommand command = engine.BuildCurlCommand(row.kind);
+        EXPECT_EQ(command.error, row.error);
+        EXPECT_EQ(command.args.empty(), !row.error.empty());
+    }
+
+    // A bad update field stops the update and the address stays unsent; a bad check field
+    // stops the check.
+    endpoints = FakeEndpoints();
+    dm.FSET_Hostname = "HOSTNAME";
+    dm.FSET_LAST_IP = "198.51.100.1";
+    endpoints.update.baseUri = "/v3/update#";
+    runner.outputs = {"203.0.113.7"};
+    engine.CheckAndUpdate();
+    EXPECT_EQ(runner.Updates(), 0);
+    EXPECT_EQ(dm.FSET_LAST_IP, "198.51.100.1");
+    EXPECT_EQ(Events().back(), "Update: ERROR - Invalid base URI [/v3/update#]");
+    endpoints.check.port = "1@127.0.0.2";
+    runner.calls.clear();
+    engine.CheckAndUpdate();
+    EXPECT_THAT(runner.calls, IsEmpty());
+    EXPECT_EQ(Events().back(), "Check:  ERROR - Invalid port [1@127.0.0.2] []");
+}
+
 TEST_F(EngineTest, RendersTheCommandLineWithoutCredentials) {
-    EXPECT_EQ(engine.BuildCurlCommand(RequestKind::CheckIP).CommandLine(),
-              "curl -s -g -XGET \"https://SERVER:443/checkip?format=text\" "
-              "-A\"Zevlo - Windows DDNS Client by Tarvenic [alice] - v3.0\"");
+    const CurlCommand check = engine.BuildCurlCommand(RequestKind::CheckIP);
+    const std::string agent = " -A\"Zevlo - Windows DDNS Client by Tarvenic [alice] - v3.0\"";
+    std::string options;
+    for (const std::string &option : AnswerOptions("https", check.statusMark))
+        options += option.rfind('-', 0) == 0 ? " " + option : " \"" + option + "\"";
+    EXPECT_EQ(check.CommandLine(),
+              "curl -s -g -XGET" + options + " \"https://SERVER:443/checkip?format=text\"" + agent);
     const std::string update = engine.BuildCurlCommand(RequestKind::Update).CommandLine();
-    EXPECT_EQ(update,
-              "curl -s -g -XGET --basic -K - \"https://SERVER:443/v3/update?hostname=HOSTNAME&myip=203.0.113.7\" "
-              "-A\"Zevlo - Windows DDNS Client by Tarvenic [alice] - v3.0\"");
+    EXPECT_EQ(update, "curl -s -g -XGET --basic -K -" + options +
+                          " \"https://SERVER:443/v3/update?hostname=HOSTNAME&myip=203.0.113.7\"" + agent);
     EXPECT_EQ(update.find("secret"), std::string::npos);
 }
 
@@ -211,6 +377,56 @@ TEST_F(EngineTest, CheckRules) {
          "Check:  ERROR - Not an IP address [203.0.113.7 198.51.100.2]"},
         {"long text", "198.51.100.1", std::string(100, 'x'), false, "198.51.100.1",
          "Check:  ERROR - Not an IP address [" + std::string(64, 'x') + "]"},
+        {"answered with a status", "198.51.100.1", test::ScriptedRun::Http(200, "203.0.113.7\n"), true, "203.0.113.7",
+         "Check:  Detected the IP address change! Now: 203.0.113.7 Was: 198.51.100.1"},
+        // Pages around the address: their one public address counts; a bare one keeps its rule.
+        {"classic check page", "198.51.100.1",
+         test::ScriptedRun::Http(200, "<html><head><title>Current IP Check</title></head><body>Current IP Address: "
+                                      "203.0.113.7</body></html>\r\n"),
+         true, "203.0.113.7", "Check:  Detected the IP address change! Now: 203.0.113.7 Was: 198.51.100.1"},
+        {"sentence", "198.51.100.1", test::ScriptedRun::Http(200, "Your IP address is : 2001:db8::7."), true,
+         "2001:db8::7", "Check:  Detected the IP address change! Now: 2001:db8::7 Was: 198.51.100.1"},
+        {"page with a private address only", "198.51.100.1",
+         test::ScriptedRun::Http(200, "<body>Current IP Address: 192.168.1.4</body>"), false, "198.51.100.1",
+         "Check:  ERROR - Not an IP address [<body>Current IP Address: 192.168.1.4</body>]"},
+        {"page with two public addresses", "198.51.100.1",
+         test::ScriptedRun::Http(200, "Your IP address is : 203.0.113.7 via 198.51.100.2"), false, "198.51.100.1",
+         "Check:  ERROR - Not an IP address [Your IP address is : 203.0.113.7 via 198.51.100.2]"},
+        {"a bare private address", "198.51.100.1", test::ScriptedRun::Http(200, "10.0.0.1\n"), true, "10.0.0.1",
+         "Check:  Detected the IP address change! Now: 10.0.0.1 Was: 198.51.100.1"},
+        {"an address and more lines", "198.51.100.1", test::ScriptedRun::Http(200, "10.0.0.1\n10.0.0.2\n"), false,
+         "198.51.100.1", "Check:  ERROR - Not an IP address [10.0.0.1] and 1 more line"},
+        {"public addresses on several lines", "198.51.100.1",
+         test::ScriptedRun::Http(200, "203.0.113.7\r\n198.51.100.2\r\n\r\n192.0.2.1\r\n"), false, "198.51.100.1",
+         "Check:  ERROR - Not an IP address [203.0.113.7] and 2 more lines"},
+        {"no such page", "198.51.100.1", test::ScriptedRun::Http(404, "<html><h1>Not Found</h1></html>"), false,
+         "198.51.100.1", "Check:  HTTP 404 Not Found (no such page at the service: check the server and base URI)"},
+        {"refused with an empty body", "198.51.100.1", test::ScriptedRun::Http(401, ""), false, "198.51.100.1",
+         "Check:  HTTP 401 Unauthorized (the service refused the user name or password)"},
+        {"refused with a code", "198.51.100.1", test::ScriptedRun::Http(401, "badauth"), false, "198.51.100.1",
+         "Check:  badauth (the service refused the user name or password)"},
+        {"service trouble", "198.51.100.1", test::ScriptedRun::Http(503, "<p>later</p>"), false, "198.51.100.1",
+         "Check:  HTTP 503 Service Unavailable (the service has a problem)"},
+        {"an address on a redirect", "198.51.100.1", test::ScriptedRun::Http(302, "203.0.113.7"), false, "198.51.100.1",
+         "Check:  HTTP 302 Found (the service sends the request elsewhere: check the protocol, server and base URI)"},
+        // Standard error is curl's complaint, never the answer.
+        {"curl's complaint", "198.51.100.1",
+         [] {
+             platform::RunResult run{"", platform::ChildEnd::Exited, 7};
+             run.errors = "curl: (7) Failed to connect to 127.0.0.1 port 9: Connection refused\n";
+             return run;
+         }(),
+         false, "198.51.100.1",
+         "Check:  ERROR - Empty string returned [could not connect to the server (curl error 7)]"},
+        {"a complaint of a status the table lacks", "198.51.100.1",
+         [] {
+             platform::RunResult run{"", platform::ChildEnd::Exited, 26};
+             run.errors = "curl: option -K: error encountered when reading a file\ncurl: try 'curl --help'\n";
+             return run;
+         }(),
+         false, "198.51.100.1",
+         "Check:  ERROR - Empty string returned [curl: option -K: error encountered when reading a file (curl "
+         "error 26)]"},
     };
     for (const CheckRow &row : rows) {
         SCOPED_TRACE(row.name);
@@ -250,44 +466,77 @@ TEST_F(EngineTest, NewAddressReachesTheSettingsFileOnceItsUpdateWasAnswered) {
 }
 
 struct AnswerRow {
-    std::string answer;
-    std::optional<MessageKind> box; // none: a silent success
-    std::string shown;
+    test::ScriptedRun answer;
+    std::optional<MessageKind> box; // none: no box
+    std::string logged;             // after "Update: "
 };
 
 TEST_F(EngineTest, UpdateAnswerClasses) {
     const std::string page =
         "<html>\r\n<head><title>401</title></head>\r\n<body>" + std::string(300, 'z') + "</body>\r\n</html>\r\n";
+    const std::string took = " (the service took the address)";
+    const std::string had = " (the service already had this address)";
+    const std::string login = " (the service refused the user name or password)";
+    const std::string trouble = " (the service has a problem; next try in 30 minutes)";
     const AnswerRow rows[] = {
-        {"good 203.0.113.7", std::nullopt, ""},
-        {"GOOD 203.0.113.7", std::nullopt, ""},
-        {"success: host updated", std::nullopt, ""},
+        {"good 203.0.113.7", std::nullopt, "good 203.0.113.7" + took},
+        {"GOOD 203.0.113.7", std::nullopt, "GOOD 203.0.113.7" + took},
+        {"success: host updated", std::nullopt, "success: host updated" + took},
         {" good 203.0.113.7", MessageKind::Error, "good 203.0.113.7"},
         {"success", MessageKind::Error, "success"},
-        {"nochg 203.0.113.7\n", MessageKind::Warning, "nochg 203.0.113.7"},
+        {"nochg 203.0.113.7\n", MessageKind::Warning, "nochg 203.0.113.7" + had},
         {"warning: slow down", MessageKind::Warning, "warning: slow down"},
         {"warning slow down", MessageKind::Error, "warning slow down"},
         {"nochg 203.0.113.7 (Too Many Requests)", MessageKind::Error, "Too many requests"},
-        {"badauth", MessageKind::Error, "badauth"},
-        {"good\nnochg", std::nullopt, ""},
-        {"nochg 1.2.3.4\nbadauth", MessageKind::Warning, "nochg 1.2.3.4 badauth"},
+        {"badauth", MessageKind::Error, "badauth" + login},
+        {"!donator", MessageKind::Error, "!donator (the account does not allow this update)"},
+        {"notfqdn", MessageKind::Error, "notfqdn (the host name is not a full domain name)"},
+        {"nohost", MessageKind::Error, "nohost (the host name does not belong to this account)"},
+        {"numhost", MessageKind::Error, "numhost (too many host names in one update)"},
+        {"abuse", MessageKind::Error, "abuse (the service blocked the host name for too many updates)"},
+        {"badagent", MessageKind::Error, "badagent (the service refused this program or the request method)"},
+        {"badsys", MessageKind::Error, "badsys (the service refused the request's system parameter)"},
+        {"dnserr", MessageKind::Error, "dnserr" + trouble},
+        {"911", MessageKind::Error, "911" + trouble},
+        // Several host names: line by line, the worst line decides.
+        {"good\nnochg", MessageKind::Warning, "good nochg" + had},
+        {"good 1.2.3.4\r\n\r\nnohost\r\n", MessageKind::Error,
+         "good 1.2.3.4  nohost (the host name does not belong to this account)"},
+        {"nochg 1.2.3.4\nbadauth", MessageKind::Error, "nochg 1.2.3.4 badauth" + login},
+        {"911\nnohost", MessageKind::Error, "911 nohost (the host name does not belong to this account)"},
+        {"good\n911", MessageKind::Error, "good 911" + trouble},
+        {"good\n<p>done</p>", MessageKind::Error, "good <p>done</p>"},
+        // The HTTP status, for answers that carry no code.
+        {test::ScriptedRun::Http(200, "good 203.0.113.7"), std::nullopt, "good 203.0.113.7" + took},
+        {test::ScriptedRun::Http(401, ""), MessageKind::Error, "HTTP 401 Unauthorized" + login},
+        {test::ScriptedRun::Http(401, "<html><title>401 Authorization Required</title></html>"), MessageKind::Error,
+         "HTTP 401 Unauthorized" + login},
+        {test::ScriptedRun::Http(403, "Forbidden"), MessageKind::Error, "HTTP 403 Forbidden" + login},
+        {test::ScriptedRun::Http(401, "badauth\n"), MessageKind::Error, "badauth" + login},
+        {test::ScriptedRun::Http(404, "<h1>404</h1>"), MessageKind::Error,
+         "HTTP 404 Not Found (no such page at the service: check the server and base URI)"},
+        {test::ScriptedRun::Http(500, "<p>Internal error</p>"), MessageKind::Error,
+         "HTTP 500 Internal Server Error" + trouble},
+        {test::ScriptedRun::Http(502, ""), MessageKind::Error, "HTTP 502 Bad Gateway" + trouble},
+        {test::ScriptedRun::Http(200, ""), MessageKind::Error, "HTTP 200 OK (the service sent no answer text)"},
+        {test::ScriptedRun::Http(411, "<h1>Length Required</h1>"), MessageKind::Error,
+         "HTTP 411 Length Required (the service refused the request)"},
+        {test::ScriptedRun::Http(429, ""), MessageKind::Error,
+         "HTTP 429 Too Many Requests (the service asks for fewer requests)"},
         {page, MessageKind::Error,
          ("<html> <head><title>401</title></head> <body>" + std::string(300, 'z')).substr(0, 197) + "..."},
     };
     for (const AnswerRow &row : rows) {
-        SCOPED_TRACE(row.answer);
+        SCOPED_TRACE(row.logged);
         dm.LogLines.clear();
         notifier.shown.clear();
         runner.outputs = {row.answer};
         engine.UpdateIP();
-        if (!row.box) {
-            EXPECT_THAT(Events(), IsEmpty());
+        EXPECT_THAT(Events(), ElementsAre("Update: " + row.logged));
+        if (row.box)
+            EXPECT_THAT(notifier.shown, ElementsAre(ShownMessage{*row.box, "Update: " + row.logged}));
+        else
             EXPECT_THAT(notifier.shown, IsEmpty());
-            continue;
-        }
-        EXPECT_THAT(Events(), ElementsAre("Update: " + row.shown));
-        EXPECT_THAT(notifier.shown, ElementsAre(ShownMessage{*row.box, "Update: " + row.shown}));
-        EXPECT_EQ(dm.FSET_LAST_IP, "203.0.113.7");
     }
 }
 
@@ -314,36 +563,84 @@ TEST_F(EngineTest, ForceUpdateSendsTheStoredAddressWhateverTheCheckFound) {
         const char *name;
         std::string checkAnswer;
         std::string expectedCheckEvent;
+        std::string updateAnswer;
+        std::string expectedUpdateEvent;
+        bool box;
     };
+    const std::string empty = "Update: ERROR - Empty string returned";
     const Row rows[] = {
-        {"unchanged", "203.0.113.7", "Check:  No changed detected."},
-        {"not an address", "<html>", "Check:  ERROR - Not an IP address [<html>]"},
-        {"no answer", "", "Check:  ERROR - Empty string returned"},
+        {"unchanged", "203.0.113.7", "Check:  No changed detected.", "", empty, true},
+        {"not an address", "<html>", "Check:  ERROR - Not an IP address [<html>]", "", empty, true},
+        {"no answer", "", "Check:  ERROR - Empty string returned", "", empty, true},
+        {"answered good", "203.0.113.7", "Check:  No changed detected.", "good 203.0.113.7",
+         "Update: good 203.0.113.7 (the service took the address)", false},
     };
     for (const Row &row : rows) {
         SCOPED_TRACE(row.name);
         runner.calls.clear();
         dm.LogLines.clear();
         notifier.shown.clear();
-        runner.outputs = {row.checkAnswer, ""};
+        runner.outputs = {row.checkAnswer, row.updateAnswer};
         EXPECT_TRUE(engine.ForceUpdate());
         ASSERT_EQ(runner.calls.size(), 2u);
-        EXPECT_NE(runner.calls[1].args[runner.calls[1].args.size() - 2].find("&myip=203.0.113.7"), std::string::npos);
-        EXPECT_THAT(Events(), ElementsAre(row.expectedCheckEvent, "Update: ERROR - Empty string returned"));
-        EXPECT_THAT(notifier.shown,
-                    ElementsAre(ShownMessage{MessageKind::Error, "Update: ERROR - Empty string returned"}));
+        EXPECT_NE(runner.UpdateUrl().find("&myip=203.0.113.7"), std::string::npos);
+        EXPECT_THAT(Events(), ElementsAre(row.expectedCheckEvent, row.expectedUpdateEvent));
+        if (row.box)
+            EXPECT_THAT(notifier.shown, ElementsAre(ShownMessage{MessageKind::Error, row.expectedUpdateEvent}));
+        else
+            EXPECT_THAT(notifier.shown, IsEmpty());
         EXPECT_EQ(dm.FSET_LAST_IP, "203.0.113.7");
     }
 }
 
-TEST_F(EngineTest, RefusedUpdateIsNotRepeated) {
-    dm.FSET_LAST_IP = "198.51.100.1";
-    runner.outputs = {"203.0.113.7", "badauth", "203.0.113.7"};
-    engine.CheckAndUpdate();
-    engine.CheckAndUpdate();
-    EXPECT_EQ(runner.calls.size(), 3u);
-    EXPECT_EQ(dm.FSET_LAST_IP, "203.0.113.7");
-    EXPECT_EQ(Events().back(), "Check:  No changed detected.");
+TEST_F(EngineTest, APasswordSentOverPlainHttpIsWarnedOfOnceARun) {
+    const std::string warning = " WARNING - the password is sent unencrypted to SERVER; choose HTTPS or None";
+    struct Row {
+        const char *name;
+        std::function<void(FakeEndpoints &)> set;
+        std::vector<std::string> warnings;
+    };
+    const Row rows[] = {
+        {"HTTPS both", [](FakeEndpoints &) {}, {}},
+        {"update over HTTP", [](FakeEndpoints &e) { e.update.protocol = "HTTP"; }, {"Update:" + warning}},
+        {"update over HTTP with Digest",
+         [](FakeEndpoints &e) {
+             e.update.protocol = "HTTP";
+             e.update.authText = "Digest";
+         },
+         {}},
+        {"check over HTTP without authentication", [](FakeEndpoints &e) { e.check.protocol = "HTTP"; }, {}},
+        {"check over HTTP with Basic",
+         [](FakeEndpoints &e) { e.check = {"HTTP", "80", "SERVER", "/checkip", "GET", "Basic", 1}; },
+         {"Check: " + warning}},
+        {"check by a script",
+         [](FakeEndpoints &e) {
+             e.check = {"HTTP", "80", "SERVER", "/checkip", "GET", "Basic", 1};
+             e.customScript = true;
+         },
+         {}},
+    };
+    for (const Row &row : rows) {
+        SCOPED_TRACE(row.name);
+        FakeEndpoints plain;
+        row.set(plain);
+        Tdm store;
+        store.FSET_User = "alice";
+        store.FSET_Pass = EncryptPassword("secret");
+        store.FSET_Hostname = "HOSTNAME";
+        store.FSET_LAST_IP = "203.0.113.7";
+        ScriptedRunner quiet;
+        quiet.outputs = {"203.0.113.7", "203.0.113.7"};
+        Engine run{store, plain, quiet, notifier, kProgramDir};
+        EXPECT_EQ(run.PlainHttpWarnings(), row.warnings);
+        run.CheckAndUpdate();
+        run.CheckAndUpdate();
+        std::vector<std::string> logged;
+        for (const std::string &line : store.LogLines)
+            if (line.find("WARNING") != std::string::npos)
+                logged.push_back(line.substr(line.find('\t') + 1));
+        EXPECT_EQ(logged, row.warnings) << "logged once in two cycles";
+    }
 }
 
 TEST_F(EngineTest, FailuresAreLoggedAndShown) {

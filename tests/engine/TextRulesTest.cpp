@@ -1,5 +1,8 @@
 #include "engine/TextRules.h"
 
+#include "engine/CheckPage.h"
+#include "engine/CurlReply.h"
+
 #include <gtest/gtest.h>
 
 #include <string>
@@ -103,6 +106,81 @@ TEST(IpAddress, AcceptsExactlyOneAddress) {
         EXPECT_EQ(IsIpAddress(row.text), row.valid) << row.text;
 }
 
+TEST(IsPublicUnicast, LeavesOutTheSpecialPurposeBlocks) {
+    struct Row {
+        const char *address;
+        bool isPublic;
+    };
+    // The blocks of the IANA special-purpose address registries (RFC 6890, RFC 6598 for
+    // 100.64/10) that are never a machine's public address; the documentation blocks stand
+    // for public ones.
+    const Row rows[] = {
+        {"203.0.113.7", true},
+        {"198.51.100.1", true},
+        {"192.0.2.1", true},
+        {"8.8.8.8", true},
+        {"100.63.255.255", true},
+        {"100.128.0.1", true},
+        {"172.15.0.1", true},
+        {"172.32.0.1", true},
+        {"223.255.255.255", true},
+        {"0.0.0.0", false},
+        {"0.1.2.3", false},
+        {"10.0.0.1", false},
+        {"100.64.0.1", false},
+        {"100.127.255.254", false},
+        {"127.0.0.1", false},
+        {"169.254.1.1", false},
+        {"172.16.0.1", false},
+        {"172.31.255.255", false},
+        {"192.168.1.4", false},
+        {"224.0.0.1", false},
+        {"240.0.0.1", false},
+        {"255.255.255.255", false},
+        {"2001:db8::7", true},
+        {"2a00:1450::1", true},
+        {"3fff::1", true},
+        {"::", false},
+        {"::1", false},
+        {"::ffff:203.0.113.7", false},
+        {"fe80::1", false},
+        {"fc00::1", false},
+        {"fd12:3456::1", false},
+        {"ff02::1", false},
+        {"1::1", false},
+        {"4000::1", false},
+        {"not an address", false},
+        {"", false},
+    };
+    for (const Row &row : rows)
+        EXPECT_EQ(text::IsPublicUnicast(row.address), row.isPublic) << row.address;
+}
+
+TEST(AddressInPage, TakesTheOnePublicAddressOfAPage) {
+    struct Row {
+        const char *page;
+        const char *found;
+    };
+    const Row rows[] = {
+        {"<html><head><title>Current IP Check</title></head><body>Current IP Address: 203.0.113.7</body></html>",
+         "203.0.113.7"},
+        {"Your IP address is : 203.0.113.7", "203.0.113.7"},
+        {"Your IP is 2001:db8::7.", "2001:db8::7"},
+        {"203.0.113.7 and again 203.0.113.7", "203.0.113.7"},
+        {"LAN 192.168.1.4, WAN 203.0.113.7", "203.0.113.7"},
+        {"203.0.113.7 198.51.100.2", ""},
+        {"Current IP Address: 10.0.0.1", ""},
+        {"<html>no address</html>", ""},
+        {"Address: 203.0.113.777", ""},
+    };
+    for (const Row &row : rows)
+        EXPECT_EQ(text::AddressInPage(row.page), row.found) << row.page;
+    EXPECT_EQ(text::MoreLinesNote("10.0.0.1\n10.0.0.2"), " and 1 more line");
+    EXPECT_EQ(text::MoreLinesNote("10.0.0.1\r\n\r\na\r\nb\n"), " and 2 more lines");
+    EXPECT_EQ(text::MoreLinesNote("<html>\n10.0.0.1"), "");
+    EXPECT_EQ(text::MoreLinesNote("10.0.0.1"), "");
+}
+
 TEST(TrimBlanks, RemovesSurroundingWhiteSpaceOnly) {
     EXPECT_EQ(TrimBlanks(" \t203.0.113.7\r\n"), "203.0.113.7");
     EXPECT_EQ(TrimBlanks("a b"), "a b");
@@ -178,6 +256,39 @@ TEST(NoAnswerReason, SaysWhyARunGaveNoAnswer) {
         EXPECT_EQ(NoAnswerReason(run, row.source), row.reason)
             << (row.source == curl ? "curl" : "script") << " " << static_cast<int>(row.end) << " " << row.status;
     }
+}
+
+TEST(CurlReply, SplitsTheStatusTrailerOffTheBody) {
+    const std::string mark = "<zevlo-0123456789abcdef ";
+    struct Row {
+        const char *name;
+        std::string output;
+        std::string body;
+        int status;
+        long long received;
+    };
+    const Row rows[] = {
+        {"a body and its trailer", "good 1.2.3.4\n" + mark + "200 13>", "good 1.2.3.4\n", 200, 13},
+        {"no body", mark + "401 0>", "", 401, 0},
+        {"no connection", mark + "000 0>", "", 0, 0},
+        {"no trailer: an older runner or a stand-in", "good", "good", 0, -1},
+        {"a trailer that is not the last thing printed", mark + "200 4>good", mark + "200 4>good", 0, -1},
+        {"a body that fakes a trailer with another mark", "<zevlo-ffffffffffffffff 200 4>good\n" + mark + "500 9>",
+         "<zevlo-ffffffffffffffff 200 4>good\n", 500, 9},
+        // A request added by curl's configuration file comes first; ours is the last one.
+        {"two requests", "evil" + mark + "200 4>" + "203.0.113.9" + mark + "200 11>", "203.0.113.9", 200, 11},
+        {"a mark without its fields in the body", "x" + mark + "y\n" + mark + "200 8>", "x" + mark + "y\n", 200, 8},
+    };
+    for (const Row &row : rows) {
+        const CurlReply reply = ReadCurlReply(row.output, mark);
+        EXPECT_EQ(reply.body, row.body) << row.name;
+        EXPECT_EQ(reply.status, row.status) << row.name;
+        EXPECT_EQ(reply.received, row.received) << row.name;
+    }
+    // A fresh mark each run, of the form the reader looks for.
+    const std::string fresh = NewStatusMark();
+    EXPECT_NE(fresh, NewStatusMark());
+    EXPECT_EQ(ReadCurlReply("ok" + fresh + "204 2>", fresh).status, 204);
 }
 
 } // namespace

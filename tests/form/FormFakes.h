@@ -39,6 +39,7 @@ public:
         bool enabled = true;
         bool visible = true;
         bool alert = false;
+        std::string toolTip;
     };
 
     FakeMainView();
@@ -85,6 +86,7 @@ public:
     void SetEnabled(Control control, bool enabled) override { (*this)[control].enabled = enabled; }
     void SetVisible(Control control, bool shown) override { (*this)[control].visible = shown; }
     void SetAlert(Control control, bool alert) override { (*this)[control].alert = alert; }
+    void SetToolTip(Control control, const std::string &text) override { (*this)[control].toolTip = text; }
     BoxAnswer ShowBox(BoxKind kind, const std::string &boxCaption, const std::string &text) override;
     bool TrayAvailable() override { return trayAvailable; }
     void SetTrayIcon(bool shown) override { trayIconShown = shown; }

@@ -130,7 +130,7 @@ TEST_F(ScheduleTest, ABoxLeftOpenStopsNoCheckAndNeverGetsASecondOne) {
         savedBeforeTheBox = FileHasLine(SettingsPath(), "FSET_LAST_IP=203.0.113.9");
         // Nobody answers; the address changes and the ticks go on.
         runner_.checkAnswer = "192.0.2.44";
-        runner_.updateAnswer = "911";
+        runner_.updateAnswer = "ERR 17"; // an error that asks for no wait
         form_->Timer1Timer();
         tipsWhileOpen.push_back(view_.trayTip);
         runner_.checkAnswer = "";
@@ -141,22 +141,22 @@ TEST_F(ScheduleTest, ABoxLeftOpenStopsNoCheckAndNeverGetsASecondOne) {
 
     ASSERT_EQ(view_.boxes.size(), 1u) << "boxes never pile up";
     EXPECT_EQ(view_.boxes[0].kind, BoxKind::Warning);
-    EXPECT_EQ(view_.boxes[0].text, "Update: nochg 203.0.113.9");
+    EXPECT_EQ(view_.boxes[0].text, "Update: nochg 203.0.113.9 (the service already had this address)");
     EXPECT_TRUE(savedBeforeTheBox);
     EXPECT_EQ(runner_.Checks(), 3) << "both ticks checked";
     ASSERT_EQ(runner_.Updates(), 2) << "the changed address was sent";
     EXPECT_NE(runner_.UpdateUrl().find("myip=192.0.2.44"), std::string::npos) << runner_.UpdateUrl();
     ASSERT_EQ(tipsWhileOpen.size(), 2u);
-    EXPECT_EQ(tipsWhileOpen[0], "Windows DDNS Client\nUpdate: 911");
+    EXPECT_EQ(tipsWhileOpen[0], "Windows DDNS Client\nUpdate: ERR 17");
     EXPECT_EQ(tipsWhileOpen[1], "Windows DDNS Client\ncheck failed: ERROR - Empty string returned");
     const std::string log = ReadBytes(LogPath());
-    EXPECT_NE(log.find("Update: 911"), std::string::npos) << log;
+    EXPECT_NE(log.find("Update: ERR 17"), std::string::npos) << log;
 
     view_.whileBoxOpen = nullptr;
     runner_.checkAnswer = "198.51.100.20";
     form_->Timer1Timer();
     ASSERT_EQ(view_.boxes.size(), 2u) << "with no box open, the next one shows";
-    EXPECT_EQ(view_.boxes[1].text, "Update: 911");
+    EXPECT_EQ(view_.boxes[1].text, "Update: ERR 17");
 }
 
 // The timer's checks keep a failure to the log and the tray tip; a cycle the user started
@@ -255,9 +255,9 @@ TEST_F(ScheduleTest, TrayTipTellsTheStateInOneShortLine) {
     EXPECT_EQ(view_.trayTip.rfind("Windows DDNS Client\n198.51.100.7, checked ", 0), 0u) << view_.trayTip;
 
     runner_.checkAnswer = "203.0.113.9";
-    runner_.updateAnswer = "badauth";
+    runner_.updateAnswer = "ERR 17";
     form.Timer1Timer();
-    EXPECT_EQ(view_.trayTip, "Windows DDNS Client\nupdate failed: badauth");
+    EXPECT_EQ(view_.trayTip, "Windows DDNS Client\nupdate failed: ERR 17");
 
     runner_.checkAnswer = "192.0.2.1";
     runner_.updateAnswer = "<html>" + std::string(300, 'x');
@@ -271,6 +271,78 @@ TEST_F(ScheduleTest, TrayTipTellsTheStateInOneShortLine) {
 
     view_.Click(Control::mnuPause);
     EXPECT_EQ(view_.trayTip, "Windows DDNS Client\nPaused");
+}
+
+TEST_F(ScheduleTest, ARefusalPausesTheWindowBeforeItsBoxUntilTheUserActs) {
+    const std::string paused = "Paused: the service refused the user name or password";
+    struct Row {
+        const char *name;
+        Control act;
+    };
+    const Row rows[] = {{"Unpause", Control::btnUnpause},
+                        {"the tray's Unpause", Control::mnuPause},
+                        {"Force Update", Control::btnForceUpdate}};
+    for (const Row &row : rows) {
+        SCOPED_TRACE(row.name);
+        std::filesystem::remove(SettingsPath());
+        WriteSettings(RunningSettings());
+        view_.boxes.clear();
+        runner_.calls.clear();
+        runner_.checkAnswer = "203.0.113.9";
+        runner_.updateAnswer = "badauth";
+        bool pausedUnderTheBox = false;
+        view_.whileBoxOpen = [&](const SeenBox &) {
+            pausedUnderTheBox = view_[Control::lblPaused].visible && view_[Control::btnUnpause].visible &&
+                                !view_.timerActive && form_->dm().FSET_StateIsPaused &&
+                                FileHasLine(SettingsPath(), "FSET_StateIsPaused=TRUE");
+        };
+        form::TfrmMain &form = Open();
+        view_.whileBoxOpen = nullptr;
+        ASSERT_EQ(view_.boxes.size(), 1u);
+        EXPECT_EQ(view_.boxes[0].text, "Update: badauth (the service refused the user name or password)");
+        EXPECT_TRUE(pausedUnderTheBox);
+        EXPECT_EQ(view_.trayTip, "Windows DDNS Client\n" + paused);
+        EXPECT_EQ(view_[Control::lblPaused].toolTip, paused);
+
+        // A tick that came anyway sends nothing.
+        form.Timer1Timer();
+        EXPECT_EQ(runner_.Updates(), 1);
+
+        // The user acted: the same address goes out once more, and the reason is gone.
+        runner_.updateAnswer = "good 203.0.113.9";
+        view_.Click(row.act);
+        if (row.act == Control::mnuPause)
+            form.Timer1Timer(); // the tray resumes the ticks, it checks nothing itself
+        EXPECT_EQ(runner_.Updates(), 2);
+        EXPECT_EQ(view_[Control::lblPaused].toolTip, "");
+        EXPECT_EQ(view_.trayTip.find(paused), std::string::npos) << view_.trayTip;
+        Close();
+    }
+}
+
+TEST_F(ScheduleTest, APasswordOverPlainHttpIsShownOnceWhenTheUserCommitsToTheSettings) {
+    const std::string warning =
+        "Update: WARNING - the password is sent unencrypted to ddns.plain.example; choose HTTPS or None";
+    for (const Control first : {Control::btnUnpause, Control::btnSaveConfig}) {
+        SCOPED_TRACE(form::ControlName(first));
+        std::vector<std::string> settings = PausedSettings();
+        settings.push_back("FSET_UPD_Protocol=1"); // HTTP
+        settings.push_back("FSET_UPD_Server=ddns.plain.example");
+        WriteSettings(settings);
+        view_.boxes.clear();
+        Open();
+        EXPECT_TRUE(view_.boxes.empty()) << "nothing at the start";
+        view_.Click(first);
+        ASSERT_EQ(view_.boxes.size(), 1u);
+        EXPECT_EQ(view_.boxes[0].kind, BoxKind::Warning);
+        EXPECT_EQ(view_.boxes[0].text, warning);
+        view_.Click(Control::btnSaveConfig);
+        view_.Click(Control::mnuPause);
+        view_.Click(Control::btnUnpause);
+        EXPECT_EQ(view_.boxes.size(), 1u) << "once a run";
+        EXPECT_NE(ReadBytes(LogPath()).find(warning), std::string::npos) << "and logged";
+        Close();
+    }
 }
 
 TEST_F(ScheduleTest, RequestsRunWhileTheWindowShowsItselfBusy) {

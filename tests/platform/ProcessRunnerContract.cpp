@@ -1,5 +1,6 @@
 #include "tests/platform/ProcessRunnerContract.h"
 
+#include "platform/FileIO.h"
 #include "platform/ProcessRunner.h"
 #include "tests/support/Files.h"
 #include "tests/support/ScopedEnv.h"
@@ -23,6 +24,9 @@ std::string Joined(const std::vector<std::string> &parts, const std::string &sep
     }
     return joined;
 }
+
+// What a runner keeps of a stream, as a count of letters.
+constexpr int kKept = static_cast<int>(kKeptBytes);
 
 std::string Letters(int count) {
     std::string letters;
@@ -93,20 +97,42 @@ TEST_P(ProcessRunnerContract, EachRunGivesBackAllTheChildWroteAndHowItEndedAndLe
          .command = Sequence(
              {Command(system.printBytes("a")), Command(system.printToError("b")), Command(system.printBytes("c"))}),
          .output = "abc"},
-        {.name = "standard error of a program",
+        {.name = "standard error of a program apart",
          .program = system.printToError("curl: (6) failed"),
-         .output = "curl: (6) failed"},
+         .errors = "curl: (6) failed"},
+        // More than a pipe holds on standard error before the first byte of output: read
+        // one stream at a time, the run would never end.
+        {.name = "a pipeful of standard error before the output",
+         .program = system.printToBoth(1 << 20),
+         .output = Letters(kKept),
+         .errors = std::string(kKeptBytes, 'e'),
+         .outputCut = true,
+         .errorsCut = true},
+        // Read on and dropped: the child ends as it would, and costs no memory.
+        {.name = "output far beyond the bound",
+         .command = Command(system.printLetters(16 << 20)),
+         .output = Letters(kKept),
+         .outputCut = true},
+        {.name = "output of a program far beyond the bound",
+         .program = system.printLetters(16 << 20),
+         .output = Letters(kKept),
+         .outputCut = true},
+        {.name = "output of exactly the bound", .program = system.printLetters(kKept), .output = Letters(kKept)},
         {.name = "NUL bytes and line ends kept", .command = Command(system.printBytes(raw)), .output = raw},
         {.name = "NUL bytes and line ends of a program kept", .program = system.printBytes(raw), .output = raw},
-        {.name = "long output", .command = Command(system.printLetters(100000)), .output = Letters(100000)},
-        {.name = "long output of a program", .program = system.printLetters(100000), .output = Letters(100000)},
+        {.name = "long output", .command = Command(system.printLetters(60000)), .output = Letters(60000)},
+        {.name = "long output of a program", .program = system.printLetters(60000), .output = Letters(60000)},
         {.name = "exit status",
          .command = Sequence({Command(system.printToError("curl: (7) failed")), "exit 7"}),
          .output = "curl: (7) failed",
          .status = 7},
         {.name = "input", .program = system.copyInput, .input = config, .output = config},
         {.name = "empty input", .program = system.copyInput, .input = ""},
-        {.name = "a pipeful of input", .program = system.copyInput, .input = pipeful, .output = pipeful},
+        {.name = "a pipeful of input",
+         .program = system.copyInput,
+         .input = pipeful,
+         .output = pipeful.substr(0, kKeptBytes),
+         .outputCut = true},
         {.name = "no input", .program = system.copyInput},
         {.name = "input ignored",
          .program = system.printBytes("abcdefghij"),
@@ -114,7 +140,12 @@ TEST_P(ProcessRunnerContract, EachRunGivesBackAllTheChildWroteAndHowItEndedAndLe
          .output = "abcdefghij"},
         {.name = "command in a missing folder", .command = started, .end = notStarted, .directory = missing},
         {.name = "command in a file, not a folder", .command = started, .end = notStarted, .directory = plainFile},
-        {.name = "missing program", .program = missingProgram, .end = notStarted},
+        {.name = "missing program", .program = missingProgram, .end = notStarted, .notFound = true},
+        // A start the system refuses says why, not that the program is missing.
+        {.name = "an argument too long to start",
+         .program = {system.printBytes("x").front(), std::string(300000, 'a')},
+         .end = notStarted,
+         .notFound = false},
         {.name = "missing program with input", .program = missingProgram, .input = "data", .end = notStarted},
         {.name = "program in a missing folder",
          .program = system.printBytes("started"),
@@ -136,9 +167,17 @@ TEST_P(ProcessRunnerContract, EachRunGivesBackAllTheChildWroteAndHowItEndedAndLe
         const RunResult result = c.command.empty() ? runner.RunProgram(c.program, directory, c.input)
                                                    : runner.RunCommand(c.command, directory);
         EXPECT_EQ(result.output, c.output) << c.name;
+        EXPECT_EQ(result.errors, c.errors) << c.name;
         EXPECT_EQ(result.end, c.end) << c.name;
         EXPECT_EQ(result.status, c.status) << c.name;
+        EXPECT_EQ(result.outputCut, c.outputCut) << c.name;
+        EXPECT_EQ(result.errorsCut, c.errorsCut) << c.name;
         EXPECT_EQ(OpenDescriptors(), before) << c.name;
+        if (c.notFound) {
+            EXPECT_EQ(IsNotFoundError(result.startError), *c.notFound) << c.name << ": " << result.startError;
+            EXPECT_NE(result.startError, 0) << c.name;
+            EXPECT_FALSE(SystemErrorText(result.startError).empty()) << c.name;
+        }
     }
 }
 

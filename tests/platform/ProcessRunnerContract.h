@@ -29,9 +29,13 @@ struct RunCase {
     Program program{};
     std::optional<std::string> input{};
     std::string output{};
+    std::string errors{}; // a program's standard error
     ChildEnd end = ChildEnd::Exited;
     int status = 0;
     std::optional<std::string> directory{}; // unset: a fresh folder of the test's
+    std::optional<bool> notFound{};         // not started: whether for want of the program
+    bool outputCut = false;                 // more than kKeptBytes came on the stream
+    bool errorsCut = false;
 };
 
 struct RunnerSystem {
@@ -48,8 +52,9 @@ struct RunnerSystem {
     std::function<Program(const std::string &bytes)> printBytes;  // exactly these bytes
     std::function<Program(int count)> printLetters;               // "abc...zabc..."
     std::function<Program(const std::string &text)> printToError; // to standard error
-    Program copyInput;                                            // what arrives on standard input, until its end
-    Program printFolder;                                          // the working folder, then a line end
+    std::function<Program(int count)> printToBoth; // `count` times "e" to standard error, then printLetters
+    Program copyInput;                             // what arrives on standard input, until its end
+    Program printFolder;                           // the working folder, then a line end
     // Starts a child of its own that keeps the output open and sleeps far longer than
     // `bound`, prints "sleeper <its process id>" and a line end, then sleeps as well.
     Program spawnSleeper;

@@ -1,7 +1,8 @@
 // Child for the runner tests. Prints each argument as the C runtime split it ("crt:")
 // and as CommandLineToArgvW split it ("w:"), in hex so that every byte is visible;
 // options instead: --copy-input (what arrives on standard input, untranslated), --folder
-// (the working folder), --print N (N bytes), --stderr TEXT, --set-event HEX (signals the
+// (the working folder), --print N (N bytes), --print-both N (N times "e" to standard error,
+// then N bytes), --stderr TEXT, --set-event HEX (signals the
 // event of that handle value, if it was inherited), --bytes HEX (those bytes, untranslated),
 // --sleep MS, --spawn-sleeper MS (starts a copy of itself that sleeps, prints its process id,
 // then sleeps as long itself).
@@ -61,6 +62,17 @@ int main(int argc, char **argv) {
     }
     if (argc == 3 && std::strcmp(argv[1], "--print") == 0) {
         const int count = std::atoi(argv[2]);
+        for (int i = 0; i < count; ++i) {
+            std::putchar('a' + i % 26);
+        }
+        return 0;
+    }
+    if (argc == 3 && std::strcmp(argv[1], "--print-both") == 0) {
+        const int count = std::atoi(argv[2]);
+        for (int i = 0; i < count; ++i) {
+            std::fputc('e', stderr);
+        }
+        std::fflush(stderr);
         for (int i = 0; i < count; ++i) {
             std::putchar('a' + i % 26);
         }

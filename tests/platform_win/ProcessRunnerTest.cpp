@@ -13,6 +13,8 @@
 
 #include <windows.h>
 
+#include <tlhelp32.h>
+
 #include <chrono>
 #include <cstdint>
 #include <cstdio>
@@ -54,6 +56,7 @@ const RunnerSystem &WindowsRunnerSystem() {
         s.printBytes = [](const std::string &bytes) { return Program{Echo(), "--bytes", ToHex(bytes)}; };
         s.printLetters = [](int count) { return Program{Echo(), "--print", std::to_string(count)}; };
         s.printToError = [](const std::string &text) { return Program{Echo(), "--stderr", text}; };
+        s.printToBoth = [](int count) { return Program{Echo(), "--print-both", std::to_string(count)}; };
         s.copyInput = {Echo(), "--copy-input"};
         s.printFolder = {Echo(), "--folder"};
         // The sleepers would sleep two minutes; returning well before one shows they were ended.
@@ -175,6 +178,49 @@ TEST(WindowsRunCommand, TerminationRequestFromAnotherThreadEndsTheRunningTreeAtO
     EXPECT_LT(took, std::chrono::seconds(60));
     EXPECT_EQ(after.end, ChildEnd::Terminated);
     EXPECT_EQ(after.output, "");
+}
+
+// The id of a process of the argument echo that `parent` started; 0 for none.
+DWORD EchoChildOf(DWORD parent) {
+    HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
+    if (snapshot == INVALID_HANDLE_VALUE)
+        return 0;
+    PROCESSENTRY32 entry{};
+    entry.dwSize = sizeof entry;
+    DWORD child = 0;
+    for (BOOL more = Process32First(snapshot, &entry); more && child == 0; more = Process32Next(snapshot, &entry))
+        if (entry.th32ParentProcessID == parent && _stricmp(entry.szExeFile, "zevlo_argv_echo.exe") == 0)
+            child = entry.th32ProcessID;
+    CloseHandle(snapshot);
+    return child;
+}
+
+// Killed outright, the program has no chance to end its request: the job object the runner
+// put the child into ends it once the last handle to the job, the killed program's, is gone.
+TEST(WindowsProcessRunner, AProgramKilledOutrightTakesItsChildWithIt) {
+    std::string line = "\"" + HelperPath("zevlo_runner_host") + "\" \"" + Echo() + "\" --sleep 120000";
+    STARTUPINFOA startup{};
+    startup.cb = sizeof startup;
+    PROCESS_INFORMATION host{};
+    ASSERT_TRUE(CreateProcessA(nullptr, line.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &host));
+    CloseHandle(host.hThread);
+    DWORD child = 0;
+    for (int i = 0; i < 1000 && child == 0; ++i) {
+        child = EchoChildOf(host.dwProcessId);
+        if (child == 0)
+            Sleep(10);
+    }
+    ASSERT_NE(child, 0u) << "the runner started no child";
+    HANDLE sleeper = OpenProcess(SYNCHRONIZE | PROCESS_TERMINATE, FALSE, child);
+    ASSERT_NE(sleeper, nullptr);
+    EXPECT_EQ(WaitForSingleObject(sleeper, 500), static_cast<DWORD>(WAIT_TIMEOUT)) << "it runs while the host does";
+
+    TerminateProcess(host.hProcess, 9);
+    WaitForSingleObject(host.hProcess, 10000);
+    EXPECT_EQ(WaitForSingleObject(sleeper, 10000), WAIT_OBJECT_0) << "the child outlived the killed program";
+    TerminateProcess(sleeper, 1);
+    CloseHandle(sleeper);
+    CloseHandle(host.hProcess);
 }
 
 } // namespace

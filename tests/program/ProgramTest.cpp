@@ -77,13 +77,13 @@ protected:
                "FSET_CIP_Auth=0\r\n";
     }
 
-    void AnswerUpdateWith(const std::string &updateAnswer) const {
+    void AnswerUpdateWith(const std::string &updateAnswer, const std::string &password = kPassword) const {
         e2e::Answer check;
         check.body = kNewAddress;
         e2e::Answer update;
         update.body = updateAnswer;
         update.auth = "basic";
-        update.users = {{kUser, kPassword}};
+        update.users = {{kUser, password}};
         service_->Configure({{"/checkip", check}, {"/v3/update", update}});
     }
 
@@ -244,6 +244,63 @@ TEST_F(ProgramTest, OnceExitStatusSaysWhatWentWrong) {
         EXPECT_EQ(RunToEnd(row.args), row.status);
     }
     EXPECT_EQ(FinishedCurlRuns(), 2) << "only the refused update made requests";
+}
+
+TEST_F(ProgramTest, OnceHonoursARefusalAndTheServiceWaitUntilTheUserActs) {
+    WriteBytes(folder_->SettingsFile(), RunningSettings());
+    const std::string refused = "the service refused the user name or password";
+    // The last line the run printed.
+    auto lastLine = [this] {
+        const std::vector<std::string> lines = test::Lines(ReadBytes(folder_->OutputFile()));
+        return lines.empty() ? std::string() : lines.back();
+    };
+
+    AnswerUpdateWith("badauth");
+    ASSERT_EQ(RunToEnd({"--once"}), 1);
+    EXPECT_TRUE(HasLineWith(ReadBytes(folder_->OutputFile()), "Update:", "badauth (" + refused + ")"));
+    ASSERT_EQ(FinishedCurlRuns(), 2);
+
+    // Asked again with the same settings: nothing goes out.
+    ASSERT_EQ(RunToEnd({"--once"}), 1);
+    EXPECT_EQ(lastLine().rfind("not sent: " + refused + " (badauth, ", 0), 0u) << lastLine();
+    EXPECT_TRUE(lastLine().ends_with("); change the settings or use --force")) << lastLine();
+    EXPECT_EQ(FinishedCurlRuns(), 2);
+
+    // The user stores the right password: the fix goes out although the address is the one sent.
+    AnswerUpdateWith(std::string("good ") + kNewAddress, "the right one");
+    WriteBytes(temp_.Root() / "password", "the right one\n");
+    ASSERT_EQ(RunToEnd({"--store-password"}, {}, temp_.Root() / "password"), 0);
+    ASSERT_EQ(RunToEnd({"--once"}), 0);
+    EXPECT_EQ(FinishedCurlRuns(), 4);
+    EXPECT_TRUE(UpdateReceived());
+    EXPECT_TRUE(HasLineWith(ReadBytes(folder_->OutputFile()),
+                            "Update:", std::string("good ") + kNewAddress + " (the service took the address)"));
+
+    // The service's trouble: a wait that the next run honours, and --force overrides.
+    WriteBytes(folder_->SettingsFile(), RunningSettings());
+    AnswerUpdateWith("911");
+    ASSERT_EQ(RunToEnd({"--once"}), 1);
+    ASSERT_EQ(FinishedCurlRuns(), 6);
+    ASSERT_EQ(RunToEnd({"--once"}), 1);
+    EXPECT_EQ(lastLine().rfind("not sent: the service has a problem; next try after ", 0), 0u) << lastLine();
+    EXPECT_EQ(FinishedCurlRuns(), 6);
+    AnswerUpdateWith(std::string("good ") + kNewAddress);
+    ASSERT_EQ(RunToEnd({"--once", "--force"}), 0);
+    EXPECT_EQ(FinishedCurlRuns(), 8);
+}
+
+TEST_F(ProgramTest, OnceRefusesAnUnsetHostName) {
+    for (const std::string hostLine : {"", "FSET_Hostname=\r\n", "FSET_Hostname=   \r\n"}) {
+        SCOPED_TRACE(hostLine);
+        std::string settings = RunningSettings();
+        const std::size_t at = settings.find("FSET_Hostname=");
+        settings.replace(at, settings.find("\r\n", at) + 2 - at, hostLine);
+        WriteBytes(folder_->SettingsFile(), settings);
+        AnswerUpdateWith(std::string("good ") + kNewAddress);
+        EXPECT_EQ(RunToEnd({"--once", "--force"}), 2);
+        EXPECT_NE(ReadBytes(folder_->OutputFile()).find("FSET_Hostname must be set"), std::string::npos);
+    }
+    EXPECT_FALSE(fs::exists(temp_.Root() / "curl-starts")) << "nothing was sent";
 }
 
 TEST_F(ProgramTest, ServicesListsEachKnownServiceWithTheUrlsItsRequestsGoTo) {

@@ -73,6 +73,8 @@ TEST_F(MainWindowTest, EveryControlIsBoundToItsWidget) {
             EXPECT_EQ(qobject_cast<QAction *>(widget)->text(), "Item");
             break;
         }
+        window_->SetToolTip(control, "t\xc3\xa9p");
+        EXPECT_EQ(widget->property("toolTip").toString(), QString::fromUtf8("t\xc3\xa9p"));
     }
 }
 
@@ -96,8 +98,14 @@ TEST_F(MainWindowTest, UserActsReachTheFormLogicAndItsValuesTheWidgets) {
     EXPECT_FALSE(Find<QLineEdit>("edtCServer")->isEnabled());
 
     Find<QLineEdit>("edtUser")->setText("bob");
+    ModalAnswerer answerer;
     QTest::mouseClick(Find<QPushButton>("btnSaveConfig"), Qt::LeftButton);
     EXPECT_NE(ReadBytes(DataDir() + "Settings.ini").find("FSET_User=bob\r\n"), std::string::npos);
+    // The update now goes over HTTP with Basic: the user is told, once.
+    ASSERT_EQ(answerer.boxes.size(), 1u);
+    EXPECT_EQ(answerer.boxes[0].caption, "Warning");
+    EXPECT_TRUE(answerer.boxes[0].text.contains("the password is sent unencrypted to "))
+        << answerer.boxes[0].text.toStdString();
 }
 
 TEST_F(MainWindowTest, TheServiceListFillsTheEndpointsAndAnEditedFieldTurnsItToCustom) {
@@ -235,7 +243,7 @@ TEST_F(MainWindowTest, BoxesAreRealMessageBoxesWithPlainText) {
     ASSERT_EQ(answerer.boxes.size(), 1u);
     EXPECT_EQ(answerer.boxes[0].caption, "Warning");
     EXPECT_EQ(answerer.boxes[0].icon, QMessageBox::Warning);
-    EXPECT_EQ(answerer.boxes[0].text, "Update: nochg <b>203.0.113.9</b>");
+    EXPECT_EQ(answerer.boxes[0].text, "Update: nochg <b>203.0.113.9</b> (the service already had this address)");
     EXPECT_EQ(answerer.boxes[0].format, Qt::PlainText);
 
     window_->show();
@@ -325,11 +333,15 @@ TEST_F(MainWindowTest, TerminationEndsAnOpenMessageBoxAndTheEventLoop) {
     runner_.updateAnswer = "badauth";
     Open();
     ModalAnswerer answerer;
+    QString pausedTip;
     answerer.onModal = [&](QWidget *) {
+        // The refusal paused the window before its box.
+        pausedTip = Find<QLabel>("lblPaused")->toolTip();
         qobject_cast<QAction *>(window_->Widget(Control::mnuTerminate))->trigger();
         return true; // the box is left open
     };
     EXPECT_EQ(RunMainLoop([] {}), 0);
+    EXPECT_EQ(pausedTip, "Paused: the service refused the user name or password");
     ASSERT_EQ(answerer.boxes.size(), 1u);
     EXPECT_EQ(QApplication::activeModalWidget(), nullptr);
     EXPECT_TRUE(form_->AllowClose());
@@ -353,7 +365,7 @@ TEST_F(MainWindowTest, TerminationSignalEndsTheProgramWhileTheStartUpBoxIsOpen) 
     EXPECT_TRUE(qt::TerminationSignals::Received());
     EXPECT_TRUE(form.AllowClose());
     ASSERT_EQ(answerer.boxes.size(), 1u);
-    EXPECT_EQ(answerer.boxes[0].text, "Update: badauth");
+    EXPECT_EQ(answerer.boxes[0].text, "Update: badauth (the service refused the user name or password)");
 }
 
 TEST_F(MainWindowTest, TheSessionManagersQuitTerminates) {

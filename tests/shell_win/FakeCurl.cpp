@@ -1,7 +1,9 @@
 // Stands in for curl.exe in the program tests, found along PATH. Appends a record of its
 // run to calls.txt beside itself ("call", then "arg:<hex>" per argument and "stdin:<hex>"),
 // then answers as answers.txt beside it says: lines "<part of an argument>\t<answer>", the
-// first match wins; the answer "hang" waits until the process is ended.
+// first match wins; the answer "hang" waits until the process is ended. An answer
+// "status=NNN <body>" is answered with that HTTP status (200 otherwise), written after the
+// body as curl writes its --write-out text.
 #include "tests/support/Files.h"
 #include "tests/support/Hex.h"
 
@@ -29,6 +31,23 @@ void Append(const std::string &path, const std::string &text) {
     CloseHandle(file);
 }
 
+// The --write-out text of the arguments, for the status and body, as curl would print it.
+std::string WriteOut(int argc, char **argv, const std::string &status, std::size_t bodyBytes) {
+    for (int i = 1; i + 1 < argc; ++i) {
+        if (std::string(argv[i]) != "-w")
+            continue;
+        std::string format = argv[i + 1];
+        const auto replace = [&format](const std::string &name, const std::string &value) {
+            for (std::size_t at = format.find(name); at != std::string::npos; at = format.find(name, at))
+                format.replace(at, name.size(), value);
+        };
+        replace("%{http_code}", status);
+        replace("%{size_download}", std::to_string(bodyBytes));
+        return format;
+    }
+    return {};
+}
+
 } // namespace
 
 int main(int argc, char **argv) {
@@ -51,9 +70,15 @@ int main(int argc, char **argv) {
         for (int i = 1; i < argc; ++i) {
             if (std::string(argv[i]).find(key) == std::string::npos)
                 continue;
-            const std::string answer = line.substr(tab + 1);
+            std::string answer = line.substr(tab + 1);
             if (answer == "hang")
                 Sleep(INFINITE);
+            std::string status = "200";
+            if (answer.rfind("status=", 0) == 0 && answer.size() >= 10) {
+                status = answer.substr(7, 3);
+                answer = answer.substr(answer.size() > 10 ? 11 : 10);
+            }
+            answer += WriteOut(argc, argv, status, answer.size());
             std::fwrite(answer.data(), 1, answer.size(), stdout);
             return 0;
         }

@@ -210,6 +210,9 @@ TEST_F(MainWindowTest, EveryControlIsTheWindowItsNameStandsFor) {
             break;
         case ControlKind::Label:
             EXPECT_EQ(ClassOf(window), "Static");
+            // A label that carries a reason takes the mouse, so that its tooltip shows.
+            if (control == Control::lblPaused)
+                EXPECT_NE(style & SS_NOTIFY, 0);
             break;
         case ControlKind::Edit:
         case ControlKind::SpinEdit: {
@@ -225,6 +228,10 @@ TEST_F(MainWindowTest, EveryControlIsTheWindowItsNameStandsFor) {
         case ControlKind::MenuItem:
             break;
         }
+        main_.SetToolTip(control, std::string("Paused: ") + form::ControlName(control));
+        EXPECT_EQ(main_.ToolTip(control), std::string("Paused: ") + form::ControlName(control));
+        main_.SetToolTip(control, "");
+        EXPECT_EQ(main_.ToolTip(control), "");
     }
 }
 

@@ -250,6 +250,30 @@ TEST_F(ProgramTest, ARunningStartChecksUpdatesAndLogs) {
     EXPECT_EQ(program->WaitExit(), 0u);
 }
 
+TEST_F(ProgramTest, ARefusedUpdatePausesTheProgramBeforeItsBoxAndIsStored) {
+    WriteSettings(false);
+    Answer(kNewAddress, "badauth");
+    const auto program = Start();
+
+    HWND box = nullptr;
+    ASSERT_TRUE(WaitFor([&] { return (box = program->Box()) != nullptr && IsWindowVisible(box); }))
+        << "settings:\n"
+        << Settings() << "\nlog:\n"
+        << Log();
+    // Paused and stored by the time the box shows: nothing goes out until the user acts.
+    EXPECT_EQ(IniValue(Settings(), "FSET_StateIsPaused"), "TRUE");
+    const std::optional<std::string> refusal = IniValue(Settings(), "FSET_UPD_Refusal");
+    ASSERT_TRUE(refusal.has_value());
+    EXPECT_TRUE(refusal->ends_with(" badauth")) << *refusal;
+    EXPECT_EQ(refusal->find("s3cret"), std::string::npos);
+    EXPECT_NE(Log().find("Update: badauth (the service refused the user name or password)"), std::string::npos)
+        << Log();
+    EXPECT_EQ(Calls().size(), 2u);
+
+    ASSERT_NO_FATAL_FAILURE(EndSession(program->WaitForMainWindow(false)));
+    EXPECT_EQ(program->WaitExit(), 0u);
+}
+
 TEST_F(ProgramTest, ASecondCopyEndsAtOnce) {
     WriteSettings(true);
     const auto first = Start();

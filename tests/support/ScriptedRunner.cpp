@@ -12,7 +12,32 @@ const std::string *UrlOf(const RunnerCall &call) {
     return call.args.size() > 1 ? &call.args[call.args.size() - 2] : nullptr;
 }
 
+// The --write-out text of the call for the status and body, as curl would print it.
+std::string WriteOut(const RunnerCall &call, int status, std::size_t bodyBytes) {
+    for (std::size_t i = 0; i + 1 < call.args.size(); ++i) {
+        if (call.args[i] != "-w")
+            continue;
+        std::string format = call.args[i + 1];
+        const auto replace = [&format](const std::string &name, const std::string &value) {
+            for (std::size_t at = format.find(name); at != std::string::npos; at = format.find(name, at))
+                format.replace(at, name.size(), value);
+        };
+        std::string code = std::to_string(status);
+        code.insert(0, code.size() < 3 ? 3 - code.size() : 0, '0');
+        replace("%{http_code}", code);
+        replace("%{size_download}", std::to_string(bodyBytes));
+        return format;
+    }
+    return {};
+}
+
 } // namespace
+
+ScriptedRun ScriptedRun::Http(int status, std::string body) {
+    ScriptedRun run(std::move(body));
+    run.httpStatus = status;
+    return run;
+}
 
 bool RunnerCall::IsUpdate() const {
     const std::string *url = UrlOf(*this);
@@ -38,9 +63,11 @@ platform::RunResult ScriptedRunner::Answer(RunnerCall call) {
         throw std::runtime_error("scripted failure");
     if (outputs.empty())
         return {update ? updateAnswer : checkAnswer, platform::ChildEnd::Exited, 0};
-    platform::RunResult run = std::move(outputs.front().result);
+    ScriptedRun next = std::move(outputs.front());
     outputs.pop_front();
-    return run;
+    if (next.httpStatus)
+        next.result.output += WriteOut(calls.back(), *next.httpStatus, next.result.output.size());
+    return next.result;
 }
 
 int ScriptedRunner::Updates() const {

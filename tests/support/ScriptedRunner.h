@@ -28,8 +28,11 @@ struct ScriptedRun {
     ScriptedRun(const char *output) : result{output, platform::ChildEnd::Exited, 0} {}
     ScriptedRun(std::string output) : result{std::move(output), platform::ChildEnd::Exited, 0} {}
     ScriptedRun(platform::RunResult run) : result(std::move(run)) {}
+    // curl answered with an HTTP status: the body, then the trailer its --write-out asks for.
+    static ScriptedRun Http(int status, std::string body);
 
     platform::RunResult result;
+    std::optional<int> httpStatus;
 };
 
 // Stands in for curl and the custom script: records every call, then answers with the next
