@@ -43,6 +43,16 @@ std::string EmptyAnswerText(const platform::RunResult &run, text::AnswerSource s
     return "ERROR - Empty string returned" + (reason.empty() ? std::string() : " [" + reason + "]");
 }
 
+// Nothing came back from the other end (it could not be found or reached, or kept silent):
+// the line or the service may be back in a minute, unlike an answer we did not like.
+bool GotNoAnswer(const platform::RunResult &run, text::AnswerSource source) {
+    if (run.end == platform::ChildEnd::TimedOut)
+        return true;
+    constexpr int kCouldNotResolveHost = 6, kCouldNotConnect = 7, kOperationTimedOut = 28;
+    return source == text::AnswerSource::Curl && run.end == platform::ChildEnd::Exited &&
+           (run.status == kCouldNotResolveHost || run.status == kCouldNotConnect || run.status == kOperationTimedOut);
+}
+
 // Flips a flag for the length of a scope, also when an exception passes.
 class BusyScope {
 public:
@@ -161,6 +171,7 @@ bool Engine::CheckPublicIP() {
         answer = text::TrimBlanks(run.output);
         if (answer.empty()) {
             CheckFailed(EmptyAnswerText(run, source));
+            outcome_.noAnswer = GotNoAnswer(run, source);
             return false;
         }
         if (text::ContainsTooManyRequests(answer)) {
@@ -232,8 +243,10 @@ void Engine::UpdateIP() {
             kind = MessageKind::Error;
         }
         const bool empty = text::TrimBlanks(answer).empty();
-        if (empty)
+        if (empty) {
             shown = EmptyAnswerText(run, text::AnswerSource::Curl);
+            outcome_.noAnswer = GotNoAnswer(run, text::AnswerSource::Curl);
+        }
         Log(kUpdateType, shown);
         (kind == MessageKind::Warning ? outcome_.warning : outcome_.updateFailed) = true;
         outcome_.failure = shown;

@@ -3,6 +3,7 @@
 #include "engine/Endpoints.h"
 #include "platform/ProcessRunner.h"
 
+#include <chrono>
 #include <functional>
 #include <optional>
 #include <string>
@@ -28,8 +29,13 @@ struct CycleOutcome {
     bool ran = false;
     bool checkFailed = false;
     bool updateFailed = false;
-    bool warning = false; // the service kept the address but warned (nochg)
-    std::string failure;  // what was logged for the failure or the warning
+    bool warning = false;        // the service kept the address but warned (nochg)
+    std::string failure;         // what was logged for the failure or the warning
+    bool noAnswer = false;       // the check or the update got no answer at all
+    bool checkHttpError = false; // the check was answered with an HTTP status of 400 or above
+    bool refused = false;        // a refusal stands: no update until the user acts
+    // While the service's trouble holds the updates back: until when.
+    std::optional<std::chrono::system_clock::time_point> waitUntil;
 };
 
 // The check-and-update cycle: learns the public address, compares it with FSET_LAST_IP
