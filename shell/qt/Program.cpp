@@ -2,19 +2,26 @@
 
 #include "form/TfrmMain.h"
 #include "form/WindowProgram.h"
+#include "platform/AddressWatch.h"
 #include "platform/ProcessRunner.h"
 #include "platform/TerminationSignals.h"
 #include "shell/qt/AppIcon.h"
 #include "shell/qt/LogWindow.h"
 #include "shell/qt/MainWindow.h"
+#include "shell/qt/QtText.h"
+#include "shell/qt/ResumeListener.h"
 
 #include <QApplication>
+#include <QDateTime>
+#include <QLocale>
 #include <QSessionManager>
 #include <QSocketNotifier>
 #include <QSystemTrayIcon>
 #include <QTimer>
 
+#include <chrono>
 #include <optional>
+#include <string>
 
 namespace zevlo::qt {
 
@@ -77,9 +84,15 @@ public:
     }
     form::IMainView &MainView() override { return *window_; }
     form::ILogView &LogView() override { return *logWindow_; }
+    std::string ShortTime(std::chrono::system_clock::time_point when) const override {
+        const auto seconds = std::chrono::duration_cast<std::chrono::seconds>(when.time_since_epoch()).count();
+        return ToLocal8(
+            QLocale::system().toString(QDateTime::fromSecsSinceEpoch(seconds).time(), QLocale::ShortFormat));
+    }
     void Bind(form::TfrmMain &form) override {
         window_->Bind(form);
         logWindow_->Bind(form.frmLog());
+        BindSystemEvents(form);
         QObject::connect(&*terminationSignals_, &TerminationSignals::requested, &*window_,
                          [&form] { form.Terminate(); });
         SessionEnd &sessionEnd = sessionEnd_.emplace(form);
@@ -92,11 +105,28 @@ public:
     }
 
 private:
+    // Waking from sleep (logind on the system bus) and the machine's own addresses (a
+    // netlink socket); where either cannot be had, it simply never reports.
+    void BindSystemEvents(form::TfrmMain &form) {
+        auto *resume = new ResumeListener(&*window_);
+        QObject::connect(resume, &ResumeListener::resumed, &*window_, [&form] { form.SystemResumed(); });
+        platform::AddressWatch &watch = addressWatch_.emplace();
+        if (!watch.Active())
+            return;
+        auto *notifier = new QSocketNotifier(watch.Descriptor(), QSocketNotifier::Read, &*window_);
+        QObject::connect(notifier, &QSocketNotifier::activated, &*window_, [&form, &watch] {
+            if (watch.TakeChange())
+                form.AddressesChanged();
+        });
+    }
+
     int &argc_;
     char **argv_;
     platform::ProcessRunner runner_;
     std::optional<QApplication> app_;
     std::optional<TerminationSignals> terminationSignals_;
+    // Outlives the window, whose socket notifier watches it.
+    std::optional<platform::AddressWatch> addressWatch_;
     std::optional<LogWindow> logWindow_;
     std::optional<MainWindow> window_;
     std::optional<SessionEnd> sessionEnd_;
