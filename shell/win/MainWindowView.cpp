@@ -2,6 +2,7 @@
 // frame's placement and the boxes.
 #include "shell/win/MainWindow.h"
 
+#include "form/TfrmMain.h"
 #include "shell/win/LogWindow.h"
 #include "shell/win/Placement.h"
 #include "shell/win/Resource.h"
