@@ -2,14 +2,13 @@
 
 #include "form/TfrmMain.h"
 #include "form/WindowProgram.h"
-#include "platform/AddressWatch.h"
 #include "platform/ProcessRunner.h"
 #include "platform/TerminationSignals.h"
 #include "shell/qt/AppIcon.h"
 #include "shell/qt/LogWindow.h"
 #include "shell/qt/MainWindow.h"
 #include "shell/qt/QtText.h"
-#include "shell/qt/ResumeListener.h"
+#include "shell/qt/SystemEvents.h"
 
 #include <QApplication>
 #include <QDateTime>
@@ -92,7 +91,7 @@ public:
     void Bind(form::TfrmMain &form) override {
         window_->Bind(form);
         logWindow_->Bind(form.frmLog());
-        BindSystemEvents(form);
+        new SystemEvents([&form] { form.SystemResumed(); }, [&form] { form.AddressesChanged(); }, &*window_);
         QObject::connect(&*terminationSignals_, &TerminationSignals::requested, &*window_,
                          [&form] { form.Terminate(); });
         SessionEnd &sessionEnd = sessionEnd_.emplace(form);
@@ -105,28 +104,11 @@ public:
     }
 
 private:
-    // Waking from sleep (logind on the system bus) and the machine's own addresses (a
-    // netlink socket); where either cannot be had, it simply never reports.
-    void BindSystemEvents(form::TfrmMain &form) {
-        auto *resume = new ResumeListener(&*window_);
-        QObject::connect(resume, &ResumeListener::resumed, &*window_, [&form] { form.SystemResumed(); });
-        platform::AddressWatch &watch = addressWatch_.emplace();
-        if (!watch.Active())
-            return;
-        auto *notifier = new QSocketNotifier(watch.Descriptor(), QSocketNotifier::Read, &*window_);
-        QObject::connect(notifier, &QSocketNotifier::activated, &*window_, [&form, &watch] {
-            if (watch.TakeChange())
-                form.AddressesChanged();
-        });
-    }
-
     int &argc_;
     char **argv_;
     platform::ProcessRunner runner_;
     std::optional<QApplication> app_;
     std::optional<TerminationSignals> terminationSignals_;
-    // Outlives the window, whose socket notifier watches it.
-    std::optional<platform::AddressWatch> addressWatch_;
     std::optional<LogWindow> logWindow_;
     std::optional<MainWindow> window_;
     std::optional<SessionEnd> sessionEnd_;

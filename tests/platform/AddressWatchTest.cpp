@@ -1,58 +1,17 @@
 #include "platform/AddressWatch.h"
 
+#include "tests/support/PrivateNetwork.h"
+
 #include <gtest/gtest.h>
 
 #include <chrono>
-#include <cstdio>
-#include <cstdlib>
-#include <cstring>
 #include <string>
 
-#include <fcntl.h>
 #include <poll.h>
-#include <sched.h>
 #include <unistd.h>
 
 namespace zevlo::test {
 namespace {
-
-// Runs the test's body in a network namespace of its own and returns to the test
-// process's namespace afterwards. Active() is false where the system does not permit one.
-class PrivateNetwork {
-public:
-    PrivateNetwork() : home_(open("/proc/self/ns/net", O_RDONLY | O_CLOEXEC)) {
-        if (home_ >= 0 && unshare(CLONE_NEWNET) == 0)
-            active_ = true;
-        else
-            error_ = std::strerror(errno);
-    }
-    ~PrivateNetwork() {
-        if (active_ && setns(home_, CLONE_NEWNET) != 0)
-            std::abort(); // every later test would run in the wrong network
-        if (home_ >= 0)
-            close(home_);
-    }
-    bool Active() const { return active_; }
-    const std::string &Error() const { return error_; }
-
-private:
-    int home_;
-    bool active_ = false;
-    std::string error_;
-};
-
-bool Shell(const std::string &command) {
-    return std::system((command + " >/dev/null 2>&1").c_str()) == 0;
-}
-
-bool SomeAddressTentative() {
-    FILE *out = popen("ip -6 addr show tentative -dadfailed 2>/dev/null", "r");
-    if (out == nullptr)
-        return false;
-    const bool any = std::fgetc(out) != EOF;
-    pclose(out);
-    return any;
-}
 
 struct Reported {
     int notifications = 0;
