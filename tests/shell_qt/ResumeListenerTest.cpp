@@ -112,10 +112,7 @@ TEST(SystemEventsTest, AChangedAddressSetReachesTheWindowFromTheEventLoop) {
     PrivateNetwork network;
     if (!network.Active())
         GTEST_SKIP() << "no network namespace of our own (" << network.Error() << "): run as root";
-    ASSERT_TRUE(Shell("ip link set lo up && ip link add zv0 type veth peer name zv1 && ip link set zv0 up && "
-                      "ip link set zv1 up && ip addr add 198.51.100.7/24 dev zv0"));
-    for (int i = 0; i < 50 && SomeAddressTentative(); ++i)
-        QTest::qWait(100);
+    ASSERT_TRUE(AddVethPair("198.51.100.7/24"));
     int changes = 0;
     qt::SystemEvents events([] {}, [&changes] { ++changes; });
     ASSERT_TRUE(events.WatchesAddresses());

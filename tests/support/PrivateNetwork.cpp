@@ -38,4 +38,14 @@ bool SomeAddressTentative() {
     return any;
 }
 
+bool AddVethPair(const std::string &address) {
+    if (!Shell("ip link set lo up && ip link add zv0 type veth peer name zv1 && ip link set zv0 up && "
+               "ip link set zv1 up && ip addr add " +
+               address + " dev zv0"))
+        return false;
+    for (int i = 0; i < 50 && SomeAddressTentative(); ++i)
+        usleep(100000);
+    return true;
+}
+
 } // namespace zevlo::test

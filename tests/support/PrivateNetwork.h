@@ -29,4 +29,8 @@ bool Shell(const std::string &command);
 // True while some IPv6 address is still in duplicate address detection.
 bool SomeAddressTentative();
 
+// In a private network: loopback up, a veth pair zv0 and zv1 up with `address` (as
+// "198.51.100.7/24") on zv0, and their link-local addresses settled (five seconds at most).
+bool AddVethPair(const std::string &address);
+
 } // namespace zevlo::test
