@@ -53,11 +53,11 @@ int MaxLogFromText(const std::string &text, int fallback) {
     return static_cast<int>(rounded);
 }
 
-std::string TrayTipText(const std::string &state) {
+std::string TrayTipText(const std::string &state, const std::string &ending) {
     const std::string title = kApplicationTitle;
     if (state.empty())
         return title;
-    return title + "\n" + text::OneLogLine(state, kTrayTipLimit - title.size() - 1);
+    return title + "\n" + text::OneLogLine(state, kTrayTipLimit - title.size() - 1 - ending.size()) + ending;
 }
 
 } // namespace zevlo::form

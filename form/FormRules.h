@@ -23,8 +23,8 @@ int ClampMaxLog(int lines);
 int MaxLogFromText(const std::string &text, int fallback);
 
 // The tray icon's tip: the application's title and, below it, the state in one line, cut
-// to fit the 127 bytes a Windows tip holds.
+// to fit the 127 bytes a Windows tip holds; `ending` (when the next try comes) is never cut.
 inline constexpr std::size_t kTrayTipLimit = 127;
-std::string TrayTipText(const std::string &state);
+std::string TrayTipText(const std::string &state, const std::string &ending = {});
 
 } // namespace zevlo::form

@@ -66,6 +66,10 @@ public:
     // Timer1: ticks come back as Timer1Timer().
     virtual void StartTimer(int milliseconds) = 0;
     virtual void StopTimer() = 0;
+    // The single-shot check timer, besides Timer1: fires once, `milliseconds` from now, as
+    // CheckTimerTimer(); started again, it forgets the earlier time.
+    virtual void StartCheckTimer(int milliseconds) = 0;
+    virtual void StopCheckTimer() = 0;
 
     virtual void SetCaption(const std::string &caption) = 0;
     virtual bool IsVisible() const = 0;

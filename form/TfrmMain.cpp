@@ -1,6 +1,7 @@
 #include "form/TfrmMain.h"
 
 #include "form/FormRules.h"
+#include "platform/DateTime.h"
 #include "platform/FileError.h"
 #include "platform/FileIO.h"
 
@@ -60,6 +61,8 @@ TfrmMain::TfrmMain(IMainView &view, ILogView &logView, MainServices services)
     : view_(view), logView_(logView), services_(std::move(services)) {
     if (!services_.versionText)
         services_.versionText = [] { return std::string(); };
+    if (!services_.shortTime)
+        services_.shortTime = [](auto when) { return platform::ShortTimeText(platform::ToLocalTime(when)); };
     busyRunner_ = std::make_unique<BusyRunner>(*services_.runner, view_);
     FormCreate();
 }
@@ -167,9 +170,11 @@ void TfrmMain::StartUp() {
 void TfrmMain::SetPaused(bool paused) {
     dm_->FSET_StateIsPaused = paused;
     if (paused)
-        view_.StopTimer();
+        StopTimer1();
     else
-        view_.StartTimer(timerPeriodMs_);
+        StartTimer1();
+    schedule_.SetHeld(ChecksHeld());
+    ArmCheckTimer();
     ShowPausedState();
     UpdateTrayTip();
 }
@@ -276,7 +281,9 @@ void TfrmMain::Timer1Timer() {
         StartUp();
         return;
     }
-    CheckWanted();
+    // A check came less than a minute ago (a retry, a wake): this tick has nothing to add.
+    if (schedule_.TimerTicked(services_.clock()))
+        CheckWanted();
 }
 
 void TfrmMain::btnForceUpdateClick() {
@@ -418,7 +425,8 @@ void TfrmMain::Terminate() {
         ReadSettingsFromForm();
     terminating_ = true;
     FAllowClose = true;
-    view_.StopTimer();
+    StopTimer1();
+    view_.StopCheckTimer();
     engine_->Abandon();
     view_.EndEventLoops();
 }

@@ -3,6 +3,7 @@
 #include "data/Tdm.h"
 #include "engine/Endpoints.h"
 #include "engine/Engine.h"
+#include "form/CheckSchedule.h"
 #include "form/LogView.h"
 #include "form/MainView.h"
 #include "form/TfrmLog.h"
@@ -34,6 +35,9 @@ struct MainServices {
     // (in use by another copy, or the system's reason), while it cannot be had; asked again
     // later. Unset: the folder is this copy's.
     std::function<bool(std::string &why)> lockDataFolder;
+    // A time of day in the user's short format (hours and minutes), for the tray tip's "next
+    // try". Unset: the C library's hours and minutes of the local time.
+    std::function<std::string(std::chrono::system_clock::time_point)> shortTime;
 };
 
 // The main window's behaviour: the settings panel on three tabs, the pause marker, the
@@ -77,6 +81,14 @@ public:
     // A check is due (a tick of Timer1, and every other cause of a scheduled check): runs now,
     // or once when the log viewer or the file dialog has closed.
     void CheckWanted();
+
+    // The single-shot check timer fired (a quick retry, or the check after a wake or an
+    // address change): checks when one is due, and arms the timer for the next.
+    void CheckTimerTimer();
+    // The computer resumed from sleep or hibernation: one check once the network settled.
+    void SystemResumed();
+    // The set of the machine's global addresses changed: one check after the burst.
+    void AddressesChanged();
 
     void ApplySettingsToForm();
     void ReadSettingsFromForm();
@@ -168,6 +180,14 @@ private:
     // has closed: a box would come up over it and its content go stale.
     void WithChecksHeld(const std::function<void()> &dialog);
     void UpdateTrayTip();
+    // Timer1 with the period of this run, and the schedule told of it.
+    void StartTimer1();
+    void StopTimer1();
+    // No quick retries and no event checks while paused, while a refusal stands or during the
+    // wait of service trouble.
+    bool ChecksHeld() const;
+    // The single-shot check timer for the schedule's next wake, or stopped when none.
+    void ArmCheckTimer();
     // The account fields (user, password, host name) into the store.
     void TakeAccountFromFields();
     // The window's place into the store.
@@ -206,6 +226,7 @@ private:
     bool startRunning_ = false;
     int timerPeriodMs_ = 0;
     std::chrono::system_clock::time_point lastCycle_;
+    CheckSchedule schedule_;
     std::vector<std::string> startUpErrors_;
     bool inCycle_ = false;
     std::vector<PendingBox> cycleBoxes_;

@@ -1,9 +1,13 @@
 // When the main window's cycles run and how their messages reach the user: a cycle's boxes
 // come after the cycle has ended (its saves first), one box at a time, so that a box left
-// open by nobody never stops the checks; checks wait while a dialog of ours is open.
+// open by nobody never stops the checks; checks wait while a dialog of ours is open. Besides
+// Timer1's ticks, a single-shot timer brings the quick retries and the checks after a wake
+// or an address change, as the check schedule says.
 #include "form/FormRules.h"
 #include "form/TfrmMain.h"
 
+#include <algorithm>
+#include <chrono>
 #include <utility>
 
 namespace zevlo::form {
@@ -47,6 +51,55 @@ void TfrmMain::CheckWanted() {
     RunCycle(false, CycleCause::Schedule);
 }
 
+void TfrmMain::CheckTimerTimer() {
+    if (terminating_ || waitingForFolder_)
+        return;
+    if (schedule_.WakeDue(services_.clock()))
+        CheckWanted();
+    ArmCheckTimer();
+}
+
+void TfrmMain::SystemResumed() {
+    if (terminating_ || waitingForFolder_)
+        return;
+    schedule_.Resumed(services_.clock());
+    ArmCheckTimer();
+}
+
+void TfrmMain::AddressesChanged() {
+    if (terminating_ || waitingForFolder_)
+        return;
+    schedule_.AddressesChanged(services_.clock());
+    ArmCheckTimer();
+}
+
+void TfrmMain::StartTimer1() {
+    view_.StartTimer(timerPeriodMs_);
+    schedule_.TimerStarted(services_.clock(), std::chrono::milliseconds(timerPeriodMs_));
+}
+
+void TfrmMain::StopTimer1() {
+    view_.StopTimer();
+    schedule_.TimerStopped();
+}
+
+bool TfrmMain::ChecksHeld() const {
+    const CycleOutcome &outcome = engine_->LastOutcome();
+    return dm_->FSET_StateIsPaused || outcome.refused || (outcome.waitUntil && *outcome.waitUntil > services_.clock());
+}
+
+void TfrmMain::ArmCheckTimer() {
+    const auto now = services_.clock();
+    const std::optional<CheckSchedule::TimePoint> at = terminating_ ? std::nullopt : schedule_.NextWake(now);
+    if (!at) {
+        view_.StopCheckTimer();
+        return;
+    }
+    // Rounded up: a timer that fires a moment early would find nothing due yet.
+    const auto delay = std::chrono::ceil<std::chrono::milliseconds>(std::max(*at - now, CheckSchedule::Duration{}));
+    view_.StartCheckTimer(static_cast<int>(delay.count()));
+}
+
 void TfrmMain::WithChecksHeld(const std::function<void()> &dialog) {
     {
         CountedScope open(dialogsOpen_);
@@ -76,6 +129,9 @@ void TfrmMain::RunCycle(bool force, CycleCause cause) {
         SetPaused(true);
     // A Force Update or a success may have lifted the refusal the marker names.
     ShowPausedState();
+    schedule_.CycleEnded(lastCycle_, outcome.noAnswer || outcome.checkHttpError);
+    schedule_.SetHeld(ChecksHeld());
+    ArmCheckTimer();
     UpdateTrayTip();
     // The user pressed the button and waits for a result: a check that got no usable answer
     // says so, not only in the log (the timer's checks stay quiet about it).
@@ -123,16 +179,19 @@ void TfrmMain::RefusalStands(const std::string &) {
 void TfrmMain::UpdateTrayTip() {
     const CycleOutcome &outcome = engine_->LastOutcome();
     std::string state;
+    std::string ending;
     if (dm_->FSET_StateIsPaused) {
         state = PausedText();
     } else if (outcome.checkFailed || outcome.updateFailed) {
         state = (outcome.updateFailed ? "update failed: " : "check failed: ") + outcome.failure;
+        if (const auto next = schedule_.NextTry(services_.clock()))
+            ending = "; next try " + services_.shortTime(*next);
     } else if (outcome.ran) {
         state = dm_->FSET_LAST_IP + ", checked " + Tdm::LogTimestamp(lastCycle_);
     } else {
         state = dm_->FSET_LAST_IP;
     }
-    view_.SetTrayTip(TrayTipText(state));
+    view_.SetTrayTip(TrayTipText(state, ending));
 }
 
 void TfrmMain::WarnOfPlainHttpOnce() {

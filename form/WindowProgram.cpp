@@ -22,6 +22,7 @@ int RunWindowProgram(WindowShell &shell) {
     MainServices services = files.Services();
     services.runner = &shell.Runner();
     services.autostart = autostart.get();
+    services.shortTime = [&shell](std::chrono::system_clock::time_point when) { return shell.ShortTime(when); };
 
     shell.BuildWindows();
     TfrmMain form(shell.MainView(), shell.LogView(), std::move(services));

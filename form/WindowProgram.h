@@ -4,6 +4,9 @@
 #include "form/MainView.h"
 #include "platform/ProcessRunner.h"
 
+#include <chrono>
+#include <string>
+
 namespace zevlo::form {
 
 class TfrmMain;
@@ -25,6 +28,8 @@ public:
     virtual void BuildWindows() = 0;
     virtual IMainView &MainView() = 0;
     virtual ILogView &LogView() = 0;
+    // A time of day in the user's short format (hours and minutes), as the system shows it.
+    virtual std::string ShortTime(std::chrono::system_clock::time_point when) const = 0;
     // Binds the windows to the form, and the program's ends to it: termination requests and
     // the desktop session (its save to SaveForSession, its end to Terminate).
     virtual void Bind(TfrmMain &form) = 0;

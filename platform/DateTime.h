@@ -13,5 +13,8 @@ std::tm ToLocalTime(std::chrono::system_clock::time_point when);
 // Windows: GetDateFormatA(DATE_SHORTDATE) and GetTimeFormatA).
 std::string ShortDateText(const std::tm &local);
 std::string LongTimeText(const std::tm &local);
+// The user's time of day without seconds ("14:05", "2:05 PM"; POSIX: strftime %H:%M, as
+// the C library has no short time; Windows: GetTimeFormatA with TIME_NOSECONDS).
+std::string ShortTimeText(const std::tm &local);
 
 } // namespace zevlo::platform

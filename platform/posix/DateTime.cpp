@@ -27,4 +27,8 @@ std::string LongTimeText(const std::tm &local) {
     return Format("%X", local);
 }
 
+std::string ShortTimeText(const std::tm &local) {
+    return Format("%H:%M", local);
+}
+
 } // namespace zevlo::platform

@@ -53,4 +53,11 @@ std::string LongTimeText(const std::tm &local) {
     });
 }
 
+std::string ShortTimeText(const std::tm &local) {
+    const SYSTEMTIME time = ToSystemTime(local);
+    return FormatWith([&time](char *buffer, int size) {
+        return GetTimeFormatA(LOCALE_USER_DEFAULT, TIME_NOSECONDS, &time, nullptr, buffer, size);
+    });
+}
+
 } // namespace zevlo::platform

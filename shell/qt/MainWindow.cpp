@@ -105,6 +105,10 @@ void MainWindow::Connect() {
         if (form_ != nullptr)
             form_->Timer1Timer();
     });
+    connect(checkTimer_, &QTimer::timeout, this, [this] {
+        if (form_ != nullptr)
+            form_->CheckTimerTimer();
+    });
     connect(trayIcon_, &QSystemTrayIcon::activated, this, [this](QSystemTrayIcon::ActivationReason reason) {
         if (reason == QSystemTrayIcon::Trigger && form_ != nullptr)
             form_->mnuShowClick();
@@ -250,6 +254,14 @@ void MainWindow::StartTimer(int milliseconds) {
 
 void MainWindow::StopTimer() {
     Timer1_->stop();
+}
+
+void MainWindow::StartCheckTimer(int milliseconds) {
+    checkTimer_->start(milliseconds);
+}
+
+void MainWindow::StopCheckTimer() {
+    checkTimer_->stop();
 }
 
 void MainWindow::SetCaption(const std::string &caption) {

@@ -37,6 +37,7 @@ public:
     QSystemTrayIcon *TrayIcon() const { return trayIcon_; }
     QMenu *TrayMenu() const { return popTray_; }
     QTimer *Timer() const { return Timer1_; }
+    QTimer *CheckTimer() const { return checkTimer_; }
 
     // IMainView
     std::string Text(form::Control control) const override;
@@ -55,6 +56,8 @@ public:
     void SetTrayTip(const std::string &tip) override;
     void StartTimer(int milliseconds) override;
     void StopTimer() override;
+    void StartCheckTimer(int milliseconds) override;
+    void StopCheckTimer() override;
     void SetCaption(const std::string &caption) override;
     bool IsVisible() const override;
     bool IsMinimised() const override;
@@ -98,6 +101,7 @@ private:
     QSystemTrayIcon *trayIcon_ = nullptr;
     QMenu *popTray_ = nullptr;
     QTimer *Timer1_ = nullptr;
+    QTimer *checkTimer_ = nullptr;
     bool busy_ = false;
 };
 

@@ -161,6 +161,11 @@ void MainWindow::BuildForm() {
 
     Timer1_ = new QTimer(this);
     Timer1_->setObjectName(QStringLiteral("Timer1"));
+    // Precise: a coarse timer may fire a few seconds early, before the check is due.
+    checkTimer_ = new QTimer(this);
+    checkTimer_->setObjectName(QStringLiteral("checkTimer"));
+    checkTimer_->setSingleShot(true);
+    checkTimer_->setTimerType(Qt::PreciseTimer);
 }
 
 void MainWindow::BuildTray() {

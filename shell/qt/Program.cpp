@@ -7,14 +7,20 @@
 #include "shell/qt/AppIcon.h"
 #include "shell/qt/LogWindow.h"
 #include "shell/qt/MainWindow.h"
+#include "shell/qt/QtText.h"
+#include "shell/qt/SystemEvents.h"
 
 #include <QApplication>
+#include <QDateTime>
+#include <QLocale>
 #include <QSessionManager>
 #include <QSocketNotifier>
 #include <QSystemTrayIcon>
 #include <QTimer>
 
+#include <chrono>
 #include <optional>
+#include <string>
 
 namespace zevlo::qt {
 
@@ -77,9 +83,15 @@ public:
     }
     form::IMainView &MainView() override { return *window_; }
     form::ILogView &LogView() override { return *logWindow_; }
+    std::string ShortTime(std::chrono::system_clock::time_point when) const override {
+        const auto seconds = std::chrono::duration_cast<std::chrono::seconds>(when.time_since_epoch()).count();
+        return ToLocal8(
+            QLocale::system().toString(QDateTime::fromSecsSinceEpoch(seconds).time(), QLocale::ShortFormat));
+    }
     void Bind(form::TfrmMain &form) override {
         window_->Bind(form);
         logWindow_->Bind(form.frmLog());
+        new SystemEvents([&form] { form.SystemResumed(); }, [&form] { form.AddressesChanged(); }, &*window_);
         QObject::connect(&*terminationSignals_, &TerminationSignals::requested, &*window_,
                          [&form] { form.Terminate(); });
         SessionEnd &sessionEnd = sessionEnd_.emplace(form);

@@ -53,6 +53,7 @@ MainWindow::MainWindow(HINSTANCE instance, LogWindow &logWindow) : instance_(ins
     notifyIcon = [](DWORD message, NOTIFYICONDATAA &data) { return Shell_NotifyIconA(message, &data) != FALSE; };
     trayWindowPresent = [] { return FindWindowA("Shell_TrayWnd", nullptr) != nullptr; };
     Build();
+    addressWatch_ = std::make_unique<platform::AddressWatch>(frame_, kAddressMessage);
 }
 
 MainWindow::~MainWindow() {
@@ -235,7 +236,7 @@ LRESULT MainWindow::OnFrameMessage(UINT message, WPARAM wParam, LPARAM lParam) {
     if (tray_.OnTaskbarCreated(message))
         return 0;
     LRESULT result = 0;
-    if (OnSessionEnd(message, wParam, result))
+    if (OnSessionEnd(message, wParam, result) || OnCheckEvent(message, wParam, result))
         return result;
     switch (message) {
     case WM_SETCURSOR:

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "form/MainView.h"
+#include "platform/AddressWatch.h"
 #include "shell/win/ControlMap.h"
 #include "shell/win/TrayIcon.h"
 #include "shell/win/WinUi.h"
@@ -11,6 +12,7 @@
 
 #include <array>
 #include <functional>
+#include <memory>
 #include <string>
 
 namespace zevlo::form {
@@ -31,6 +33,8 @@ public:
     static constexpr const char *kClassName = "ZevloMainWindow";
     // The tray icon's callback message.
     static constexpr UINT kTrayMessage = TrayIcon::kCallbackMessage;
+    // Posted when the machine's addresses may have changed.
+    static constexpr UINT kAddressMessage = WM_APP + 2;
 
     // Builds the windows, hidden; they live until destruction.
     MainWindow(HINSTANCE instance, LogWindow &logWindow);
@@ -86,6 +90,8 @@ public:
     void SetTrayTip(const std::string &tip) override;
     void StartTimer(int milliseconds) override;
     void StopTimer() override;
+    void StartCheckTimer(int milliseconds) override;
+    void StopCheckTimer() override;
     void SetCaption(const std::string &caption) override;
     bool IsVisible() const override;
     bool IsMinimised() const override;
@@ -102,6 +108,7 @@ public:
 
 private:
     static constexpr UINT_PTR kTimer1 = 1;
+    static constexpr UINT_PTR kCheckTimer = 2;
 
     static LRESULT CALLBACK FrameProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
     static INT_PTR CALLBACK DialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam);
@@ -114,6 +121,8 @@ private:
     INT_PTR OnDialogMessage(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam);
     // The end of the Windows session; true when `message` was one of its messages.
     bool OnSessionEnd(UINT message, WPARAM wParam, LRESULT &result);
+    // Waking from sleep, an address change and the check timer; true when `message` was one.
+    bool OnCheckEvent(UINT message, WPARAM wParam, LRESULT &result);
     void OnCommand(int id, int code);
     void OnTrayMessage(UINT mouseMessage);
     void Acted(form::Control control);
@@ -127,6 +136,7 @@ private:
     std::array<HWND, 3> pages_{};
     int shownPage_ = 0;
     ControlMap controls_;
+    std::unique_ptr<platform::AddressWatch> addressWatch_;
     TrayIcon tray_{notifyIcon, trackTrayMenu, trayWindowPresent};
     GdiObject boldFont_;
     HWND toolTips_ = nullptr; // owned by the frame, created with the first tooltip

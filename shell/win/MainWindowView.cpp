@@ -2,6 +2,7 @@
 // frame's placement and the boxes.
 #include "shell/win/MainWindow.h"
 
+#include "form/TfrmMain.h"
 #include "shell/win/LogWindow.h"
 #include "shell/win/Placement.h"
 #include "shell/win/Resource.h"
@@ -145,6 +146,47 @@ void MainWindow::StartTimer(int milliseconds) {
 
 void MainWindow::StopTimer() {
     KillTimer(frame_, kTimer1);
+}
+
+void MainWindow::StartCheckTimer(int milliseconds) {
+    SetTimer(frame_, kCheckTimer, static_cast<UINT>(milliseconds), nullptr);
+}
+
+void MainWindow::StopCheckTimer() {
+    KillTimer(frame_, kCheckTimer);
+}
+
+bool MainWindow::OnCheckEvent(UINT message, WPARAM wParam, LRESULT &result) {
+    // A wake and an address change only arm the check timer: also while a request runs.
+    switch (message) {
+    case WM_POWERBROADCAST:
+        if (form_ != nullptr && (wParam == PBT_APMRESUMEAUTOMATIC || wParam == PBT_APMRESUMESUSPEND))
+            form_->SystemResumed();
+        result = TRUE;
+        return true;
+    case kAddressMessage:
+        if (addressWatch_ && addressWatch_->TakeChange() && form_ != nullptr)
+            form_->AddressesChanged();
+        result = 0;
+        return true;
+    case WM_TIMER:
+        if (wParam != kCheckTimer)
+            return false;
+        // While a request runs it fires again later (that cycle's end sets it anew anyway);
+        // otherwise it is a single shot, which the form arms again for the next time.
+        if (!busy_ && form_ != nullptr) {
+            KillTimer(frame_, kCheckTimer);
+            form_->CheckTimerTimer();
+        }
+        result = 0;
+        return true;
+    case WM_DESTROY:
+        // No notification may be posted to a window that is gone.
+        addressWatch_.reset();
+        return false;
+    default:
+        return false;
+    }
 }
 
 void MainWindow::SetCaption(const std::string &caption) {

@@ -2,6 +2,7 @@
 
 #include "form/TfrmMain.h"
 #include "form/WindowProgram.h"
+#include "platform/DateTime.h"
 #include "platform/ProcessRunner.h"
 #include "shell/win/LogWindow.h"
 #include "shell/win/MainWindow.h"
@@ -36,6 +37,9 @@ public:
     }
     form::IMainView &MainView() override { return *window_; }
     form::ILogView &LogView() override { return *logWindow_; }
+    std::string ShortTime(std::chrono::system_clock::time_point when) const override {
+        return platform::ShortTimeText(platform::ToLocalTime(when));
+    }
     // The session's end reaches the main window's procedure, which hands it to the form.
     void Bind(form::TfrmMain &form) override {
         window_->Bind(form);

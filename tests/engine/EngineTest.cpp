@@ -558,6 +558,40 @@ TEST_F(EngineTest, EmptyUpdateAnswerSaysWhyPutsThePreviousAddressBackAndTheNextC
     EXPECT_EQ(StoredAddress(), "203.0.113.7");
 }
 
+// Only silence from the other end counts as no answer (curl's exit statuses as its manual
+// lists them: 6 could not resolve, 7 could not connect, 28 timed out); an answer we did not
+// like, or a refused certificate, is no reason to ask again soon.
+TEST_F(EngineTest, CycleSaysWhenItGotNoAnswer) {
+    using platform::ChildEnd;
+    using platform::RunResult;
+    struct Row {
+        const char *name;
+        std::vector<test::ScriptedRun> runs;
+        bool noAnswer;
+    };
+    const Row rows[] = {
+        {"check could not resolve", {RunResult{"", ChildEnd::Exited, 6}}, true},
+        {"check could not connect", {RunResult{"", ChildEnd::Exited, 7}}, true},
+        {"check timed out in curl", {RunResult{"", ChildEnd::Exited, 28}}, true},
+        {"check ran into the bound", {RunResult{"", ChildEnd::TimedOut, 60000}}, true},
+        {"check certificate refused", {RunResult{"", ChildEnd::Exited, 60}}, false},
+        {"check empty with success", {RunResult{"", ChildEnd::Exited, 0}}, false},
+        {"check not an address", {"<html>"}, false},
+        {"check unchanged", {"198.51.100.1"}, false},
+        {"update could not connect", {"203.0.113.7", RunResult{"", ChildEnd::Exited, 7}}, true},
+        {"update ran into the bound", {"203.0.113.7", RunResult{"", ChildEnd::TimedOut, 60000}}, true},
+        {"update refused", {"203.0.113.7", "badauth"}, false},
+        {"update answered", {"203.0.113.7", "good 203.0.113.7"}, false},
+    };
+    for (const Row &row : rows) {
+        SCOPED_TRACE(row.name);
+        dm.FSET_LAST_IP = "198.51.100.1";
+        runner.outputs.assign(row.runs.begin(), row.runs.end());
+        engine.CheckAndUpdate();
+        EXPECT_EQ(engine.LastOutcome().noAnswer, row.noAnswer);
+    }
+}
+
 TEST_F(EngineTest, ForceUpdateSendsTheStoredAddressWhateverTheCheckFound) {
     struct Row {
         const char *name;

@@ -13,6 +13,7 @@
 #include <array>
 #include <deque>
 #include <functional>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -56,6 +57,7 @@ public:
     std::string trayTip;
     bool timerActive = false;
     int timerMs = 0;
+    std::optional<int> checkTimerMs; // the single-shot check timer's delay while armed
     std::string caption;
     bool visible = false;
     bool minimised = false;
@@ -96,6 +98,8 @@ public:
         timerMs = milliseconds;
     }
     void StopTimer() override { timerActive = false; }
+    void StartCheckTimer(int milliseconds) override { checkTimerMs = milliseconds; }
+    void StopCheckTimer() override { checkTimerMs.reset(); }
     void SetCaption(const std::string &text) override { caption = text; }
     bool IsVisible() const override { return visible; }
     bool IsMinimised() const override { return minimised; }

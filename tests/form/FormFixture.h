@@ -8,10 +8,15 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <ctime>
 #include <filesystem>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace zevlo::test {
@@ -71,6 +76,8 @@ protected:
         services.autostart = &autostart_;
         services.versionText = [] { return std::string("3.0.0.0"); };
         services.lockDataFolder = lockDataFolder_;
+        services.clock = [this] { return now_; };
+        services.shortTime = [](std::chrono::system_clock::time_point when) { return UtcHoursAndMinutes(when); };
         form_ = std::make_unique<form::TfrmMain>(view_, logView_, std::move(services));
         view_.form = form_.get();
         logView_.form = &form_->frmLog();
@@ -81,6 +88,31 @@ protected:
     // Destroys the form as the program's end does: the store writes its files.
     void Close() { form_.reset(); }
 
+    // Timer1's next tick: one period after the clock's time.
+    void Tick() {
+        now_ += std::chrono::milliseconds(view_.timerMs);
+        form_->Timer1Timer();
+    }
+    // The single-shot check timer runs out, if armed; false when it was not.
+    bool FireCheckTimer() {
+        if (!view_.checkTimerMs)
+            return false;
+        now_ += std::chrono::milliseconds(*std::exchange(view_.checkTimerMs, std::nullopt));
+        form_->CheckTimerTimer();
+        return true;
+    }
+    // The form's short time: hours and minutes in UTC, so that the tests hold in any zone.
+    static std::string UtcHoursAndMinutes(std::chrono::system_clock::time_point when) {
+        const std::time_t seconds = std::chrono::system_clock::to_time_t(when);
+        const std::tm utc = *std::gmtime(&seconds);
+        char text[8];
+        std::snprintf(text, sizeof text, "%02d:%02d", utc.tm_hour % 100, utc.tm_min % 100);
+        return text;
+    }
+    // 2026-03-02 14:00:00 UTC (a Monday): days since 1970-01-01 are 20514.
+    static constexpr std::chrono::system_clock::time_point kStart{std::chrono::sys_days{std::chrono::days{20514}} +
+                                                                  std::chrono::hours{14}};
+
     TempFolder folder_;
     FakeMainView view_;
     FakeLogView logView_;
@@ -89,6 +121,7 @@ protected:
     // The data folder's lock as the program takes it; unset: the folder is the form's.
     std::function<bool(std::string &why)> lockDataFolder_;
     std::unique_ptr<form::TfrmMain> form_;
+    std::chrono::system_clock::time_point now_ = kStart;
 };
 
 } // namespace zevlo::test

@@ -83,7 +83,7 @@ TEST_F(LifecycleTest, TerminateAnsweredNoKeepsRunningAndSavesNothing) {
     EXPECT_TRUE(view_.timerActive);
     EXPECT_EQ(form.dm().FSET_Hostname, "home.example.org");
     EXPECT_EQ(ReadBytes(SettingsPath()), before);
-    form.Timer1Timer();
+    Tick();
     EXPECT_EQ(runner_.Checks(), 2) << "still checking";
 }
 
@@ -152,7 +152,7 @@ TEST_F(LifecycleTest, TerminationWhileABoxIsOpenEndsTheCycleAndShowsNoMore) {
     EXPECT_EQ(view_.boxes[0].kind, BoxKind::Warning);
     EXPECT_TRUE(view_.eventLoopsEnded);
     EXPECT_FALSE(view_.timerActive);
-    form.Timer1Timer();
+    Tick();
     form.btnForceUpdateClick();
     EXPECT_EQ(runner_.calls.size(), 2u) << "nothing is sent once terminating";
     Close();
@@ -183,7 +183,7 @@ TEST_F(LifecycleTest, SessionSaveOnlySaves) {
             savedTheOldOne = FileHasLine(SettingsPath(), "FSET_LAST_IP=198.51.100.7");
         }
     };
-    form.Timer1Timer();
+    Tick();
     EXPECT_EQ(runner_.Updates(), 1);
     EXPECT_TRUE(savedTheOldOne);
     runner_.duringRun = nullptr;

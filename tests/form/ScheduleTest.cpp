@@ -84,7 +84,7 @@ TEST_F(ScheduleTest, TrayPauseThenUnpauseWaitsForTheNextTick) {
     EXPECT_FALSE(view_[Control::lblPaused].visible);
     EXPECT_EQ(runner_.calls.size(), 1u) << "no request before the next tick";
 
-    form.Timer1Timer();
+    Tick();
     EXPECT_EQ(runner_.calls.size(), 2u);
 }
 
@@ -131,10 +131,10 @@ TEST_F(ScheduleTest, ABoxLeftOpenStopsNoCheckAndNeverGetsASecondOne) {
         // Nobody answers; the address changes and the ticks go on.
         runner_.checkAnswer = "192.0.2.44";
         runner_.updateAnswer = "ERR 17"; // an error that asks for no wait
-        form_->Timer1Timer();
+        Tick();
         tipsWhileOpen.push_back(view_.trayTip);
         runner_.checkAnswer = "";
-        form_->Timer1Timer();
+        Tick();
         tipsWhileOpen.push_back(view_.trayTip);
     };
     Open();
@@ -154,7 +154,7 @@ TEST_F(ScheduleTest, ABoxLeftOpenStopsNoCheckAndNeverGetsASecondOne) {
 
     view_.whileBoxOpen = nullptr;
     runner_.checkAnswer = "198.51.100.20";
-    form_->Timer1Timer();
+    Tick();
     ASSERT_EQ(view_.boxes.size(), 2u) << "with no box open, the next one shows";
     EXPECT_EQ(view_.boxes[1].text, "Update: ERR 17");
 }
@@ -183,7 +183,7 @@ TEST_P(FailedCheckTest, IsShownOnlyWhenTheUserStartedTheCycle) {
     ASSERT_TRUE(view_.boxes.empty());
     runner_.checkAnswer = c.checkAnswer;
     if (c.start == Start::Tick)
-        form.Timer1Timer();
+        Tick();
     else
         view_.Click(c.start == Start::Unpause ? Control::btnUnpause : Control::btnForceUpdate);
 
@@ -230,8 +230,8 @@ TEST_P(HeldCheckTest, ChecksFallingWhileADialogIsOpenRunOnceItClosed) {
     runner_.checkAnswer = "";
     int checksWhileOpen = -1;
     const auto whileOpen = [&] {
-        form.Timer1Timer();
-        form.Timer1Timer();
+        Tick();
+        Tick();
         if (c.pausedMeanwhile)
             view_.Click(Control::mnuPause);
         checksWhileOpen = runner_.Checks() - 1;
@@ -256,17 +256,17 @@ TEST_F(ScheduleTest, TrayTipTellsTheStateInOneShortLine) {
 
     runner_.checkAnswer = "203.0.113.9";
     runner_.updateAnswer = "ERR 17";
-    form.Timer1Timer();
+    Tick();
     EXPECT_EQ(view_.trayTip, "Windows DDNS Client\nupdate failed: ERR 17");
 
     runner_.checkAnswer = "192.0.2.1";
     runner_.updateAnswer = "<html>" + std::string(300, 'x');
-    form.Timer1Timer();
+    Tick();
     EXPECT_EQ(view_.trayTip.rfind("Windows DDNS Client\nupdate failed: <html>xx", 0), 0u) << view_.trayTip;
     EXPECT_EQ(view_.trayTip.size(), 127u) << "cut to what a Windows tip holds";
 
     runner_.checkAnswer = "";
-    form.Timer1Timer();
+    Tick();
     EXPECT_EQ(view_.trayTip, "Windows DDNS Client\ncheck failed: ERROR - Empty string returned");
 
     view_.Click(Control::mnuPause);

@@ -1,58 +1,16 @@
 #include "platform/AddressWatch.h"
 
+#include "tests/support/PrivateNetwork.h"
+
 #include <gtest/gtest.h>
 
 #include <chrono>
-#include <cstdio>
-#include <cstdlib>
-#include <cstring>
 #include <string>
 
-#include <fcntl.h>
 #include <poll.h>
-#include <sched.h>
-#include <unistd.h>
 
 namespace zevlo::test {
 namespace {
-
-// Runs the test's body in a network namespace of its own and returns to the test
-// process's namespace afterwards. Active() is false where the system does not permit one.
-class PrivateNetwork {
-public:
-    PrivateNetwork() : home_(open("/proc/self/ns/net", O_RDONLY | O_CLOEXEC)) {
-        if (home_ >= 0 && unshare(CLONE_NEWNET) == 0)
-            active_ = true;
-        else
-            error_ = std::strerror(errno);
-    }
-    ~PrivateNetwork() {
-        if (active_ && setns(home_, CLONE_NEWNET) != 0)
-            std::abort(); // every later test would run in the wrong network
-        if (home_ >= 0)
-            close(home_);
-    }
-    bool Active() const { return active_; }
-    const std::string &Error() const { return error_; }
-
-private:
-    int home_;
-    bool active_ = false;
-    std::string error_;
-};
-
-bool Shell(const std::string &command) {
-    return std::system((command + " >/dev/null 2>&1").c_str()) == 0;
-}
-
-bool SomeAddressTentative() {
-    FILE *out = popen("ip -6 addr show tentative -dadfailed 2>/dev/null", "r");
-    if (out == nullptr)
-        return false;
-    const bool any = std::fgetc(out) != EOF;
-    pclose(out);
-    return any;
-}
 
 struct Reported {
     int notifications = 0;
@@ -88,12 +46,8 @@ TEST(AddressWatchTest, CountsChangesOfTheGlobalAddressSetOnly) {
     PrivateNetwork network;
     if (!network.Active())
         GTEST_SKIP() << "no network namespace of our own (" << network.Error() << "): run as root";
-    ASSERT_TRUE(Shell("ip link set lo up && ip link add zv0 type veth peer name zv1 && ip link set zv0 up && "
-                      "ip link set zv1 up && ip addr add 198.51.100.7/24 dev zv0"));
-    // The link-local addresses of the new links settle first; the address added before the
-    // watch starts is known from its first look.
-    for (int i = 0; i < 50 && SomeAddressTentative(); ++i)
-        usleep(100000);
+    // The address added before the watch starts is known from its first look.
+    ASSERT_TRUE(AddVethPair("198.51.100.7/24"));
     platform::AddressWatch watch;
     ASSERT_TRUE(watch.Active());
     ASSERT_GE(watch.Descriptor(), 0);

@@ -44,6 +44,9 @@ TEST(WindowsDateTime, TextsFollowTheUserFormats) {
     EXPECT_EQ(time.find("2024"), std::string::npos) << time;
     EXPECT_NE(ShortDateText(MakeTm(2024, 3, 6, 13, 7, 9)), date);
     EXPECT_NE(LongTimeText(MakeTm(2024, 3, 5, 13, 7, 10)), time);
+    const std::string shortTime = ShortTimeText(when);
+    EXPECT_NE(shortTime.find("07"), std::string::npos) << shortTime;
+    EXPECT_EQ(shortTime.find("09"), std::string::npos) << "no seconds: " << shortTime;
 }
 
 TEST(WindowsDateTime, EnglishUsFormatsWhenThatIsTheUserLocale) {
@@ -53,6 +56,8 @@ TEST(WindowsDateTime, EnglishUsFormatsWhenThatIsTheUserLocale) {
     EXPECT_EQ(ShortDateText(MakeTm(2024, 3, 5, 13, 7, 9)), "3/5/2024");
     EXPECT_EQ(LongTimeText(MakeTm(2024, 3, 5, 13, 7, 9)), "1:07:09 PM");
     EXPECT_EQ(LongTimeText(MakeTm(2024, 12, 31, 0, 0, 0)), "12:00:00 AM");
+    EXPECT_EQ(ShortTimeText(MakeTm(2024, 3, 5, 13, 7, 9)), "1:07 PM");
+    EXPECT_EQ(ShortTimeText(MakeTm(2024, 12, 31, 0, 0, 0)), "12:00 AM");
 }
 
 TEST(WindowsDateTime, LocalTimeOfAKnownMomentInUtc) {

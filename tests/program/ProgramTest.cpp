@@ -7,6 +7,9 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cstdio>
+#include <cstring>
 #include <iostream>
 #include <memory>
 #include <sys/file.h>
@@ -160,6 +163,72 @@ TEST_F(ProgramTest, RunningStartChecksAtOnceUpdatesAndSavesAtTermination) {
     EXPECT_EQ(IniValue(folder_->Settings(), "FSET_User"), kUser);
     EXPECT_TRUE(HasLineWith(folder_->Log(), "Check:", kNewAddress));
     EXPECT_EQ(service_->Requests().size(), requests.size()) << "no request at termination";
+}
+
+// A message bus of the test's own (dbus-daemon in the background) on which nobody is logind.
+class BusWithoutLogind {
+public:
+    explicit BusWithoutLogind(const fs::path &folder) {
+        const fs::path config = folder / "bus.conf";
+        WriteBytes(config,
+                   "<!DOCTYPE busconfig PUBLIC \"-//freedesktop//DTD D-BUS Bus Configuration 1.0//EN\"\n"
+                   " \"http://www.freedesktop.org/standards/dbus/1.0/busconfig.dtd\">\n<busconfig><listen>unix:path=" +
+                       (folder / "bus").string() +
+                       "</listen><auth>EXTERNAL</auth><policy context=\"default\"><allow user=\"*\"/>"
+                       "<allow own=\"*\"/><allow send_destination=\"*\"/><allow "
+                       "receive_sender=\"*\"/></policy></busconfig>\n");
+        // Not --fork: a forked daemon would keep the test runner's descriptors. Without the
+        // receive rule the bus never answers its clients' Hello.
+        const fs::path out = folder / "bus-address";
+        const std::string configOption = "--config-file=" + config.string();
+        const char *argv[] = {"dbus-daemon", "--nofork", "--print-address=1", configOption.c_str(), nullptr};
+        posix_spawn_file_actions_t actions;
+        posix_spawn_file_actions_init(&actions);
+        posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+        posix_spawn_file_actions_addopen(&actions, STDERR_FILENO, "/dev/null", O_WRONLY, 0);
+        const int error = posix_spawnp(&pid_, argv[0], &actions, nullptr, const_cast<char *const *>(argv), environ);
+        posix_spawn_file_actions_destroy(&actions);
+        if (error != 0)
+            return;
+        WaitFor([&] { return ReadBytes(out).find('\n') != std::string::npos; }, 10s);
+        const std::string printed = ReadBytes(out);
+        address_ = printed.substr(0, printed.find('\n'));
+    }
+    ~BusWithoutLogind() {
+        if (pid_ > 0) {
+            kill(pid_, SIGTERM);
+            waitpid(pid_, nullptr, 0);
+        }
+    }
+    const std::string &Address() const { return address_; }
+
+private:
+    std::string address_;
+    pid_t pid_ = 0;
+};
+
+// Without a system bus, or with one that has no logind, the program runs as ever and says
+// nothing about it.
+TEST_F(ProgramTest, NoSystemBusOrNoLogindIsNoError) {
+    const BusWithoutLogind bus(temp_.Root());
+    ASSERT_FALSE(bus.Address().empty()) << "dbus-daemon did not start";
+    e2e::Answer check;
+    check.body = kOldAddress;
+    service_->Configure({{"/checkip", check}});
+    for (const std::string &address : {bus.Address(), "unix:path=" + temp_.File("no-bus-here")}) {
+        SCOPED_TRACE(address);
+        fs::remove(folder_->OutputFile());
+        const int runsBefore = FinishedCurlRuns();
+        WriteBytes(folder_->SettingsFile(), RunningSettings());
+        auto &program = Start(*folder_, {}, {"DBUS_SYSTEM_BUS_ADDRESS=" + address});
+        ASSERT_TRUE(WaitFor([&] { return FinishedCurlRuns() == runsBefore + 1; }));
+        program.Signal(SIGTERM);
+        EXPECT_TRUE(ExitedWith(program.WaitExit(), 0));
+        std::string output = ReadBytes(folder_->OutputFile());
+        std::transform(output.begin(), output.end(), output.begin(), [](unsigned char c) { return std::tolower(c); });
+        for (const char *word : {"bus", "login1", "error"})
+            EXPECT_EQ(output.find(word), std::string::npos) << word << " in:\n" << output;
+    }
 }
 
 TEST_F(ProgramTest, SigtermEndsTheProgramWhileAWarningBoxIsOpen) {

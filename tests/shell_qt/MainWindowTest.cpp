@@ -233,6 +233,39 @@ TEST_F(MainWindowTest, TrayIconAndMenu) {
     EXPECT_FALSE(window_->isMinimized());
 }
 
+// The single-shot check timer is a precise QTimer whose timeout reaches the form: a wake
+// arms it for the settling time, and when it runs out the check follows.
+TEST_F(MainWindowTest, TheCheckTimerBringsTheCheckAfterAWake) {
+    WriteRunningSettings();
+    form::TfrmMain &form = Open();
+    Settle();
+    ASSERT_EQ(runner_.Checks(), 1);
+    QTimer *timer = window_->CheckTimer();
+    EXPECT_FALSE(timer->isActive());
+
+    now_ += std::chrono::seconds(61);
+    form.SystemResumed();
+    EXPECT_TRUE(timer->isActive());
+    EXPECT_TRUE(timer->isSingleShot());
+    EXPECT_EQ(timer->timerType(), Qt::PreciseTimer);
+    EXPECT_EQ(timer->interval(), 10000);
+
+    now_ += std::chrono::seconds(10);
+    timer->start(0);
+    Settle();
+    EXPECT_EQ(runner_.Checks(), 2);
+    EXPECT_FALSE(timer->isActive()) << "nothing more is due";
+
+    // No answer: the retry is armed and the tray tip says when.
+    runner_.outputs.assign(2, platform::RunResult{"", platform::ChildEnd::Exited, 6});
+    ModalAnswerer answerer; // the user's own update shows its failure in a box
+    form.btnForceUpdateClick();
+    EXPECT_TRUE(timer->isActive());
+    EXPECT_EQ(timer->interval(), 60000);
+    EXPECT_TRUE(window_->TrayIcon()->toolTip().contains("; next try ")) << window_->TrayIcon()->toolTip().toStdString();
+    EXPECT_EQ(answerer.boxes.size(), 1u);
+}
+
 TEST_F(MainWindowTest, BoxesAreRealMessageBoxesWithPlainText) {
     WriteRunningSettings();
     runner_.checkAnswer = "203.0.113.9";

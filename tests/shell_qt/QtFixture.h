@@ -15,6 +15,7 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <deque>
 #include <filesystem>
 #include <functional>
@@ -80,6 +81,7 @@ protected:
         services.runner = &runner_;
         services.autostart = &autostart_;
         services.versionText = [] { return std::string("3.0.0.0"); };
+        services.clock = [this] { return now_; };
         logWindow_ = std::make_unique<qt::LogWindow>();
         window_ = std::make_unique<qt::MainWindow>(*logWindow_, [] { return true; });
         form_ = std::make_unique<form::TfrmMain>(*window_, *logWindow_, std::move(services));
@@ -105,6 +107,8 @@ protected:
     std::unique_ptr<qt::LogWindow> logWindow_;
     std::unique_ptr<qt::MainWindow> window_;
     std::unique_ptr<form::TfrmMain> form_;
+    // The form's clock, which only the test moves.
+    std::chrono::system_clock::time_point now_ = std::chrono::system_clock::now();
 };
 
 } // namespace zevlo::test

@@ -1,4 +1,6 @@
 #include "shell/qt/ResumeListener.h"
+#include "shell/qt/SystemEvents.h"
+#include "tests/support/PrivateNetwork.h"
 
 #include <QDBusConnectionInterface>
 #include <QDBusMessage>
@@ -102,6 +104,26 @@ TEST(ResumeListenerTest, NoBusOrNoLogindSaysNothing) {
     EXPECT_EQ(messagesSeen, 0);
     QDBusConnection::disconnectFromBus("no bus");
     QDBusConnection::disconnectFromBus("no logind");
+}
+
+// The event loop hears the netlink socket: a new global address is one change, the renewal
+// of an address that stays is none.
+TEST(SystemEventsTest, AChangedAddressSetReachesTheWindowFromTheEventLoop) {
+    PrivateNetwork network;
+    if (!network.Active())
+        GTEST_SKIP() << "no network namespace of our own (" << network.Error() << "): run as root";
+    ASSERT_TRUE(AddVethPair("198.51.100.7/24"));
+    int changes = 0;
+    qt::SystemEvents events([] {}, [&changes] { ++changes; });
+    ASSERT_TRUE(events.WatchesAddresses());
+
+    ASSERT_TRUE(Shell("ip addr change 198.51.100.7/24 dev zv0 valid_lft 3000 preferred_lft 2000"));
+    QTest::qWait(500);
+    EXPECT_EQ(changes, 0) << "a renewed lifetime";
+    ASSERT_TRUE(Shell("ip addr add 203.0.113.9/24 dev zv0"));
+    EXPECT_TRUE(QTest::qWaitFor([&] { return changes == 1; }, 5000));
+    QTest::qWait(300);
+    EXPECT_EQ(changes, 1);
 }
 
 } // namespace

@@ -1,3 +1,4 @@
+#include "crypto/Password.h"
 #include "form/FormRules.h"
 #include "shell/win/MessageBoxes.h"
 #include "shell/win/Resource.h"
@@ -483,6 +484,41 @@ TEST_F(MainWindowTest, TheTrayIconCarriesItsTipMenuAndCallback) {
     EXPECT_TRUE(form_->Terminating());
     MSG quit;
     EXPECT_TRUE(PeekMessageA(&quit, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE)) << "the event loop is told to end";
+}
+
+// Waking and the address notification reach the form; the check timer's message brings the
+// check once it is due.
+TEST_F(MainWindowTest, AWakeIsCheckedOnceTheCheckTimerRunsOutAndAnUnchangedAddressSetIsNot) {
+    zevlo::test::WriteBytes(
+        DataDir() + "Settings.ini",
+        "FSET_StateIsPaused=FALSE\r\nFSET_FirstRun=FALSE\r\nFSET_User=alice\r\nFSET_Pass=" + EncryptPassword("secret") +
+            "\r\nFSET_Hostname=home.example.org\r\nFSET_CIP_Auth=0\r\n");
+    Start();
+    form_->StartUp();
+    ASSERT_EQ(runner_.Checks(), 1);
+    const auto checkTimerRunsOut = [this] {
+        now_ += std::chrono::seconds(61);
+        SendMessageA(main_.Handle(), WM_TIMER, 2, 0);
+    };
+    struct Row {
+        UINT message;
+        WPARAM event;
+        int checks;
+    };
+    const Row rows[] = {
+        {WM_POWERBROADCAST, PBT_APMSUSPEND, 1},
+        {WM_POWERBROADCAST, PBT_APMRESUMEAUTOMATIC, 2},
+        {WM_POWERBROADCAST, PBT_APMRESUMESUSPEND, 3},
+        {MainWindow::kAddressMessage, 0, 3}, // the addresses are those of the start
+    };
+    for (const Row &row : rows) {
+        SCOPED_TRACE(std::to_string(row.message) + " " + std::to_string(row.event));
+        const LRESULT answer = SendMessageA(main_.Handle(), row.message, row.event, 0);
+        if (row.message == WM_POWERBROADCAST)
+            EXPECT_EQ(answer, TRUE);
+        checkTimerRunsOut();
+        EXPECT_EQ(runner_.Checks(), row.checks);
+    }
 }
 
 TEST_F(MainWindowTest, TheEndOfTheSessionSavesAndTerminates) {

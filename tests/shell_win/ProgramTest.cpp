@@ -339,6 +339,37 @@ TEST_F(ProgramTest, OnceChecksUpdatesAndLogsWithoutAWindowUnlessItCannotRecordTh
     SetFileAttributesA(SettingsFile().c_str(), FILE_ATTRIBUTE_NORMAL);
 }
 
+// The program is unpaused from its tray menu, which checks nothing (a check would hold the
+// next one off for a minute); the wake then brings one check once the network settled.
+TEST_F(ProgramTest, AWakeFromSleepBringsACheck) {
+    WriteSettings(true);
+    Answer(kOldAddress, "good");
+    const auto program = Start();
+    const HWND window = program->WaitForMainWindow(true);
+    ASSERT_NE(window, nullptr);
+    PostMessageA(window, 1025, 1, WM_RBUTTONDOWN); // the tray icon's right click
+    HWND menu = nullptr;
+    ASSERT_TRUE(WaitFor([&] { return (menu = program->WindowOfClass("#32768")) != nullptr && IsWindowVisible(menu); }))
+        << "no tray menu";
+    // Its last item is "Unpause".
+    PostMessageA(menu, WM_KEYDOWN, VK_UP, 0);
+    PostMessageA(menu, WM_KEYDOWN, VK_RETURN, 0);
+    ASSERT_TRUE(WaitFor([&] { return !IsWindowVisible(menu); })) << "the menu stayed open";
+
+    DWORD_PTR answer = 0;
+    ASSERT_NE(SendMessageTimeoutA(window, WM_POWERBROADCAST, PBT_APMRESUMEAUTOMATIC, 0, SMTO_NORMAL, 10000, &answer),
+              0);
+    EXPECT_EQ(answer, static_cast<DWORD_PTR>(TRUE));
+    EXPECT_TRUE(Calls().empty()) << "not before the network settled";
+    ASSERT_TRUE(WaitFor([&] { return Calls().size() == 1; }, 25s)) << "log:\n" << Log();
+    EXPECT_TRUE(HasArgWith(Calls()[0].args, "/checkip"));
+
+    ASSERT_NO_FATAL_FAILURE(EndSession(window));
+    EXPECT_EQ(program->WaitExit(), 0u);
+    EXPECT_EQ(IniValue(Settings(), "FSET_StateIsPaused"), "FALSE");
+    EXPECT_EQ(Calls().size(), 1u);
+}
+
 TEST_F(ProgramTest, AFirstRunShowsTheWindowAndSendsNothing) {
     Answer(kNewAddress, "good");
     const auto program = Start();

@@ -16,6 +16,7 @@
 
 #include <commctrl.h>
 
+#include <chrono>
 #include <deque>
 #include <memory>
 #include <string>
@@ -81,6 +82,7 @@ protected:
         services.runner = &runner_;
         services.autostart = &autostart_;
         services.versionText = [] { return std::string("3.0.0.0"); };
+        services.clock = [this] { return now_; };
         form_ = std::make_unique<form::TfrmMain>(main_, log_, services);
         main_.Bind(*form_);
         log_.Bind(form_->frmLog());
@@ -131,6 +133,8 @@ protected:
     bool trayPresent_ = true;
     bool trayAccepts_ = true;
     std::vector<SeenIcon> icons_;
+    // The form's clock, which only the test moves.
+    std::chrono::system_clock::time_point now_ = std::chrono::system_clock::now();
 };
 
 } // namespace zevlo::win::test
