@@ -15,6 +15,7 @@
 #include <chrono>
 #include <functional>
 #include <optional>
+#include <string>
 #include <thread>
 
 #ifndef ZEVLO_PROGRAM_FROM_TESTS
@@ -337,6 +338,73 @@ TEST_F(ProgramTest, OnceChecksUpdatesAndLogsWithoutAWindowUnlessItCannotRecordTh
         EXPECT_NE(Log().find(std::string("Now: ") + kNewAddress), std::string::npos) << Log();
     }
     SetFileAttributesA(SettingsFile().c_str(), FILE_ATTRIBUTE_NORMAL);
+}
+
+// A notification area of the test's own: the window Shell_NotifyIcon hands the icons to. It
+// keeps the last tip it was given, found in the message by the tip's known start. The
+// program tests hold a lock, so no other copy of the program sees it meanwhile.
+class TestTray {
+public:
+    TestTray() {
+        WNDCLASSA windowClass{};
+        windowClass.lpfnWndProc = Proc;
+        windowClass.hInstance = GetModuleHandleA(nullptr);
+        windowClass.lpszClassName = "Shell_TrayWnd";
+        RegisterClassA(&windowClass);
+        window_ = CreateWindowExA(0, "Shell_TrayWnd", "", WS_POPUP, 0, 0, 0, 0, nullptr, nullptr,
+                                  GetModuleHandleA(nullptr), nullptr);
+        SetWindowLongPtrA(window_, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
+    }
+    ~TestTray() { DestroyWindow(window_); }
+    TestTray(const TestTray &) = delete;
+    TestTray &operator=(const TestTray &) = delete;
+
+    bool Ours() const { return window_ != nullptr && FindWindowA("Shell_TrayWnd", nullptr) == window_; }
+    // Takes the messages sent to it meanwhile.
+    const std::wstring &Tip() {
+        MSG message;
+        while (PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE))
+            DispatchMessageA(&message);
+        return tip_;
+    }
+
+private:
+    static LRESULT CALLBACK Proc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+        auto *self = reinterpret_cast<TestTray *>(GetWindowLongPtrA(window, GWLP_USERDATA));
+        if (message == WM_COPYDATA && self != nullptr) {
+            const auto *data = reinterpret_cast<const COPYDATASTRUCT *>(lParam);
+            const std::wstring bytes(static_cast<const wchar_t *>(data->lpData), data->cbData / sizeof(wchar_t));
+            const std::size_t at = bytes.find(L"Windows DDNS Client");
+            if (at != std::wstring::npos)
+                self->tip_ = bytes.substr(at, bytes.find(L'\0', at) - at);
+            return TRUE;
+        }
+        return DefWindowProcA(window, message, wParam, lParam);
+    }
+
+    HWND window_ = nullptr;
+    std::wstring tip_;
+};
+
+// With the service out of reach the start's check gets no answer: the tray tip says when the
+// next try comes.
+TEST_F(ProgramTest, AStartWithoutAnAnswerTellsWhenTheNextTryComes) {
+    TestTray tray;
+    if (!tray.Ours())
+        GTEST_SKIP() << "another notification area is there";
+    WriteSettings(false);
+    const auto program = Start(); // the stand-in curl finds no answer: could not connect
+    ASSERT_TRUE(WaitFor([&] { return tray.Tip().find(L"; next try ") != std::wstring::npos; }))
+        << "tip: " << std::string(tray.Tip().begin(), tray.Tip().end());
+    EXPECT_EQ(tray.Tip().rfind(L"Windows DDNS Client\ncheck failed: ", 0), 0u);
+    EXPECT_EQ(Calls().size(), 1u);
+    ASSERT_NO_FATAL_FAILURE(EndSession(program->WaitForMainWindow(false)));
+    // Its icon goes at the end: the tray takes that message while the program ends.
+    EXPECT_TRUE(WaitFor([&] {
+        tray.Tip();
+        return !program->Running();
+    }));
+    EXPECT_EQ(program->WaitExit(), 0u);
 }
 
 // The program is unpaused from its tray menu, which checks nothing (a check would hold the
