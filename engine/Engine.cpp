@@ -174,7 +174,7 @@ Engine::Found Engine::Check(const std::string &sameSuffix) {
         const bool curl = source == text::AnswerSource::Curl;
         const CurlReply reply = curl ? ReadCurlReply(run.output, statusMark_) : CurlReply{run.output};
         if (AnswerTooLong(run, reply)) {
-            outcome_.noAnswer = true;
+            outcome_.noAnswer = text::GotNoAnswer(run, source);
             CheckFailed(kAnswerTooLongText);
             return Found::Nothing;
         }
@@ -186,7 +186,7 @@ Engine::Found Engine::Check(const std::string &sameSuffix) {
             return Found::Nothing;
         }
         if (curlFailed || (answer.empty() && reply.status == 0)) {
-            outcome_.noAnswer = true;
+            outcome_.noAnswer = text::GotNoAnswer(run, source);
             CheckFailed(text::NoAnswerText(run, source));
             return Found::Nothing;
         }

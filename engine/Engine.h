@@ -35,7 +35,7 @@ struct CycleOutcome {
     bool updateFailed = false;
     bool warning = false;        // the service kept the address but warned (nochg)
     std::string failure;         // what was logged for the failure or the warning
-    bool noAnswer = false;       // the check or the update got no answer at all
+    bool noAnswer = false;       // the check or the update met silence: worth asking again soon
     bool checkHttpError = false; // the check was answered with an HTTP status of 400 or above
     bool refused = false;        // a refusal stands: no update until the user acts
     // While the service's trouble holds the updates back: until when.

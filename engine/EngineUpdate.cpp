@@ -65,7 +65,7 @@ void Engine::UpdateAnswered(Verdict verdict, const platform::RunResult &run, boo
     // change again and send it, for the trouble after its wait.
     if (kind == AnswerClass::NoAnswer || kind == AnswerClass::ServiceTrouble)
         PutBackUnsentAddress();
-    outcome_.noAnswer = kind == AnswerClass::NoAnswer;
+    outcome_.noAnswer = kind == AnswerClass::NoAnswer && text::GotNoAnswer(run, text::AnswerSource::Curl);
     if (kind != AnswerClass::Success) {
         (kind == AnswerClass::Warning ? outcome_.warning : outcome_.updateFailed) = true;
         outcome_.failure = line;

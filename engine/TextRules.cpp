@@ -308,6 +308,15 @@ std::string NoAnswerReason(const platform::RunResult &run, AnswerSource source) 
     return {};
 }
 
+bool GotNoAnswer(const platform::RunResult &run, AnswerSource source) {
+    if (run.end == platform::ChildEnd::TimedOut)
+        return true;
+    // curl's exit statuses as its manual lists them.
+    constexpr int kCouldNotResolveHost = 6, kCouldNotConnect = 7, kOperationTimedOut = 28;
+    return source == AnswerSource::Curl && run.end == platform::ChildEnd::Exited &&
+           (run.status == kCouldNotResolveHost || run.status == kCouldNotConnect || run.status == kOperationTimedOut);
+}
+
 std::string NoAnswerText(const platform::RunResult &run, AnswerSource source) {
     const std::string reason = NoAnswerReason(run, source);
     return "ERROR - Empty string returned" + (reason.empty() ? std::string() : " [" + reason + "]");

@@ -54,4 +54,9 @@ std::string NoAnswerReason(const platform::RunResult &run, AnswerSource source);
 // "ERROR - Empty string returned", with the reason in brackets when the run tells one.
 std::string NoAnswerText(const platform::RunResult &run, AnswerSource source);
 
+// Silence from the other end: it could not be resolved or reached, or kept quiet until curl's
+// time-out or the runner's bound. The line or the service may be back in a minute, unlike an
+// answer we did not like or a certificate we refused, so only this is worth asking again soon.
+bool GotNoAnswer(const platform::RunResult &run, AnswerSource source);
+
 } // namespace zevlo::text

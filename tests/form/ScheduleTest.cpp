@@ -305,14 +305,14 @@ TEST_F(ScheduleTest, ARefusalPausesTheWindowBeforeItsBoxUntilTheUserActs) {
         EXPECT_EQ(view_[Control::lblPaused].toolTip, paused);
 
         // A tick that came anyway sends nothing.
-        form.Timer1Timer();
+        Tick();
         EXPECT_EQ(runner_.Updates(), 1);
 
         // The user acted: the same address goes out once more, and the reason is gone.
         runner_.updateAnswer = "good 203.0.113.9";
         view_.Click(row.act);
         if (row.act == Control::mnuPause)
-            form.Timer1Timer(); // the tray resumes the ticks, it checks nothing itself
+            Tick(); // the tray resumes the ticks, it checks nothing itself
         EXPECT_EQ(runner_.Updates(), 2);
         EXPECT_EQ(view_[Control::lblPaused].toolTip, "");
         EXPECT_EQ(view_.trayTip.find(paused), std::string::npos) << view_.trayTip;
