@@ -1,5 +1,6 @@
 #include "shell/qt/ResumeListener.h"
 #include "shell/qt/SystemEvents.h"
+#include "tests/shell_qt/QtFixture.h"
 #include "tests/support/PrivateNetwork.h"
 
 #include <QDBusConnectionInterface>
@@ -9,6 +10,7 @@
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QTimer>
 
 #include <gtest/gtest.h>
 
@@ -124,6 +126,33 @@ TEST(SystemEventsTest, AChangedAddressSetReachesTheWindowFromTheEventLoop) {
     EXPECT_TRUE(QTest::qWaitFor([&] { return changes == 1; }, 5000));
     QTest::qWait(300);
     EXPECT_EQ(changes, 1);
+}
+
+// The window's program as it is put together at the start: a new global address on the
+// machine brings one check once the settling time has run out (the clock is the test's).
+using EventsToChecksTest = QtWindowTest;
+
+TEST_F(EventsToChecksTest, ANewAddressOnTheMachineBringsACheck) {
+    PrivateNetwork network;
+    if (!network.Active())
+        GTEST_SKIP() << "no network namespace of our own (" << network.Error() << "): run as root";
+    ASSERT_TRUE(AddVethPair("198.51.100.7/24"));
+    WriteRunningSettings();
+    form::TfrmMain &form = Open();
+    Settle();
+    ASSERT_EQ(runner_.Checks(), 1);
+    qt::SystemEvents events([&form] { form.SystemResumed(); }, [&form] { form.AddressesChanged(); });
+    ASSERT_TRUE(events.WatchesAddresses());
+    QTimer *timer = window_->CheckTimer();
+    now_ += std::chrono::seconds(61);
+
+    ASSERT_TRUE(Shell("ip addr add 203.0.113.9/24 dev zv0"));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return timer->isActive(); }, 5000)) << "the change arms the check";
+    EXPECT_EQ(runner_.Checks(), 1) << "not before it settled";
+    now_ += std::chrono::seconds(25);
+    timer->start(0);
+    Settle();
+    EXPECT_EQ(runner_.Checks(), 2);
 }
 
 } // namespace
