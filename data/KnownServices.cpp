@@ -115,4 +115,11 @@ void ApplyService(const KnownService &service, Tdm &dm) {
     dm.FSET_CIP_CHKCUSTOM = false;
 }
 
+std::string UnknownServiceText(const Tdm &dm) {
+    if (dm.FSET_UPD_Service.empty() || FindKnownService(dm.FSET_UPD_Service) != nullptr)
+        return {};
+    return std::string(SettingKey(&Tdm::FSET_UPD_Service)) + "=" + dm.FSET_UPD_Service + " in \"" + dm.SettingsFile +
+           "\" names no known service";
+}
+
 } // namespace zevlo

@@ -62,4 +62,9 @@ std::optional<SettingValue> ServiceValue(const KnownService &service, const Sett
 // Every endpoint field of the store to the service's values; the custom script is off.
 void ApplyService(const KnownService &service, Tdm &dm);
 
+// Says that the store names a service no row has (a newer version's id, a typing slip): the
+// endpoint keys the file leaves empty then took no service's values, and requests would go to
+// the default host with the account. Empty for the empty id and a known one.
+std::string UnknownServiceText(const Tdm &dm);
+
 } // namespace zevlo

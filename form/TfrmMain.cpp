@@ -1,5 +1,6 @@
 #include "form/TfrmMain.h"
 
+#include "data/KnownServices.h"
 #include "form/FormRules.h"
 #include "platform/DateTime.h"
 #include "platform/FileError.h"
@@ -18,6 +19,9 @@ constexpr int kMaxInterval = 60;
 constexpr int kMsPerMinute = 60 * 1000;
 
 const char *const kUnpauseCredentialsMessage = "Username and password are required when using HTTP authentication";
+const char *const kUnknownServiceAdvice =
+    ".\r\nNothing is sent until you choose the service in the Service list (or keep Custom and check "
+    "the endpoints) and unpause.";
 const char *const kUnpauseHostnameMessage =
     "Hostname cannot be empty. Please place dash (minus sign) and/or contact\r\n"
     "web administrator for a correct value";
@@ -113,13 +117,13 @@ void TfrmMain::StartWithFiles() {
         dm_->LoadSettings();
     } catch (const FileError &error) {
         settingsUnreadable = true;
-        startUpErrors_.emplace_back(error.what());
+        startUpBoxes_.push_back({MessageKind::FileError, error.what()});
     }
     // The fields hold defaults when the settings could not be read: no trimming to them.
     try {
         dm_->LoadLog(!settingsUnreadable);
     } catch (const FileError &error) {
-        startUpErrors_.emplace_back(error.what());
+        startUpBoxes_.push_back({MessageKind::FileError, error.what()});
     }
 
     if (settingsUnreadable || !platform::PathExists(dm_->SettingsFile)) {
@@ -127,6 +131,14 @@ void TfrmMain::StartWithFiles() {
         // An unreadable file is no first run.
         if (settingsUnreadable)
             dm_->FSET_FirstRun = false;
+    }
+
+    // The list shows "Custom" and the fields what would be sent: nothing goes out until the
+    // user has looked at them and unpaused.
+    const std::string unknownService = UnknownServiceText(*dm_);
+    if (!unknownService.empty()) {
+        startUpBoxes_.push_back({MessageKind::Warning, unknownService + kUnknownServiceAdvice});
+        dm_->FSET_UPD_Service.clear();
     }
 
     if (dm_->FSET_Interval < kMinInterval)
@@ -142,7 +154,7 @@ void TfrmMain::StartWithFiles() {
     view_.SetAlert(Control::lblPass, true);
     ApplySettingsToForm();
 
-    startRunning_ = !(dm_->FSET_FirstRun || dm_->FSET_StateIsPaused || settingsUnreadable);
+    startRunning_ = !(dm_->FSET_FirstRun || dm_->FSET_StateIsPaused || settingsUnreadable || !unknownService.empty());
     SetPaused(!startRunning_);
 
     if (!startRunning_) {
@@ -156,12 +168,12 @@ void TfrmMain::StartWithFiles() {
 void TfrmMain::StartUp() {
     if (waitingForFolder_)
         return; // it comes once the folder is this copy's
-    for (const std::string &error : startUpErrors_) {
+    for (const PendingBox &box : startUpBoxes_) {
         if (terminating_)
             return;
-        ShowBox(MessageKind::FileError, error);
+        ShowBox(box.kind, box.text);
     }
-    startUpErrors_.clear();
+    startUpBoxes_.clear();
     if (terminating_ || !startRunning_ || dm_->FSET_StateIsPaused)
         return;
     RunCycle(false, CycleCause::Schedule);

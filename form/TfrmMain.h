@@ -227,7 +227,7 @@ private:
     int timerPeriodMs_ = 0;
     std::chrono::system_clock::time_point lastCycle_;
     CheckSchedule schedule_;
-    std::vector<std::string> startUpErrors_;
+    std::vector<PendingBox> startUpBoxes_;
     bool inCycle_ = false;
     std::vector<PendingBox> cycleBoxes_;
     int boxesOpen_ = 0;

@@ -121,10 +121,8 @@ int RunOnce(const Options &options, const Environment &env, const std::string &d
         dm.SettingsFile.clear();
         return kExitUsage;
     }
-    // Its endpoint keys are probably empty: they would go to the default host.
-    if (!dm.FSET_UPD_Service.empty() && FindKnownService(dm.FSET_UPD_Service) == nullptr) {
-        err << "zevlo: " << SettingKey(&Tdm::FSET_UPD_Service) << "=" << dm.FSET_UPD_Service << " in \""
-            << dm.SettingsFile << "\" names no known service (zevlo --services lists them)\n";
+    if (const std::string unknown = UnknownServiceText(dm); !unknown.empty()) {
+        err << "zevlo: " << unknown << " (zevlo --services lists them)\n";
         dm.SettingsFile.clear();
         return kExitUsage;
     }

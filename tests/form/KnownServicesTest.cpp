@@ -228,6 +228,30 @@ TEST_F(KnownServicesTest, AChosenServiceIsSavedWithItsFieldsEmptyAndShownAgain) 
     EXPECT_EQ(ShownEndpoints(view_), shown);
 }
 
+// An id this version has no row for (a newer version's, a typing slip) filled no empty
+// endpoint key: the account would go to the default host unasked.
+TEST_F(KnownServicesTest, AStoredServiceNoRowHasOpensPausedAndSaysSoBeforeAnythingIsSent) {
+    std::vector<std::string> lines = RunningSettings();
+    lines.emplace_back("FSET_UPD_Service=dynn");
+    WriteSettings(lines);
+    form::TfrmMain &form = Open();
+    EXPECT_TRUE(view_.visible);
+    EXPECT_TRUE(view_[Control::lblPaused].visible);
+    EXPECT_FALSE(view_.timerActive);
+    EXPECT_EQ(view_[Control::cmbService].entry, 0);
+    ASSERT_EQ(view_.boxes.size(), 1u);
+    EXPECT_EQ(view_.boxes[0].kind, BoxKind::Warning);
+    const std::string said = "FSET_UPD_Service=dynn in \"" + SettingsPath() + "\" names no known service.";
+    EXPECT_EQ(view_.boxes[0].text.rfind(said, 0), 0u) << view_.boxes[0].text;
+    EXPECT_TRUE(runner_.calls.empty());
+
+    // Unpausing takes the endpoints as shown; the id names nothing and is not kept.
+    view_.Click(Control::btnUnpause);
+    EXPECT_FALSE(form.dm().FSET_StateIsPaused);
+    Close();
+    EXPECT_EQ(ReadBytes(SettingsPath()).find("FSET_UPD_Service"), std::string::npos);
+}
+
 TEST_F(KnownServicesTest, TheHintShowsUntilTheFirstUnpause) {
     Open(); // no settings file: a first run
     EXPECT_TRUE(view_[Control::lblHint].visible);
