@@ -333,9 +333,10 @@ Options ParseArguments(const std::vector<std::string> &args, std::span<const Too
     }
     if (!options.error.empty())
         return options;
-    if ((options.mode == Mode::Window && (options.force || !options.dir.empty())) ||
-        (options.mode == Mode::RemoveAutostart && !options.dir.empty()))
+    if (options.mode == Mode::Window && (options.force || !options.dir.empty()))
         options.error = "--force and --dir go with --once or --store-password";
+    else if (!options.dir.empty() && options.mode != Mode::Once && options.mode != Mode::StorePassword)
+        options.error = "--dir goes with --once or --store-password"; // a folder silently unused misleads
     else if (options.force && options.mode != Mode::Once)
         options.error = "--force goes with --once";
     else if (options.mode != Mode::Window && !toolkitOption.empty())

@@ -403,6 +403,7 @@ TEST_F(ProgramTest, ArgumentsAreCheckedBeforeAnythingElse) {
         {"short help", {"-h"}, noDisplay, 0, "Usage: zevlo "},
         {"misspelt mode", {"--onc"}, {}, 2, "zevlo: unknown option --onc\n"},
         {"stray word", {"now"}, {}, 2, "zevlo: unexpected argument now\n"},
+        {"a folder for the list", {"--services", "--dir", "x"}, {}, 2, "zevlo: --dir goes with --once or "},
         {"Qt's option in a mode of ours",
          {"--once", "-platform", "offscreen"},
          {},
