@@ -322,7 +322,10 @@ TEST_F(FilesTest, TheWindowWaitsForTheDataFolderAndStillEndsAtOnce) {
         EXPECT_EQ(folder_.Settings(), settings);
         if (released) {
             lock.Release();
-            EXPECT_TRUE(WaitFor([] { return Requested("/v3/update"); }));
+            // The answered update, not the request alone: a termination while curl still runs
+            // ends the request unanswered.
+            EXPECT_TRUE(WaitFor([&] { return IniValue(folder_.Settings(), "FSET_LAST_IP") == kNewAddress; }));
+            EXPECT_TRUE(Requested("/v3/update"));
         }
         program->Signal(SIGTERM);
         EXPECT_EQ(ExitStatus(program->WaitExit(10s)), 0);
