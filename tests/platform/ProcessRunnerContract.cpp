@@ -330,6 +330,7 @@ TEST_P(ProcessRunnerContract, NoHandleOfOursReachesAChild) {
     const RunnerSystem &system = System();
     TempFolder folder;
     const std::string handle = system.openInheritable();
+    ASSERT_FALSE(handle.empty());
     const Program probe = system.probeHandle(handle);
     ProcessRunner runner;
     EXPECT_EQ(runner.RunProgram(probe, folder.Path(), std::nullopt).output, "absent");

@@ -82,7 +82,7 @@ struct RunnerSystem {
     // Files in `folder` that the system cannot start as programs.
     std::function<std::vector<std::string>(const std::string &folder)> placeNonPrograms;
     // Opens a handle (descriptor) that children could inherit, as a careless library in this
-    // process might; returns its value as text.
+    // process might; returns its value as text, empty when it could not.
     std::function<std::string()> openInheritable;
     // Prints "absent" unless the process holds a handle of that value.
     std::function<Program(const std::string &value)> probeHandle;

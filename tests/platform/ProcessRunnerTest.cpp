@@ -127,7 +127,10 @@ const RunnerSystem &PosixRunnerSystem() {
                                             PlaceScript(folder + "noshebang", "echo should not run\n")};
         };
         // Without close-on-exec.
-        s.openInheritable = [] { return std::to_string(open("/dev/null", O_RDONLY)); };
+        s.openInheritable = [] {
+            const int fd = open("/dev/null", O_RDONLY);
+            return fd >= 0 ? std::to_string(fd) : "";
+        };
         s.probeHandle = [](const std::string &fd) {
             return Program{"sh", "-c", "if [ -e /proc/$$/fd/$0 ]; then printf held; else printf absent; fi", fd};
         };
