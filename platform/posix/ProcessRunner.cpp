@@ -1,6 +1,7 @@
 #include "platform/ProcessRunner.h"
 
 #include "platform/TerminationSignals.h"
+#include "platform/posix/ChildStreams.h"
 #include "platform/posix/TerminationPipe.h"
 #include "platform/posix/UniqueFd.h"
 
@@ -13,10 +14,8 @@
 #include <utility>
 
 #include <fcntl.h>
-#include <poll.h>
 #include <spawn.h>
 #include <sys/stat.h>
-#include <sys/syscall.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -25,12 +24,6 @@ extern char **environ;
 namespace zevlo::platform {
 
 namespace {
-
-using Clock = std::chrono::steady_clock;
-
-// Each read asks for at most this many bytes: enough that a child printing without end is
-// read and dropped at the speed it writes.
-constexpr std::size_t kReadChunk = 16384;
 
 // A child whose write end of the input pipe is gone must not end the program: a write
 // then fails with EPIPE instead. Left alone when someone installed a handler already.
@@ -90,11 +83,6 @@ sigset_t AllSignals() {
     }
 #endif
     return all;
-}
-
-int MillisecondsUntil(Clock::time_point deadline) {
-    const auto left = std::chrono::ceil<std::chrono::milliseconds>(deadline - Clock::now()).count();
-    return static_cast<int>(std::clamp<decltype(left)>(left, 0, 1000 * 60 * 60));
 }
 
 // Owns the attributes and file actions of one start.
@@ -167,106 +155,9 @@ private:
     bool actionsOk_ = false;
 };
 
-// Reads what is there now, keeping what the bound allows; false once the pipe reports end
-// of data or breaks.
-bool ReadAvailable(int fd, std::string &output, bool &cut) {
-    char buffer[kReadChunk];
-    for (;;) {
-        const ssize_t got = read(fd, buffer, kReadChunk);
-        if (got > 0) {
-            KeepBounded(output, cut, buffer, static_cast<std::size_t>(got));
-            continue;
-        }
-        if (got < 0 && errno == EINTR) {
-            continue;
-        }
-        return got < 0 && (errno == EAGAIN || errno == EWOULDBLOCK);
-    }
-}
-
-// Writes as much of the input as the pipe takes now; false once nothing more is to be
-// written (all done, or the child closed its end: not an error for us).
-bool WriteAvailable(int fd, const std::string &input, std::size_t &written) {
-    while (written < input.size()) {
-        const ssize_t put = write(fd, input.data() + written, input.size() - written);
-        if (put > 0) {
-            written += static_cast<std::size_t>(put);
-            continue;
-        }
-        if (put < 0 && errno == EINTR) {
-            continue;
-        }
-        return put < 0 && (errno == EAGAIN || errno == EWOULDBLOCK);
-    }
-    return false;
-}
-
 void KillGroup(pid_t child) {
     // The group id is the child's id; it stays reserved until we reap the child.
     kill(-child, SIGKILL);
-}
-
-// A child that is no longer ours to wait for (someone reaped it) counts as having exited.
-void Reap(pid_t child, int &status) {
-    status = 0;
-    while (waitpid(child, &status, 0) < 0 && errno == EINTR) {
-    }
-}
-
-bool TryReap(pid_t child, int &status) {
-    status = 0;
-    for (;;) {
-        const pid_t done = waitpid(child, &status, WNOHANG);
-        if (done < 0 && errno == EINTR) {
-            continue;
-        }
-        return done != 0; // reaped, or not ours to wait for any more
-    }
-}
-
-// What ended the wait for a child.
-enum class Wait { Ended, TimedOut, Terminated };
-
-// Waits until the child has ended (its wait status in `status`), the deadline passed, or
-// a termination request made `stop` readable (-1: none to watch).
-Wait ReapBefore(pid_t child, Clock::time_point deadline, int stop, int &status) {
-    if (TryReap(child, status)) {
-        return Wait::Ended;
-    }
-#ifdef SYS_pidfd_open
-    const int pidfd = static_cast<int>(syscall(SYS_pidfd_open, child, 0));
-    if (pidfd >= 0) {
-        UniqueFd owned(pidfd);
-        for (;;) {
-            pollfd entries[2] = {{pidfd, POLLIN, 0}, {stop, POLLIN, 0}};
-            const int ready = poll(entries, 2, MillisecondsUntil(deadline));
-            if (ready < 0 && errno == EINTR) {
-                continue;
-            }
-            if (ready > 0 && entries[0].revents != 0) {
-                Reap(child, status);
-                return Wait::Ended;
-            }
-            if (ready > 0) {
-                return Wait::Terminated;
-            }
-            return TryReap(child, status) ? Wait::Ended : Wait::TimedOut;
-        }
-    }
-#endif
-    // No process descriptors here: look again now and then, watching for a request meanwhile.
-    auto pause = std::chrono::milliseconds(1);
-    while (Clock::now() < deadline) {
-        pollfd entry{stop, POLLIN, 0};
-        if (poll(&entry, 1, std::min(static_cast<int>(pause.count()), MillisecondsUntil(deadline))) > 0) {
-            return Wait::Terminated;
-        }
-        if (TryReap(child, status)) {
-            return Wait::Ended;
-        }
-        pause = std::min(pause * 2, std::chrono::milliseconds(20));
-    }
-    return Wait::TimedOut;
 }
 
 int MillisecondsOf(std::chrono::milliseconds span) {
@@ -387,83 +278,31 @@ RunResult Run(const std::vector<std::string> &args, const std::string &program, 
     }
 
     const auto deadline = Clock::now() + limit;
-    std::string output;
-    std::string errors;
-    bool outputCut = false;
-    bool errorsCut = false;
-    std::size_t written = 0;
-    if (input && !WriteAvailable(inputWrite.Get(), *input, written)) {
-        inputWrite.Close();
-    }
-
+    ChildStreams streams{std::move(outputRead), std::move(errorsRead), std::move(inputWrite)};
     // The termination descriptor is only watched, never read: the event loop's notifier
     // must still find the byte and run the termination routine.
     const int stop = TerminationReadEnd();
-    Wait wait = Wait::Ended;
-    while (outputRead.IsOpen() || errorsRead.IsOpen()) {
-        // A closed descriptor is -1, which poll skips.
-        pollfd entries[4] = {{outputRead.Get(), POLLIN, 0},
-                             {inputWrite.Get(), POLLOUT, 0},
-                             {stop, POLLIN, 0},
-                             {errorsRead.Get(), POLLIN, 0}};
-        const int ready = poll(entries, 4, MillisecondsUntil(deadline));
-        if (ready < 0) {
-            if (errno == EINTR) {
-                continue;
-            }
-            wait = Wait::TimedOut; // cannot wait properly any more: end the child rather than hang
-            break;
-        }
-        if (ready == 0) {
-            wait = Wait::TimedOut;
-            break;
-        }
-        if (entries[2].revents != 0) {
-            wait = Wait::Terminated;
-            break;
-        }
-        if (entries[1].revents != 0 && !WriteAvailable(inputWrite.Get(), *input, written)) {
-            inputWrite.Close();
-        }
-        if (entries[0].revents != 0 && !ReadAvailable(outputRead.Get(), output, outputCut)) {
-            outputRead.Close();
-        }
-        if (entries[3].revents != 0 && !ReadAvailable(errorsRead.Get(), errors, errorsCut)) {
-            errorsRead.Close();
-        }
-    }
-    inputWrite.Close();
-
+    Wait wait = Exchange(streams, input ? &*input : nullptr, deadline, stop);
     int waitStatus = 0;
     if (wait == Wait::Ended) {
         wait = ReapBefore(child, deadline, stop, waitStatus);
     }
     RunResult result;
     if (wait == Wait::Ended) {
-        result = Ended(std::move(output), waitStatus);
-        result.errors = std::move(errors);
-        result.outputCut = outputCut;
-        result.errorsCut = errorsCut;
-        return result;
-    }
-    KillGroup(child);
-    // What was printed before the end is still in the pipes; a descendant outside the
-    // group may hold the write ends open, so take only what is there.
-    if (outputRead.IsOpen()) {
-        ReadAvailable(outputRead.Get(), output, outputCut);
-    }
-    if (errorsRead.IsOpen()) {
-        ReadAvailable(errorsRead.Get(), errors, errorsCut);
-    }
-    Reap(child, waitStatus);
-    if (wait == Wait::Terminated) {
-        result = {std::move(output), ChildEnd::Terminated, 0};
+        result = Ended(std::move(streams.output), waitStatus);
     } else {
-        result = {std::move(output), ChildEnd::TimedOut, MillisecondsOf(limit)};
+        KillGroup(child);
+        // What was printed before the end is still in the pipes; a descendant outside the
+        // group may hold the write ends open, so take only what is there.
+        TakeWhatIsThere(streams);
+        Reap(child, waitStatus);
+        result = wait == Wait::Terminated
+                     ? RunResult{std::move(streams.output), ChildEnd::Terminated, 0}
+                     : RunResult{std::move(streams.output), ChildEnd::TimedOut, MillisecondsOf(limit)};
     }
-    result.errors = std::move(errors);
-    result.outputCut = outputCut;
-    result.errorsCut = errorsCut;
+    result.errors = std::move(streams.errors);
+    result.outputCut = streams.outputCut;
+    result.errorsCut = streams.errorsCut;
     return result;
 }
 

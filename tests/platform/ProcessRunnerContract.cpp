@@ -36,17 +36,10 @@ std::string Letters(int count) {
 }
 
 // Makes `folder` the current folder of this process for the scope.
-class CurrentFolder {
-public:
-    explicit CurrentFolder(const std::string &folder) : previous_(std::filesystem::current_path()) {
-        std::filesystem::current_path(folder);
-    }
-    ~CurrentFolder() { std::filesystem::current_path(previous_); }
-    CurrentFolder(const CurrentFolder &) = delete;
-    CurrentFolder &operator=(const CurrentFolder &) = delete;
-
-private:
-    std::filesystem::path previous_;
+struct CurrentFolder {
+    std::filesystem::path previous = std::filesystem::current_path();
+    explicit CurrentFolder(const std::string &folder) { std::filesystem::current_path(folder); }
+    ~CurrentFolder() { std::filesystem::current_path(previous); }
 };
 
 } // namespace
@@ -60,6 +53,14 @@ std::string ProcessRunnerContract::Command(const Program &program) {
 
 std::string ProcessRunnerContract::Sequence(const std::vector<std::string> &commands) {
     return Joined(commands, " && ");
+}
+
+void ProcessRunnerContract::ExpectArguments(const std::string &output,
+                                            const std::vector<std::string> &arguments) const {
+    const auto readings = System().argumentsSeen(output);
+    ASSERT_FALSE(readings.empty()) << output;
+    for (const std::vector<std::string> &seen : readings)
+        EXPECT_EQ(seen, arguments) << output;
 }
 
 int ProcessRunnerContract::OpenDescriptors() const {
@@ -91,6 +92,8 @@ TEST_P(ProcessRunnerContract, EachRunGivesBackAllTheChildWroteAndHowItEndedAndLe
     const Program missingProgram = {"zevlo-no-such-program-here"};
     const std::string started = Command(system.printBytes("started"));
     const auto notStarted = ChildEnd::NotStarted;
+    const std::string variable = "a value; with $ signs";
+    const ScopedEnv probe("ZEVLO_RUNNER_PROBE", variable);
     std::vector<RunCase> cases = {
         {.name = "nothing", .command = "exit 0"},
         {.name = "standard error in order",
@@ -110,18 +113,20 @@ TEST_P(ProcessRunnerContract, EachRunGivesBackAllTheChildWroteAndHowItEndedAndLe
          .errorsCut = true},
         // Read on and dropped: the child ends as it would, and costs no memory.
         {.name = "output far beyond the bound",
-         .command = Command(system.printLetters(16 << 20)),
-         .output = Letters(kKept),
-         .outputCut = true},
-        {.name = "output of a program far beyond the bound",
          .program = system.printLetters(16 << 20),
          .output = Letters(kKept),
-         .outputCut = true},
+         .outputCut = true,
+         .alsoAsCommand = true},
         {.name = "output of exactly the bound", .program = system.printLetters(kKept), .output = Letters(kKept)},
-        {.name = "NUL bytes and line ends kept", .command = Command(system.printBytes(raw)), .output = raw},
-        {.name = "NUL bytes and line ends of a program kept", .program = system.printBytes(raw), .output = raw},
-        {.name = "long output", .command = Command(system.printLetters(60000)), .output = Letters(60000)},
-        {.name = "long output of a program", .program = system.printLetters(60000), .output = Letters(60000)},
+        {.name = "NUL bytes and line ends kept",
+         .program = system.printBytes(raw),
+         .output = raw,
+         .alsoAsCommand = true},
+        {.name = "long output", .program = system.printLetters(60000), .output = Letters(60000), .alsoAsCommand = true},
+        {.name = "the environment inherited",
+         .program = system.printVariable("ZEVLO_RUNNER_PROBE"),
+         .output = variable + system.lineEnd,
+         .alsoAsCommand = true},
         {.name = "exit status",
          .command = Sequence({Command(system.printToError("curl: (7) failed")), "exit 7"}),
          .output = "curl: (7) failed",
@@ -158,6 +163,14 @@ TEST_P(ProcessRunnerContract, EachRunGivesBackAllTheChildWroteAndHowItEndedAndLe
     for (const std::string &path : system.placeNonPrograms(folder.Path()))
         cases.push_back({.name = "not a program: " + path, .program = {path}, .end = notStarted});
     cases.insert(cases.end(), system.ownCases.begin(), system.ownCases.end());
+    for (std::size_t i = 0, programs = cases.size(); i < programs; ++i) {
+        if (cases[i].alsoAsCommand) {
+            RunCase command = cases[i];
+            command.name += " through the interpreter";
+            command.command = Command(command.program);
+            cases.push_back(command);
+        }
+    }
 
     ProcessRunner runner;
     runner.RunCommand("exit 0", folder.Path()); // first use sets up the process once
@@ -196,6 +209,9 @@ TEST_P(ProcessRunnerContract, RunsInTheGivenFolder) {
               std::filesystem::current_path().string() + system.lineEnd);
     // A quoted path is one word, whatever it holds.
     EXPECT_EQ(runner.RunCommand(QuoteForInterpreter(script) + " arg", given).output, "ran arg" + system.lineEnd);
+    // So is a program's own path.
+    const std::string echo = system.placeArgvEcho(given, "my echo");
+    ExpectArguments(runner.RunProgram({echo, "two words"}, given, std::nullopt).output, {"two words"});
 }
 
 TEST_P(ProcessRunnerContract, ArgumentsArriveUnchanged) {
@@ -221,11 +237,7 @@ TEST_P(ProcessRunnerContract, ArgumentsArriveUnchanged) {
     TempFolder folder;
     Program program = {System().placeArgvEcho(folder.Path(), "zevlo-argv-echo")};
     program.insert(program.end(), arguments.begin(), arguments.end());
-    const std::string output = ProcessRunner().RunProgram(program, folder.Path(), std::nullopt).output;
-    const auto readings = System().argumentsSeen(output);
-    ASSERT_FALSE(readings.empty());
-    for (const std::vector<std::string> &seen : readings)
-        EXPECT_EQ(seen, arguments) << output;
+    ExpectArguments(ProcessRunner().RunProgram(program, folder.Path(), std::nullopt).output, arguments);
 }
 
 TEST_P(ProcessRunnerContract, BareNamesAreFoundAlongAbsolutePathEntriesOnly) {
@@ -269,15 +281,13 @@ TEST_P(ProcessRunnerContract, BareNamesAreFoundAlongAbsolutePathEntriesOnly) {
         const std::string label = "PATH=" + path.value_or("(unset)");
         const ScopedEnv setPath("PATH", path);
         const RunResult result = runner.RunProgram({"zevlo-probe", "found"}, working, std::string("secret"));
+        SCOPED_TRACE(label);
         if (c.found) {
-            EXPECT_EQ(result.end, ChildEnd::Exited) << label;
-            const auto readings = system.argumentsSeen(result.output);
-            ASSERT_FALSE(readings.empty()) << label;
-            for (const std::vector<std::string> &seen : readings)
-                EXPECT_EQ(seen, std::vector<std::string>{"found"}) << label << ": " << result.output;
+            EXPECT_EQ(result.end, ChildEnd::Exited);
+            ExpectArguments(result.output, {"found"});
         } else {
-            EXPECT_EQ(result.output, "") << label;
-            EXPECT_EQ(result.end, ChildEnd::NotStarted) << label;
+            EXPECT_EQ(result.output, "");
+            EXPECT_EQ(result.end, ChildEnd::NotStarted);
         }
     }
 }
@@ -287,51 +297,62 @@ TEST_P(ProcessRunnerContract, BoundEndsTheChildAndAllItStarted) {
     TempFolder folder;
     ProcessRunner runner(system.bound);
     const int before = OpenDescriptors();
-    for (const bool throughInterpreter : {false, true}) {
-        SCOPED_TRACE(throughInterpreter ? "through the interpreter" : "a program");
-        const auto start = std::chrono::steady_clock::now();
-        const RunResult result = throughInterpreter
-                                     ? runner.RunCommand(Command(system.spawnSleeper), folder.Path())
-                                     : runner.RunProgram(system.spawnSleeper, folder.Path(), std::nullopt);
-        // The sleeper holds the output too: the call returns only because it was ended as well.
-        EXPECT_LT(std::chrono::steady_clock::now() - start, system.farBeforeTheirEnd);
-        EXPECT_EQ(result.end, ChildEnd::TimedOut);
-        EXPECT_EQ(result.status, system.bound.count());
-
-        // What it printed before is kept.
-        const std::string prefix = "sleeper ";
-        const std::string &output = result.output;
-        ASSERT_EQ(output.rfind(prefix, 0), 0u) << output;
-        ASSERT_GE(output.size(), prefix.size() + system.lineEnd.size()) << output;
-        const std::string id = output.substr(prefix.size(), output.size() - prefix.size() - system.lineEnd.size());
-        EXPECT_EQ(output, prefix + id + system.lineEnd);
-        EXPECT_TRUE(system.endsSoon(id)) << "the sleeper " << id << " survived";
+    // The sleeper holds the output too: the call returns only because it was ended as well.
+    // The other child's output ends early, but the child lives on.
+    for (const bool sleeper : {true, false}) {
+        const Program &program = sleeper ? system.spawnSleeper : system.closeOutputAndSleep;
+        for (const bool throughInterpreter : {false, true}) {
+            SCOPED_TRACE(std::string(sleeper ? "sleeper" : "closed output") +
+                         (throughInterpreter ? ", interpreter" : ""));
+            const auto start = std::chrono::steady_clock::now();
+            const RunResult result = throughInterpreter ? runner.RunCommand(Command(program), folder.Path())
+                                                        : runner.RunProgram(program, folder.Path(), std::nullopt);
+            EXPECT_LT(std::chrono::steady_clock::now() - start, system.farBeforeTheirEnd);
+            EXPECT_EQ(result.end, ChildEnd::TimedOut);
+            EXPECT_EQ(result.status, system.bound.count());
+            // What it printed before is kept.
+            const std::string &output = result.output;
+            if (!sleeper) {
+                EXPECT_EQ(output, "bye" + system.lineEnd);
+                continue;
+            }
+            const std::string prefix = "sleeper ";
+            ASSERT_TRUE(output.starts_with(prefix) && output.ends_with(system.lineEnd)) << output;
+            const std::string id = output.substr(prefix.size(), output.size() - prefix.size() - system.lineEnd.size());
+            ASSERT_FALSE(id.empty()) << output;
+            EXPECT_TRUE(system.endsSoon(id)) << "the sleeper " << id << " survived";
+        }
     }
     EXPECT_EQ(OpenDescriptors(), before);
 }
 
+TEST_P(ProcessRunnerContract, NoHandleOfOursReachesAChild) {
+    const RunnerSystem &system = System();
+    TempFolder folder;
+    const std::string handle = system.openInheritable();
+    ASSERT_FALSE(handle.empty());
+    const Program probe = system.probeHandle(handle);
+    ProcessRunner runner;
+    EXPECT_EQ(runner.RunProgram(probe, folder.Path(), std::nullopt).output, "absent");
+    EXPECT_EQ(runner.RunProgram(probe, folder.Path(), std::string("input")).output, "absent");
+    EXPECT_EQ(runner.RunCommand(Command(probe), folder.Path()).output, "absent");
+    system.closeInheritable(handle);
+}
+
 TEST_P(ProcessRunnerContract, ThreadsRunIndependently) {
     TempFolder folder;
-    std::vector<std::string> results(4);
     std::vector<std::thread> threads;
-    for (std::size_t t = 0; t < results.size(); ++t) {
+    for (int t = 0; t < 4; ++t) {
         threads.emplace_back([&, t] {
             ProcessRunner runner;
             for (int i = 0; i < 10; ++i) {
                 const std::string word = "thread" + std::to_string(t) + "run" + std::to_string(i);
-                const std::string got = runner.RunProgram(System().copyInput, folder.Path(), word).output;
-                if (got != word) {
-                    results[t] = "expected " + word + " got " + got;
-                    return;
-                }
+                EXPECT_EQ(runner.RunProgram(System().copyInput, folder.Path(), word).output, word);
             }
-            results[t] = "ok";
         });
     }
     for (std::thread &thread : threads)
         thread.join();
-    for (const std::string &result : results)
-        EXPECT_EQ(result, "ok");
 }
 
 } // namespace

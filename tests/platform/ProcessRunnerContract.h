@@ -36,6 +36,7 @@ struct RunCase {
     std::optional<bool> notFound{};         // not started: whether for want of the program
     bool outputCut = false;                 // more than kKeptBytes came on the stream
     bool errorsCut = false;
+    bool alsoAsCommand = false; // the program's run through the interpreter gives the same
 };
 
 struct RunnerSystem {
@@ -58,6 +59,10 @@ struct RunnerSystem {
     // Starts a child of its own that keeps the output open and sleeps far longer than
     // `bound`, prints "sleeper <its process id>" and a line end, then sleeps as well.
     Program spawnSleeper;
+    // Prints "bye" and a line end, closes its output and standard error, then sleeps far
+    // longer than `bound`.
+    Program closeOutputAndSleep;
+    std::function<Program(const std::string &name)> printVariable; // its value, then a line end
     // Whether the process of that id is gone within a few seconds.
     std::function<bool(const std::string &processId)> endsSoon;
     std::chrono::milliseconds bound;
@@ -76,6 +81,13 @@ struct RunnerSystem {
     std::function<std::string(const std::string &folder, const std::string &name)> placeScript;
     // Files in `folder` that the system cannot start as programs.
     std::function<std::vector<std::string>(const std::string &folder)> placeNonPrograms;
+    // Opens a handle (descriptor) that children could inherit, as a careless library in this
+    // process might; returns its value as text, empty when it could not.
+    std::function<std::string()> openInheritable;
+    // Prints "absent" unless the process holds a handle of that value.
+    std::function<Program(const std::string &value)> probeHandle;
+    // Closes it, checking where the system can that no child used it.
+    std::function<void(const std::string &value)> closeInheritable;
 
     // Runs only this system's runner is asked to get right, checked as the shared ones are.
     std::vector<RunCase> ownCases;
@@ -100,6 +112,8 @@ protected:
     // The interpreter command that runs the commands one after the other, each once the one
     // before succeeded (sh and cmd.exe alike read "&&" so).
     static std::string Sequence(const std::vector<std::string> &commands);
+    // Every way the system's echo read its arguments was `arguments`.
+    void ExpectArguments(const std::string &output, const std::vector<std::string> &arguments) const;
 };
 
 } // namespace zevlo::platform

@@ -2,10 +2,11 @@
 // and as CommandLineToArgvW split it ("w:"), in hex so that every byte is visible;
 // options instead: --copy-input (what arrives on standard input, untranslated), --folder
 // (the working folder), --print N (N bytes), --print-both N (N times "e" to standard error,
-// then N bytes), --stderr TEXT, --set-event HEX (signals the
-// event of that handle value, if it was inherited), --bytes HEX (those bytes, untranslated),
-// --sleep MS, --spawn-sleeper MS (starts a copy of itself that sleeps, prints its process id,
-// then sleeps as long itself).
+// then N bytes), --stderr TEXT, --env NAME (the variable's value), --set-event VALUE (signals
+// the event of that handle value, if it was inherited), --bytes HEX (those bytes,
+// untranslated), --sleep MS, --spawn-sleeper MS (starts a copy of itself that sleeps, prints
+// its process id, then sleeps as long itself), --close-and-sleep MS (prints "bye", closes its
+// output and standard error, then sleeps).
 #include "tests/support/Hex.h"
 
 #include <windows.h>
@@ -26,6 +27,11 @@ std::string Narrow(const wchar_t *wide) {
     WideCharToMultiByte(CP_ACP, 0, wide, -1, text.data(), size, nullptr, nullptr);
     text.resize(std::strlen(text.c_str()));
     return text;
+}
+
+void PrintLetters(const char *count) {
+    for (int i = 0; i < std::atoi(count); ++i)
+        std::putchar('a' + i % 26);
 }
 
 int SpawnSleeper(const char *milliseconds) {
@@ -60,22 +66,28 @@ int main(int argc, char **argv) {
     if (argc == 3 && std::strcmp(argv[1], "--spawn-sleeper") == 0) {
         return SpawnSleeper(argv[2]);
     }
+    if (argc == 3 && std::strcmp(argv[1], "--close-and-sleep") == 0) {
+        std::printf("bye\n");
+        std::fflush(stdout);
+        CloseHandle(GetStdHandle(STD_OUTPUT_HANDLE));
+        CloseHandle(GetStdHandle(STD_ERROR_HANDLE));
+        Sleep(static_cast<DWORD>(std::atoi(argv[2])));
+        return 0;
+    }
     if (argc == 3 && std::strcmp(argv[1], "--print") == 0) {
-        const int count = std::atoi(argv[2]);
-        for (int i = 0; i < count; ++i) {
-            std::putchar('a' + i % 26);
-        }
+        PrintLetters(argv[2]);
         return 0;
     }
     if (argc == 3 && std::strcmp(argv[1], "--print-both") == 0) {
-        const int count = std::atoi(argv[2]);
-        for (int i = 0; i < count; ++i) {
+        for (int i = 0; i < std::atoi(argv[2]); ++i)
             std::fputc('e', stderr);
-        }
         std::fflush(stderr);
-        for (int i = 0; i < count; ++i) {
-            std::putchar('a' + i % 26);
-        }
+        PrintLetters(argv[2]);
+        return 0;
+    }
+    if (argc == 3 && std::strcmp(argv[1], "--env") == 0) {
+        const char *value = std::getenv(argv[2]);
+        std::printf("%s\n", value != nullptr ? value : "(unset)");
         return 0;
     }
     if (argc == 3 && std::strcmp(argv[1], "--bytes") == 0) {
@@ -90,7 +102,7 @@ int main(int argc, char **argv) {
     }
     if (argc == 3 && std::strcmp(argv[1], "--set-event") == 0) {
         // Signals the event whose handle value the parent passed, if this process has it.
-        const auto value = static_cast<std::uintptr_t>(std::strtoull(argv[2], nullptr, 16));
+        const auto value = static_cast<std::uintptr_t>(std::strtoull(argv[2], nullptr, 10));
         std::printf("%s", SetEvent(reinterpret_cast<HANDLE>(value)) ? "set" : "absent");
         return 0;
     }

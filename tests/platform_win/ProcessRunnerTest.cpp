@@ -17,7 +17,6 @@
 
 #include <chrono>
 #include <cstdint>
-#include <cstdio>
 #include <stdexcept>
 #include <thread>
 
@@ -61,6 +60,8 @@ const RunnerSystem &WindowsRunnerSystem() {
         s.printFolder = {Echo(), "--folder"};
         // The sleepers would sleep two minutes; returning well before one shows they were ended.
         s.spawnSleeper = {Echo(), "--spawn-sleeper", "120000"};
+        s.closeOutputAndSleep = {Echo(), "--close-and-sleep", "120000"};
+        s.printVariable = [](const std::string &name) { return Program{Echo(), "--env", name}; };
         s.endsSoon = [](const std::string &id) {
             HANDLE sleeper = OpenProcess(SYNCHRONIZE, FALSE, static_cast<DWORD>(std::stoul(id)));
             if (sleeper == nullptr) {
@@ -87,6 +88,17 @@ const RunnerSystem &WindowsRunnerSystem() {
             return folder + name + ".bat";
         };
         s.placeNonPrograms = [](const std::string &) { return std::vector<std::string>{}; };
+        s.openInheritable = [] {
+            SECURITY_ATTRIBUTES inheritable{sizeof inheritable, nullptr, TRUE};
+            const HANDLE event = CreateEventA(&inheritable, TRUE, FALSE, nullptr);
+            return event ? std::to_string(reinterpret_cast<std::uintptr_t>(event)) : "";
+        };
+        s.probeHandle = [](const std::string &value) { return Program{Echo(), "--set-event", value}; };
+        s.closeInheritable = [](const std::string &value) {
+            const auto event = reinterpret_cast<HANDLE>(static_cast<std::uintptr_t>(std::stoull(value)));
+            EXPECT_EQ(WaitForSingleObject(event, 0), static_cast<DWORD>(WAIT_TIMEOUT)) << "a child set the event";
+            CloseHandle(event);
+        };
         s.ownCases = {{.name = "built-in commands of both streams in order",
                        .command = "echo first& echo second 1>&2& echo third",
                        .output = "first\r\nsecond \r\nthird\r\n"}};
@@ -111,23 +123,6 @@ TEST(WindowsRunProgram, QuotesOnlyWhereNeeded) {
     for (const auto &c : cases) {
         EXPECT_EQ(win::QuoteWindowsArgument(c.argument), c.quoted) << c.argument;
     }
-}
-
-TEST(WindowsRunProgram, ChildInheritsOnlyItsOwnHandles) {
-    // Another part of the program holds an inheritable handle; no child of the runner
-    // may get it.
-    SECURITY_ATTRIBUTES inheritable{sizeof inheritable, nullptr, TRUE};
-    HANDLE event = CreateEventA(&inheritable, TRUE, FALSE, nullptr);
-    ASSERT_NE(event, nullptr);
-    char value[32];
-    std::snprintf(value, sizeof value, "%llx",
-                  static_cast<unsigned long long>(reinterpret_cast<std::uintptr_t>(event)));
-    ProcessRunner runner;
-    EXPECT_EQ(runner.RunProgram({Echo(), "--set-event", value}, "", std::nullopt).output, "absent");
-    EXPECT_EQ(runner.RunProgram({Echo(), "--set-event", value}, "", std::string("input")).output, "absent");
-    EXPECT_EQ(runner.RunCommand(QuoteForInterpreter(Echo()) + " --set-event " + value, "").output, "absent");
-    EXPECT_EQ(WaitForSingleObject(event, 0), static_cast<DWORD>(WAIT_TIMEOUT));
-    CloseHandle(event);
 }
 
 TEST(WindowsRunProgram, LooksNeitherBesideTheProgramNorInQuotedEmptyEntries) {
