@@ -12,15 +12,9 @@
 #include <functional>
 #include <limits>
 
-using zevlo::FileError;
-using zevlo::Tdm;
-using zevlo::TextList;
-using zevlo::test::ExpectFileError;
-using zevlo::test::ReadBytes;
-using zevlo::test::TempFolder;
-using zevlo::test::WriteBytes;
 using TimePoint = std::chrono::system_clock::time_point;
 
+namespace zevlo::test {
 namespace {
 
 // A moment of the local calendar (the platform formats local time).
@@ -60,8 +54,6 @@ TextList Numbered(int count) {
         lines.push_back("line " + std::to_string(i));
     return lines;
 }
-
-} // namespace
 
 TEST_F(LogStore, LineIsTimestampTabTypeBlankData) {
     dm.AddLog("Update:", "good 203.0.113.7");
@@ -279,3 +271,6 @@ TEST(UserAgent, PutsTheUserInLiterally) {
         EXPECT_EQ(dm.GetUserAgent(), c.agent);
     }
 }
+
+} // namespace
+} // namespace zevlo::test

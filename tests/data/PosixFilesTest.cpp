@@ -23,21 +23,20 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
-using zevlo::Tdm;
-using zevlo::test::FileErrorOf;
-using zevlo::test::ReadBytes;
-using zevlo::test::ScopedEnv;
-using zevlo::test::StoreOn;
-using zevlo::test::TempFolder;
-using zevlo::test::WriteBytes;
 namespace fs = std::filesystem;
 
+namespace zevlo::test {
 namespace {
 
-mode_t ModeOf(const std::string &path) {
+// What stat says of the file, or of the link itself.
+struct stat StatOf(const std::string &path, bool followLink = true) {
     struct stat info {};
-    EXPECT_EQ(::stat(path.c_str(), &info), 0) << path;
-    return info.st_mode & 07777;
+    EXPECT_EQ(followLink ? ::stat(path.c_str(), &info) : ::lstat(path.c_str(), &info), 0) << path;
+    return info;
+}
+
+mode_t ModeOf(const std::string &path) {
+    return StatOf(path).st_mode & 07777;
 }
 
 class UmaskGuard {
@@ -48,8 +47,6 @@ public:
 private:
     mode_t old_;
 };
-
-} // namespace
 
 TEST(PosixFiles, LinkToAFolderIsNeitherReadNorReplaced) {
     TempFolder folder;
@@ -144,11 +141,8 @@ TEST(PosixFiles, LinksAndFilesPlantedByAnotherUserAreNeitherReadNorWritten) {
             dm->LogFile.clear();
         }
         EXPECT_EQ(ReadBytes(victim), "the user's own file\n");
-        for (const std::string &path : {settingsPath, logPath}) {
-            struct stat info {};
-            ASSERT_EQ(::lstat(path.c_str(), &info), 0) << path;
-            EXPECT_EQ(info.st_uid, second::kId) << path;
-        }
+        for (const std::string &path : {settingsPath, logPath})
+            EXPECT_EQ(StatOf(path, false).st_uid, second::kId) << path;
         EXPECT_EQ(std::distance(fs::directory_iterator(shared), fs::directory_iterator()), 2);
     }
 }
@@ -237,22 +231,16 @@ TEST(PosixFiles, TheEndOfARunRewritesOnlyWhatChangedOrWhatOthersCanRead) {
             dm->AddLog("Check: ", "No changed detected.");
         }
         ASSERT_EQ(::chmod(settings.c_str(), c.mode), 0);
-        struct stat before {};
-        struct stat logBefore {};
-        ASSERT_EQ(::stat(settings.c_str(), &before), 0);
-        ASSERT_EQ(::stat(log.c_str(), &logBefore), 0);
+        const ino_t before = StatOf(settings).st_ino;
+        const ino_t logBefore = StatOf(log).st_ino;
         {
             const auto dm = StoreOn(settings, log);
             dm->LoadSettings();
             dm->LoadLog();
         }
-        struct stat after {};
-        struct stat logAfter {};
-        ASSERT_EQ(::stat(settings.c_str(), &after), 0);
-        ASSERT_EQ(::stat(log.c_str(), &logAfter), 0);
-        EXPECT_EQ(after.st_ino != before.st_ino, c.rewritten) << c.name;
+        EXPECT_EQ(StatOf(settings).st_ino != before, c.rewritten) << c.name;
         EXPECT_EQ(ModeOf(settings), 0600u) << c.name;
-        EXPECT_EQ(logAfter.st_ino, logBefore.st_ino) << c.name;
+        EXPECT_EQ(StatOf(log).st_ino, logBefore) << c.name;
     }
 }
 
@@ -336,11 +324,8 @@ TEST(PosixFiles, OwnFilesInAFolderOfSomeoneElseAreRewrittenInPlace) {
     EXPECT_NE(log.find("\tUpdate: good 203.0.113.7\r\n"), std::string::npos) << log;
     EXPECT_EQ(ModeOf(settingsPath), 0600u); // others lose their access to the password
     EXPECT_EQ(ModeOf(logPath), 0644u);
-    for (const auto &path : {settingsPath, logPath}) {
-        struct stat info {};
-        ASSERT_EQ(::stat(path.c_str(), &info), 0);
-        EXPECT_EQ(info.st_uid, uid) << path;
-    }
+    for (const auto &path : {settingsPath, logPath})
+        EXPECT_EQ(StatOf(path).st_uid, uid) << path;
     EXPECT_EQ(std::distance(fs::directory_iterator(folder.Root()), fs::directory_iterator()), 2);
 }
 
@@ -396,3 +381,6 @@ TEST_F(LocalTimeInUtc, LogLineOfAPinnedClock) {
     EXPECT_EQ(ReadBytes(dm.LogFile),
               "12/08/26\tUpdate: good 203.0.113.7\r\n12/08/26 13:45:30\tCheck:  203.0.113.7\r\n");
 }
+
+} // namespace
+} // namespace zevlo::test

@@ -11,19 +11,7 @@
 #include <limits>
 #include <optional>
 
-using zevlo::FileError;
-using zevlo::ParseSettingsInt;
-using zevlo::Setting;
-using zevlo::SettingKind;
-using zevlo::SettingsSchema;
-using zevlo::Tdm;
-using zevlo::TextList;
-using zevlo::test::ExpectFileError;
-using zevlo::test::ReadBytes;
-using zevlo::test::StoreOn;
-using zevlo::test::TempFolder;
-using zevlo::test::WriteBytes;
-
+namespace zevlo::test {
 namespace {
 
 class SettingsStore : public testing::Test {
@@ -103,8 +91,6 @@ void SetFromText(const Setting &setting, Tdm &dm, const std::string &text) {
         return;
     }
 }
-
-} // namespace
 
 TEST_F(SettingsStore, NewFileHoldsEveryKeyInSaveOrderWithCrLf) {
     {
@@ -275,13 +261,9 @@ TEST_F(SettingsStore, NamesIgnoreCaseAndFirstMatchWins) {
     ASSERT_TRUE(dm->SaveSettings());
     const TextList lines = zevlo::SplitLines(ReadBytes(settingsPath));
     ASSERT_GE(lines.size(), 7u);
-    EXPECT_EQ(lines[0], "; comment");
-    EXPECT_EQ(lines[1], "FSET_Interval=10");
-    EXPECT_EQ(lines[2], "FSET_User=alice");
-    EXPECT_EQ(lines[3], "FSET_User=bob");
-    EXPECT_EQ(lines[4], "FSET_UPD_BaseURI=/u?a=b");
-    EXPECT_EQ(lines[5], "FSET_Hostname");
-    EXPECT_EQ(lines[6], "FSET_Hostname =x");
+    EXPECT_EQ(TextList(lines.begin(), lines.begin() + 7),
+              (TextList{"; comment", "FSET_Interval=10", "FSET_User=alice", "FSET_User=bob", "FSET_UPD_BaseURI=/u?a=b",
+                        "FSET_Hostname", "FSET_Hostname =x"}));
 }
 
 TEST_F(SettingsStore, UnknownLinesStayInPlaceAndMissingKeysAreAppendedInSaveOrder) {
@@ -588,3 +570,6 @@ TEST_F(SettingsStore, DestructionAfterFailedLoadIsQuiet) {
     EXPECT_EQ(testing::internal::GetCapturedStderr(), "");
     EXPECT_TRUE(std::filesystem::is_directory(settingsPath));
 }
+
+} // namespace
+} // namespace zevlo::test

@@ -146,31 +146,27 @@ TEST_F(EngineE2eTest, EveryProtocolMethodAndAuthenticationReachesTheServiceAsBui
                 const std::vector<ReceivedRequest> requests = service->AnsweredRequests();
                 ASSERT_EQ(requests.size(), 2u);
                 const std::string scheme = protocol == "HTTPS" ? "https" : "http";
-                const ReceivedRequest &check = requests[0];
-                EXPECT_EQ(check.method, method);
-                EXPECT_EQ(check.path, "/checkip");
-                EXPECT_EQ(check.query, "format=text");
-                EXPECT_EQ(check.userAgent, AgentFor("alice"));
-                EXPECT_EQ(check.scheme, scheme);
-                EXPECT_EQ(check.authScheme, auth.checkServiceAuth);
-                if (auth.checkServiceAuth != "none") {
-                    EXPECT_EQ(check.user, std::optional<std::string>("alice"));
-                    EXPECT_TRUE(check.passwordOk);
-                }
                 const std::optional<std::string> length =
                     method == "POST" ? std::optional<std::string>("0") : std::nullopt;
-                EXPECT_EQ(check.contentLength, length);
-                const ReceivedRequest &update = requests[1];
-                EXPECT_EQ(update.contentLength, length);
-                EXPECT_EQ(update.method, method);
-                EXPECT_EQ(update.path, "/v3/update");
-                EXPECT_EQ(update.query, "hostname=home.example.net&myip=" + address);
-                EXPECT_EQ(update.userAgent, AgentFor("alice"));
-                EXPECT_EQ(update.scheme, scheme);
-                EXPECT_EQ(update.authScheme, auth.updateScheme);
-                EXPECT_EQ(update.user, std::optional<std::string>("alice"));
-                EXPECT_TRUE(update.passwordOk);
-                EXPECT_EQ(update.status, 200);
+                const struct {
+                    std::string path, query, authScheme;
+                } expected[] = {{"/checkip", "format=text", auth.checkServiceAuth},
+                                {"/v3/update", "hostname=home.example.net&myip=" + address, auth.updateScheme}};
+                for (std::size_t i = 0; i < 2; ++i) {
+                    const ReceivedRequest &request = requests[i];
+                    EXPECT_EQ(request.method, method);
+                    EXPECT_EQ(request.path, expected[i].path);
+                    EXPECT_EQ(request.query, expected[i].query);
+                    EXPECT_EQ(request.userAgent, AgentFor("alice"));
+                    EXPECT_EQ(request.scheme, scheme);
+                    EXPECT_EQ(request.authScheme, expected[i].authScheme);
+                    EXPECT_EQ(request.contentLength, length);
+                    EXPECT_EQ(request.status, 200);
+                    if (expected[i].authScheme != "none") {
+                        EXPECT_EQ(request.user, std::optional<std::string>("alice"));
+                        EXPECT_TRUE(request.passwordOk);
+                    }
+                }
             }
         }
     }
