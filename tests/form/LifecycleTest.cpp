@@ -72,10 +72,7 @@ TEST_F(LifecycleTest, TerminateAnsweredNoKeepsRunningAndSavesNothing) {
 
     view_.answers = {BoxAnswer::No};
     view_.Click(Control::btnTerminate);
-    ASSERT_EQ(view_.boxes.size(), 1u);
-    EXPECT_EQ(view_.boxes[0].kind, BoxKind::Confirmation);
-    EXPECT_EQ(view_.boxes[0].caption, "Confirm");
-    EXPECT_EQ(view_.boxes[0].text, "Terminate application");
+    EXPECT_EQ(view_.boxes, (Boxes{{BoxKind::Confirmation, "Confirm", "Terminate application"}}));
     EXPECT_FALSE(form.AllowClose());
     EXPECT_FALSE(view_.eventLoopsEnded);
     EXPECT_TRUE(view_.timerActive);

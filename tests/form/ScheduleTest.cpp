@@ -33,10 +33,7 @@ TEST_F(ScheduleTest, UnpauseValidatesTheAccountThenTheHostname) {
 
         view_.Click(Control::btnUnpause);
         if (c.message != nullptr) {
-            ASSERT_EQ(view_.boxes.size(), 1u);
-            EXPECT_EQ(view_.boxes[0].kind, BoxKind::Error);
-            EXPECT_EQ(view_.boxes[0].caption, "Error");
-            EXPECT_EQ(view_.boxes[0].text, c.message);
+            EXPECT_EQ(view_.boxes, (Boxes{{BoxKind::Error, "Error", c.message}}));
             EXPECT_TRUE(view_[Control::lblPaused].visible);
             EXPECT_FALSE(view_.timerActive);
             EXPECT_TRUE(form.dm().FSET_StateIsPaused);
@@ -134,9 +131,9 @@ TEST_F(ScheduleTest, ABoxLeftOpenStopsNoCheckAndNeverGetsASecondOne) {
     };
     Open();
 
-    ASSERT_EQ(view_.boxes.size(), 1u) << "boxes never pile up";
-    EXPECT_EQ(view_.boxes[0].kind, BoxKind::Warning);
-    EXPECT_EQ(view_.boxes[0].text, "Update: nochg 203.0.113.9 (the service already had this address)");
+    EXPECT_EQ(view_.boxes, (Boxes{{BoxKind::Warning, "Warning",
+                                   "Update: nochg 203.0.113.9 (the service already had this address)"}}))
+        << "boxes never pile up";
     EXPECT_TRUE(savedBeforeTheBox);
     EXPECT_EQ(runner_.Checks(), 3) << "both ticks checked";
     ASSERT_EQ(runner_.Updates(), 2) << "the changed address was sent";
@@ -186,10 +183,7 @@ TEST_F(ScheduleTest, AFailedCheckIsShownOnlyWhenTheUserStartedTheCycle) {
         if (c.shown == nullptr) {
             EXPECT_TRUE(view_.boxes.empty());
         } else {
-            ASSERT_EQ(view_.boxes.size(), 1u);
-            EXPECT_EQ(view_.boxes[0].kind, BoxKind::Error);
-            EXPECT_EQ(view_.boxes[0].caption, "Error");
-            EXPECT_EQ(view_.boxes[0].text, c.shown);
+            EXPECT_EQ(view_.boxes, (Boxes{{BoxKind::Error, "Error", c.shown}}));
             EXPECT_NE(log.find(std::string("Check:  ") + c.shown), std::string::npos) << log;
         }
     }
@@ -308,9 +302,7 @@ TEST_F(ScheduleTest, APasswordOverPlainHttpIsShownOnceWhenTheUserCommitsToTheSet
         Open();
         EXPECT_TRUE(view_.boxes.empty()) << "nothing at the start";
         view_.Click(first);
-        ASSERT_EQ(view_.boxes.size(), 1u);
-        EXPECT_EQ(view_.boxes[0].kind, BoxKind::Warning);
-        EXPECT_EQ(view_.boxes[0].text, warning);
+        EXPECT_EQ(view_.boxes, (Boxes{{BoxKind::Warning, "Warning", warning}}));
         view_.Click(Control::btnSaveConfig);
         view_.Click(Control::mnuPause);
         view_.Click(Control::btnUnpause);
