@@ -1,5 +1,6 @@
 #include "data/Tdm.h"
 #include "platform/FileError.h"
+#include "tests/data/StoreFiles.h"
 #include "tests/support/Files.h"
 #include "tests/support/TempFolder.h"
 
@@ -11,14 +12,9 @@
 #include <functional>
 #include <limits>
 
-using zevlo::FileError;
-using zevlo::Tdm;
-using zevlo::TextList;
-using zevlo::test::ReadBytes;
-using zevlo::test::TempFolder;
-using zevlo::test::WriteBytes;
 using TimePoint = std::chrono::system_clock::time_point;
 
+namespace zevlo::test {
 namespace {
 
 // A moment of the local calendar (the platform formats local time).
@@ -42,6 +38,14 @@ protected:
     Tdm dm{[this] { return now; }};
 
     void SetUp() override { dm.LogFile = logPath; }
+
+    // Another store on the log file, on the same clock.
+    std::unique_ptr<Tdm> Store(std::int32_t maxLog) {
+        auto store = std::make_unique<Tdm>([this] { return now; });
+        store->LogFile = logPath;
+        store->FMaxLog = maxLog;
+        return store;
+    }
 };
 
 TextList Numbered(int count) {
@@ -50,8 +54,6 @@ TextList Numbered(int count) {
         lines.push_back("line " + std::to_string(i));
     return lines;
 }
-
-} // namespace
 
 TEST_F(LogStore, LineIsTimestampTabTypeBlankData) {
     dm.AddLog("Update:", "good 203.0.113.7");
@@ -99,20 +101,18 @@ TEST_F(LogStore, AppendDropsTheOldestBeyondTheBound) {
         {500, 600, Numbered(600), true},
     };
     for (const auto &c : cases) {
-        Tdm store{[this] { return now; }};
-        store.LogFile = logPath;
+        const auto store = Store(c.maxLog);
         if (c.settingsUnreadable) {
-            store.SettingsFile = folder.File("Settings.ini");
-            std::filesystem::create_directory(store.SettingsFile); // unreadable as a file, even for root
-            EXPECT_THROW(store.LoadSettings(), FileError);
+            store->SettingsFile = folder.File("Settings.ini");
+            std::filesystem::create_directory(store->SettingsFile); // unreadable as a file, even for root
+            EXPECT_THROW(store->LoadSettings(), FileError);
         }
-        store.FMaxLog = c.maxLog;
-        store.LogLines = Numbered(c.held);
-        store.AddLog("Update:", "new");
-        ASSERT_EQ(store.LogLines.size(), c.kept.size() + 1) << c.maxLog << " " << c.held;
-        EXPECT_EQ(TextList(store.LogLines.begin(), store.LogLines.end() - 1), c.kept);
-        EXPECT_EQ(store.LogLines.back(), Tdm::LogTimestamp(now) + "\tUpdate: new");
-        EXPECT_EQ(ReadBytes(logPath), zevlo::JoinLines(store.LogLines));
+        store->LogLines = Numbered(c.held);
+        store->AddLog("Update:", "new");
+        ASSERT_EQ(store->LogLines.size(), c.kept.size() + 1) << c.maxLog << " " << c.held;
+        EXPECT_EQ(TextList(store->LogLines.begin(), store->LogLines.end() - 1), c.kept);
+        EXPECT_EQ(store->LogLines.back(), Tdm::LogTimestamp(now) + "\tUpdate: new");
+        EXPECT_EQ(ReadBytes(logPath), zevlo::JoinLines(store->LogLines));
     }
 }
 
@@ -165,21 +165,19 @@ TEST_F(LogStore, AppendedLinesLetTheFileRunATenthOverTheBound) {
     for (const auto &c : cases) {
         SCOPED_TRACE(c.name);
         WriteBytes(logPath, zevlo::JoinLines(Numbered(c.inFile)));
-        Tdm store{[this] { return now; }};
-        store.LogFile = logPath;
-        store.FMaxLog = c.maxLog;
-        store.LoadLog();
+        const auto store = Store(c.maxLog);
+        store->LoadLog();
         for (int i = 0; i < c.added; ++i)
-            store.AddLog("Check: ", "No changed detected.");
-        EXPECT_EQ(store.LogLines.size(), static_cast<std::size_t>(std::min(c.maxLog, c.inFile + c.added)));
+            store->AddLog("Check: ", "No changed detected.");
+        EXPECT_EQ(store->LogLines.size(), static_cast<std::size_t>(std::min(c.maxLog, c.inFile + c.added)));
         const TextList inFile = zevlo::SplitLines(ReadBytes(logPath));
         EXPECT_EQ(inFile.size(), static_cast<std::size_t>(c.fileLines));
-        EXPECT_EQ(TextList(inFile.end() - static_cast<std::ptrdiff_t>(store.LogLines.size()), inFile.end()),
-                  store.LogLines)
+        EXPECT_EQ(TextList(inFile.end() - static_cast<std::ptrdiff_t>(store->LogLines.size()), inFile.end()),
+                  store->LogLines)
             << "the file ends with the list";
-        store.SaveLog();
-        EXPECT_EQ(ReadBytes(logPath), zevlo::JoinLines(store.LogLines));
-        store.LogFile.clear();
+        store->SaveLog();
+        EXPECT_EQ(ReadBytes(logPath), zevlo::JoinLines(store->LogLines));
+        store->LogFile.clear();
     }
 }
 
@@ -198,18 +196,16 @@ TEST_F(LogStore, ALogFileChangedSinceItWasWrittenIsWrittenWhole) {
     for (const auto &c : cases) {
         SCOPED_TRACE(c.name);
         WriteBytes(logPath, zevlo::JoinLines(Numbered(3)));
-        Tdm store{[this] { return now; }};
-        store.LogFile = logPath;
-        store.FMaxLog = 100;
-        store.LoadLog();
-        store.AddLog("Check: ", "first");
+        const auto store = Store(100);
+        store->LoadLog();
+        store->AddLog("Check: ", "first");
         c.change(logPath);
-        store.AddLog("Check: ", "second");
-        EXPECT_EQ(ReadBytes(logPath), zevlo::JoinLines(store.LogLines));
+        store->AddLog("Check: ", "second");
+        EXPECT_EQ(ReadBytes(logPath), zevlo::JoinLines(store->LogLines));
         c.change(logPath);
-        store.SaveLog();
-        EXPECT_EQ(ReadBytes(logPath), zevlo::JoinLines(store.LogLines)) << "the end of the run writes it again";
-        store.LogFile.clear();
+        store->SaveLog();
+        EXPECT_EQ(ReadBytes(logPath), zevlo::JoinLines(store->LogLines)) << "the end of the run writes it again";
+        store->LogFile.clear();
     }
 }
 
@@ -231,12 +227,7 @@ TEST_F(LogStore, EmptyLogFileNameWritesNothing) {
 TEST_F(LogStore, UnreadableLogIsNotWrittenOver) {
     std::filesystem::create_directory(logPath);
     dm.LogLines = {"kept"};
-    try {
-        dm.LoadLog();
-        ADD_FAILURE() << "loading a folder succeeded";
-    } catch (const FileError &error) {
-        EXPECT_EQ(std::string(error.what()).rfind("Cannot open file \"" + logPath + "\". ", 0), 0u) << error.what();
-    }
+    ExpectFileError([&] { dm.LoadLog(); }, "Cannot open file \"" + logPath + "\". ");
     EXPECT_EQ(dm.LogLines, TextList{"kept"});
     // A save would fail loudly on the folder; a refused one is silent.
     EXPECT_NO_THROW(dm.AddLog("Update:", "after"));
@@ -249,12 +240,7 @@ TEST_F(LogStore, UnreadableLogIsNotWrittenOver) {
 TEST_F(LogStore, FailedSaveKeepsTheNewLineForTheNextSave) {
     const std::string blocked = folder.File("later/log.txt");
     dm.LogFile = blocked;
-    try {
-        dm.AddLog("Update:", "pending");
-        ADD_FAILURE() << "saving into a missing folder succeeded";
-    } catch (const FileError &error) {
-        EXPECT_EQ(std::string(error.what()).rfind("Cannot create file \"" + blocked + "\". ", 0), 0u) << error.what();
-    }
+    ExpectFileError([&] { dm.AddLog("Update:", "pending"); }, "Cannot create file \"" + blocked + "\". ");
     ASSERT_EQ(dm.LogLines.size(), 1u);
     std::filesystem::create_directory(folder.File("later"));
     dm.SaveLog();
@@ -285,3 +271,6 @@ TEST(UserAgent, PutsTheUserInLiterally) {
         EXPECT_EQ(dm.GetUserAgent(), c.agent);
     }
 }
+
+} // namespace
+} // namespace zevlo::test

@@ -1,6 +1,6 @@
 // Links, permissions and the C locale's date text: POSIX systems only.
 #include "data/Tdm.h"
-#include "platform/FileError.h"
+#include "tests/data/StoreFiles.h"
 #include "tests/support/Files.h"
 #include "tests/support/ScopedEnv.h"
 #include "tests/support/SecondUser.h"
@@ -23,29 +23,20 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
-using zevlo::FileError;
-using zevlo::Tdm;
-using zevlo::test::ReadBytes;
-using zevlo::test::ScopedEnv;
-using zevlo::test::TempFolder;
-using zevlo::test::WriteBytes;
 namespace fs = std::filesystem;
 
+namespace zevlo::test {
 namespace {
 
-mode_t ModeOf(const std::string &path) {
+// What stat says of the file, or of the link itself.
+struct stat StatOf(const std::string &path, bool followLink = true) {
     struct stat info {};
-    EXPECT_EQ(::stat(path.c_str(), &info), 0) << path;
-    return info.st_mode & 07777;
+    EXPECT_EQ(followLink ? ::stat(path.c_str(), &info) : ::lstat(path.c_str(), &info), 0) << path;
+    return info;
 }
 
-std::string ErrorOf(const std::function<void()> &action) {
-    try {
-        action();
-    } catch (const FileError &error) {
-        return error.what();
-    }
-    return "(no error)";
+mode_t ModeOf(const std::string &path) {
+    return StatOf(path).st_mode & 07777;
 }
 
 class UmaskGuard {
@@ -57,20 +48,18 @@ private:
     mode_t old_;
 };
 
-} // namespace
-
 TEST(PosixFiles, LinkToAFolderIsNeitherReadNorReplaced) {
     TempFolder folder;
     const std::string settingsPath = folder.File("Settings.ini");
     fs::create_directory(folder.File("elsewhere"));
     fs::create_directory_symlink(folder.File("elsewhere"), settingsPath);
     {
-        Tdm dm;
-        dm.SettingsFile = settingsPath;
-        EXPECT_EQ(ErrorOf([&] { dm.LoadSettings(); }), "Cannot open file \"" + settingsPath + "\". Is a directory");
-        EXPECT_FALSE(dm.SaveSettings());
+        const auto dm = StoreOn(settingsPath);
+        EXPECT_EQ(FileErrorOf([&] { dm->LoadSettings(); }),
+                  "Cannot open file \"" + settingsPath + "\". Is a directory");
+        EXPECT_FALSE(dm->SaveSettings());
         EXPECT_TRUE(fs::is_symlink(settingsPath));
-        EXPECT_EQ(ErrorOf([&] { dm.SaveSettings(true); }),
+        EXPECT_EQ(FileErrorOf([&] { dm->SaveSettings(true); }),
                   "Cannot create file \"" + settingsPath + "\". Is a directory");
         testing::internal::CaptureStderr();
     }
@@ -87,12 +76,11 @@ TEST(PosixFiles, LinkToAFileIsWrittenThrough) {
     const std::string settingsPath = folder.File("Settings.ini");
     WriteBytes(target, "FSET_User=old\r\n");
     fs::create_symlink(target, settingsPath);
-    Tdm dm;
-    dm.SettingsFile = settingsPath;
-    dm.LoadSettings();
-    EXPECT_EQ(dm.FSET_User, "old");
-    dm.FSET_User = "new";
-    ASSERT_TRUE(dm.SaveSettings());
+    const auto dm = StoreOn(settingsPath);
+    dm->LoadSettings();
+    EXPECT_EQ(dm->FSET_User, "old");
+    dm->FSET_User = "new";
+    ASSERT_TRUE(dm->SaveSettings());
     EXPECT_TRUE(fs::is_symlink(settingsPath));
     EXPECT_EQ(ReadBytes(target).rfind("FSET_User=new\r\n", 0), 0u);
 }
@@ -132,35 +120,29 @@ TEST(PosixFiles, LinksAndFilesPlantedByAnotherUserAreNeitherReadNorWritten) {
             plant.replace(at, 6, "'" + victim + "'");
         ASSERT_EQ(second::RunShell("cd '" + shared.string() + "' && " + plant), 0);
         {
-            Tdm dm;
-            dm.SettingsFile = settingsPath;
-            dm.LogFile = logPath;
-            EXPECT_EQ(ErrorOf([&] { dm.LoadSettings(); }), "Cannot open file \"" + settingsPath + "\". " + c.readError);
-            EXPECT_EQ(ErrorOf([&] { dm.LoadLog(); }), "Cannot open file \"" + logPath + "\". " + c.readError);
-            dm.SettingsFile.clear();
-            dm.LogFile.clear();
+            const auto dm = StoreOn(settingsPath, logPath);
+            EXPECT_EQ(FileErrorOf([&] { dm->LoadSettings(); }),
+                      "Cannot open file \"" + settingsPath + "\". " + c.readError);
+            EXPECT_EQ(FileErrorOf([&] { dm->LoadLog(); }), "Cannot open file \"" + logPath + "\". " + c.readError);
+            dm->SettingsFile.clear();
+            dm->LogFile.clear();
         }
         {
             // Planted while the run went on, after its files were read.
-            Tdm dm;
-            dm.SettingsFile = settingsPath;
-            dm.LogFile = logPath;
-            EXPECT_EQ(ErrorOf([&] { dm.SaveSettings(true); }),
+            const auto dm = StoreOn(settingsPath, logPath);
+            EXPECT_EQ(FileErrorOf([&] { dm->SaveSettings(true); }),
                       "Cannot create file \"" + settingsPath + "\". " + c.writeError);
-            dm.LogLines = {"earlier"};
-            EXPECT_EQ(ErrorOf([&] { dm.AddLog("Update:", "good 203.0.113.7"); }),
+            dm->LogLines = {"earlier"};
+            EXPECT_EQ(FileErrorOf([&] { dm->AddLog("Update:", "good 203.0.113.7"); }),
                       "Cannot create file \"" + logPath + "\". " + c.writeError);
-            EXPECT_EQ(ErrorOf([&] { dm.CheckSettingsCanBeSaved(); }),
+            EXPECT_EQ(FileErrorOf([&] { dm->CheckSettingsCanBeSaved(); }),
                       "Cannot create file \"" + settingsPath + "\". " + c.writeError);
-            dm.SettingsFile.clear();
-            dm.LogFile.clear();
+            dm->SettingsFile.clear();
+            dm->LogFile.clear();
         }
         EXPECT_EQ(ReadBytes(victim), "the user's own file\n");
-        for (const std::string &path : {settingsPath, logPath}) {
-            struct stat info {};
-            ASSERT_EQ(::lstat(path.c_str(), &info), 0) << path;
-            EXPECT_EQ(info.st_uid, second::kId) << path;
-        }
+        for (const std::string &path : {settingsPath, logPath})
+            EXPECT_EQ(StatOf(path, false).st_uid, second::kId) << path;
         EXPECT_EQ(std::distance(fs::directory_iterator(shared), fs::directory_iterator()), 2);
     }
 }
@@ -169,24 +151,23 @@ TEST(PosixFiles, ErrorTextsAreTheSystems) {
     TempFolder folder;
     Tdm dm;
     dm.SettingsFile = folder.File("no/Settings.ini");
-    EXPECT_EQ(ErrorOf([&] { dm.SaveSettings(); }),
+    EXPECT_EQ(FileErrorOf([&] { dm.SaveSettings(); }),
               "Cannot create file \"" + dm.SettingsFile + "\". No such file or directory");
     dm.SettingsFile.clear();
     dm.LogFile = folder.File("no/log.txt");
-    EXPECT_EQ(ErrorOf([&] { dm.SaveLog(); }), "Cannot create file \"" + dm.LogFile + "\". No such file or directory");
+    EXPECT_EQ(FileErrorOf([&] { dm.SaveLog(); }),
+              "Cannot create file \"" + dm.LogFile + "\". No such file or directory");
     dm.LogFile.clear();
 }
 
 TEST(PosixFiles, NewSettingsAndLogAreReadableByTheOwnerOnly) {
     UmaskGuard permissive(0);
     TempFolder folder;
-    Tdm dm;
-    dm.SettingsFile = folder.File("Settings.ini");
-    dm.LogFile = folder.File("log.txt");
-    ASSERT_TRUE(dm.SaveSettings());
-    dm.SaveLog();
-    EXPECT_EQ(ModeOf(dm.SettingsFile), 0600u);
-    EXPECT_EQ(ModeOf(dm.LogFile), 0600u);
+    const auto dm = StoreOn(folder.File("Settings.ini"), folder.File("log.txt"));
+    ASSERT_TRUE(dm->SaveSettings());
+    dm->SaveLog();
+    EXPECT_EQ(ModeOf(dm->SettingsFile), 0600u);
+    EXPECT_EQ(ModeOf(dm->LogFile), 0600u);
 }
 
 TEST(PosixFiles, ExistingFilesKeepTheirModeAndReadOnlyOnesAreNeverWritten) {
@@ -218,10 +199,10 @@ TEST(PosixFiles, ExistingFilesKeepTheirModeAndReadOnlyOnesAreNeverWritten) {
             save = [&] { dm.SaveLog(); };
         }
         if (c.refused) {
-            EXPECT_EQ(ErrorOf(save), "Cannot create file \"" + path + "\". Permission denied") << c.name;
+            EXPECT_EQ(FileErrorOf(save), "Cannot create file \"" + path + "\". Permission denied") << c.name;
             EXPECT_EQ(ReadBytes(path), "old\r\n") << c.name;
         } else {
-            EXPECT_EQ(ErrorOf(save), "(no error)") << c.name;
+            EXPECT_EQ(FileErrorOf(save), "(no error)") << c.name;
             EXPECT_NE(ReadBytes(path), "old\r\n") << c.name;
         }
         EXPECT_EQ(ModeOf(path), c.after) << c.name;
@@ -244,32 +225,22 @@ TEST(PosixFiles, TheEndOfARunRewritesOnlyWhatChangedOrWhatOthersCanRead) {
         const std::string settings = folder.File(std::string(c.name) + ".ini");
         const std::string log = folder.File(std::string(c.name) + ".txt");
         {
-            Tdm dm;
-            dm.SettingsFile = settings;
-            dm.LogFile = log;
-            dm.FSET_Hostname = "home.example.net";
-            ASSERT_TRUE(dm.SaveSettings());
-            dm.AddLog("Check: ", "No changed detected.");
+            const auto dm = StoreOn(settings, log);
+            dm->FSET_Hostname = "home.example.net";
+            ASSERT_TRUE(dm->SaveSettings());
+            dm->AddLog("Check: ", "No changed detected.");
         }
         ASSERT_EQ(::chmod(settings.c_str(), c.mode), 0);
-        struct stat before {};
-        struct stat logBefore {};
-        ASSERT_EQ(::stat(settings.c_str(), &before), 0);
-        ASSERT_EQ(::stat(log.c_str(), &logBefore), 0);
+        const ino_t before = StatOf(settings).st_ino;
+        const ino_t logBefore = StatOf(log).st_ino;
         {
-            Tdm dm;
-            dm.SettingsFile = settings;
-            dm.LogFile = log;
-            dm.LoadSettings();
-            dm.LoadLog();
+            const auto dm = StoreOn(settings, log);
+            dm->LoadSettings();
+            dm->LoadLog();
         }
-        struct stat after {};
-        struct stat logAfter {};
-        ASSERT_EQ(::stat(settings.c_str(), &after), 0);
-        ASSERT_EQ(::stat(log.c_str(), &logAfter), 0);
-        EXPECT_EQ(after.st_ino != before.st_ino, c.rewritten) << c.name;
+        EXPECT_EQ(StatOf(settings).st_ino != before, c.rewritten) << c.name;
         EXPECT_EQ(ModeOf(settings), 0600u) << c.name;
-        EXPECT_EQ(logAfter.st_ino, logBefore.st_ino) << c.name;
+        EXPECT_EQ(StatOf(log).st_ino, logBefore) << c.name;
     }
 }
 
@@ -320,16 +291,14 @@ TEST(PosixFiles, OwnFilesInAFolderOfSomeoneElseAreRewrittenInPlace) {
         if (fd >= 0)
             finish(kSkip, "this user may create files in a folder it cannot write to (a capability?)");
         try {
-            Tdm dm;
-            dm.SettingsFile = settingsPath;
-            dm.LogFile = logPath;
-            dm.LoadSettings();
-            dm.LoadLog();
-            dm.FSET_User = "new";
-            const bool saved = dm.SaveSettings();
-            dm.AddLog("Update:", "good 203.0.113.7");
-            dm.SettingsFile.clear();
-            dm.LogFile.clear();
+            const auto dm = StoreOn(settingsPath, logPath);
+            dm->LoadSettings();
+            dm->LoadLog();
+            dm->FSET_User = "new";
+            const bool saved = dm->SaveSettings();
+            dm->AddLog("Update:", "good 203.0.113.7");
+            dm->SettingsFile.clear();
+            dm->LogFile.clear();
             finish(saved ? 0 : 1, saved ? "" : "the settings save refused");
         } catch (const std::exception &error) {
             finish(1, error.what());
@@ -355,11 +324,8 @@ TEST(PosixFiles, OwnFilesInAFolderOfSomeoneElseAreRewrittenInPlace) {
     EXPECT_NE(log.find("\tUpdate: good 203.0.113.7\r\n"), std::string::npos) << log;
     EXPECT_EQ(ModeOf(settingsPath), 0600u); // others lose their access to the password
     EXPECT_EQ(ModeOf(logPath), 0644u);
-    for (const auto &path : {settingsPath, logPath}) {
-        struct stat info {};
-        ASSERT_EQ(::stat(path.c_str(), &info), 0);
-        EXPECT_EQ(info.st_uid, uid) << path;
-    }
+    for (const auto &path : {settingsPath, logPath})
+        EXPECT_EQ(StatOf(path).st_uid, uid) << path;
     EXPECT_EQ(std::distance(fs::directory_iterator(folder.Root()), fs::directory_iterator()), 2);
 }
 
@@ -415,3 +381,6 @@ TEST_F(LocalTimeInUtc, LogLineOfAPinnedClock) {
     EXPECT_EQ(ReadBytes(dm.LogFile),
               "12/08/26\tUpdate: good 203.0.113.7\r\n12/08/26 13:45:30\tCheck:  203.0.113.7\r\n");
 }
+
+} // namespace
+} // namespace zevlo::test

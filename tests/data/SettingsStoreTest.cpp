@@ -1,6 +1,7 @@
 #include "data/SettingsSchema.h"
 #include "data/Tdm.h"
 #include "platform/FileError.h"
+#include "tests/data/StoreFiles.h"
 #include "tests/support/Files.h"
 #include "tests/support/TempFolder.h"
 
@@ -10,17 +11,7 @@
 #include <limits>
 #include <optional>
 
-using zevlo::FileError;
-using zevlo::ParseSettingsInt;
-using zevlo::Setting;
-using zevlo::SettingKind;
-using zevlo::SettingsSchema;
-using zevlo::Tdm;
-using zevlo::TextList;
-using zevlo::test::ReadBytes;
-using zevlo::test::TempFolder;
-using zevlo::test::WriteBytes;
-
+namespace zevlo::test {
 namespace {
 
 class SettingsStore : public testing::Test {
@@ -28,13 +19,15 @@ protected:
     TempFolder folder;
     std::string settingsPath = folder.File("Settings.ini");
 
-    // A store that has loaded the given file content.
-    std::unique_ptr<Tdm> LoadedFrom(std::string_view bytes) {
-        WriteBytes(settingsPath, bytes);
-        auto dm = std::make_unique<Tdm>();
-        dm->SettingsFile = settingsPath;
+    // A store that has loaded the settings file as it is, or with the given content.
+    std::unique_ptr<Tdm> Reloaded() {
+        auto dm = StoreOn(settingsPath);
         dm->LoadSettings();
         return dm;
+    }
+    std::unique_ptr<Tdm> LoadedFrom(std::string_view bytes) {
+        WriteBytes(settingsPath, bytes);
+        return Reloaded();
     }
 };
 
@@ -99,27 +92,22 @@ void SetFromText(const Setting &setting, Tdm &dm, const std::string &text) {
     }
 }
 
-} // namespace
-
 TEST_F(SettingsStore, NewFileHoldsEveryKeyInSaveOrderWithCrLf) {
     {
-        Tdm dm;
-        dm.SettingsFile = settingsPath;
+        const auto dm = StoreOn(settingsPath);
         for (const Setting &setting : SettingsSchema()) {
             const std::optional<std::string> value = KnownValue(setting.key);
             ASSERT_TRUE(value) << setting.key << " has no line in kEveryKeySet";
-            SetFromText(setting, dm, *value);
+            SetFromText(setting, *dm, *value);
         }
-        EXPECT_TRUE(dm.SaveSettings());
+        EXPECT_TRUE(dm->SaveSettings());
         EXPECT_EQ(ReadBytes(settingsPath), kEveryKeySet);
     }
     EXPECT_FALSE(std::filesystem::exists(settingsPath + ".tmp"));
 }
 
 TEST_F(SettingsStore, NewFileFromCreationValuesLeavesEmptyTextsOut) {
-    Tdm dm;
-    dm.SettingsFile = settingsPath;
-    ASSERT_TRUE(dm.SaveSettings());
+    ASSERT_TRUE(StoreOn(settingsPath)->SaveSettings());
     EXPECT_EQ(ReadBytes(settingsPath), "FMaxLog=500\r\nFSET_FrmX=0\r\nFSET_FrmY=0\r\nFSET_Interval=5\r\n"
                                        "FSET_StartWithWindows=TRUE\r\nFSET_FirstRun=FALSE\r\nFSET_Enabled=FALSE\r\n"
                                        "FSET_RememberPaused=FALSE\r\nFSET_StateIsPaused=FALSE\r\n"
@@ -273,13 +261,9 @@ TEST_F(SettingsStore, NamesIgnoreCaseAndFirstMatchWins) {
     ASSERT_TRUE(dm->SaveSettings());
     const TextList lines = zevlo::SplitLines(ReadBytes(settingsPath));
     ASSERT_GE(lines.size(), 7u);
-    EXPECT_EQ(lines[0], "; comment");
-    EXPECT_EQ(lines[1], "FSET_Interval=10");
-    EXPECT_EQ(lines[2], "FSET_User=alice");
-    EXPECT_EQ(lines[3], "FSET_User=bob");
-    EXPECT_EQ(lines[4], "FSET_UPD_BaseURI=/u?a=b");
-    EXPECT_EQ(lines[5], "FSET_Hostname");
-    EXPECT_EQ(lines[6], "FSET_Hostname =x");
+    EXPECT_EQ(TextList(lines.begin(), lines.begin() + 7),
+              (TextList{"; comment", "FSET_Interval=10", "FSET_User=alice", "FSET_User=bob", "FSET_UPD_BaseURI=/u?a=b",
+                        "FSET_Hostname", "FSET_Hostname =x"}));
 }
 
 TEST_F(SettingsStore, UnknownLinesStayInPlaceAndMissingKeysAreAppendedInSaveOrder) {
@@ -308,11 +292,9 @@ TEST_F(SettingsStore, EmptyTextValuesRemoveEveryLineOfTheirKey) {
     EXPECT_EQ(saved.rfind("A=1\r\n", 0), 0u) << saved;
 
     // The duplicate did not come back.
-    Tdm reloaded;
-    reloaded.SettingsFile = settingsPath;
-    reloaded.LoadSettings();
-    EXPECT_EQ(reloaded.FSET_LAST_IP, "");
-    EXPECT_EQ(reloaded.FSET_User, "");
+    const auto reloaded = Reloaded();
+    EXPECT_EQ(reloaded->FSET_LAST_IP, "");
+    EXPECT_EQ(reloaded->FSET_User, "");
 }
 
 TEST_F(SettingsStore, SetReplacesTheFirstMatchingLineWithTheCallersName) {
@@ -335,12 +317,10 @@ TEST_F(SettingsStore, LineBreaksInATextValueCannotSplitItsLine) {
     dm->FSET_Hostname = std::string("home\n\0.example.net", 19);
     ASSERT_TRUE(dm->SaveSettings());
 
-    Tdm reloaded;
-    reloaded.SettingsFile = settingsPath;
-    reloaded.LoadSettings();
-    EXPECT_EQ(reloaded.FSET_User, "aliceFSET_Interval=2");
-    EXPECT_EQ(reloaded.FSET_Hostname, std::string("home\0.example.net", 18)); // a zero byte splits nothing
-    EXPECT_EQ(reloaded.FSET_Interval, 10);
+    const auto reloaded = Reloaded();
+    EXPECT_EQ(reloaded->FSET_User, "aliceFSET_Interval=2");
+    EXPECT_EQ(reloaded->FSET_Hostname, std::string("home\0.example.net", 18)); // a zero byte splits nothing
+    EXPECT_EQ(reloaded->FSET_Interval, 10);
 }
 
 TEST_F(SettingsStore, FlagsReadAnythingButFalseAsTrue) {
@@ -503,54 +483,37 @@ TEST_F(SettingsStore, OnlyLineEndsSplitTheFileAndAZeroByteStaysInItsLine) {
 
 TEST_F(SettingsStore, ErrorsNameTheFileAndTheCause) {
     std::filesystem::create_directory(settingsPath);
-    Tdm dm;
-    dm.SettingsFile = settingsPath;
-    dm.FSET_User = "kept";
-    dm.SettingsList = {"kept=1"};
-    try {
-        dm.LoadSettings();
-        ADD_FAILURE() << "loading a folder succeeded";
-    } catch (const FileError &error) {
-        const std::string prefix = "Cannot open file \"" + settingsPath + "\". ";
-        EXPECT_EQ(std::string(error.what()).rfind(prefix, 0), 0u) << error.what();
-        EXPECT_GT(std::string(error.what()).size(), prefix.size()) << error.what();
-    }
-    EXPECT_EQ(dm.FSET_User, "kept");
-    EXPECT_EQ(dm.FSET_StartWithWindows, true);
-    EXPECT_EQ(dm.SettingsList, TextList{"kept=1"});
+    const auto dm = StoreOn(settingsPath);
+    dm->FSET_User = "kept";
+    dm->SettingsList = {"kept=1"};
+    ExpectFileError([&] { dm->LoadSettings(); }, "Cannot open file \"" + settingsPath + "\". ");
+    EXPECT_EQ(dm->FSET_User, "kept");
+    EXPECT_EQ(dm->FSET_StartWithWindows, true);
+    EXPECT_EQ(dm->SettingsList, TextList{"kept=1"});
 
-    Tdm elsewhere;
-    elsewhere.SettingsFile = folder.File("missing/Settings.ini");
-    try {
-        elsewhere.SaveSettings();
-        ADD_FAILURE() << "saving into a missing folder succeeded";
-    } catch (const FileError &error) {
-        const std::string prefix = "Cannot create file \"" + elsewhere.SettingsFile + "\". ";
-        EXPECT_EQ(std::string(error.what()).rfind(prefix, 0), 0u) << error.what();
-        EXPECT_GT(std::string(error.what()).size(), prefix.size()) << error.what();
-    }
+    const auto elsewhere = StoreOn(folder.File("missing/Settings.ini"));
+    ExpectFileError([&] { elsewhere->SaveSettings(); }, "Cannot create file \"" + elsewhere->SettingsFile + "\". ");
 }
 
 TEST_F(SettingsStore, FailedLoadMakesLaterSavesRefuseUnlessForced) {
     std::filesystem::create_directory(settingsPath);
-    Tdm dm;
-    dm.SettingsFile = settingsPath;
-    EXPECT_THROW(dm.LoadSettings(), FileError);
-    EXPECT_TRUE(dm.SettingsUnreadable());
-    EXPECT_FALSE(dm.SaveSettings());
-    EXPECT_TRUE(dm.SettingsList.empty());
+    const auto dm = StoreOn(settingsPath);
+    EXPECT_THROW(dm->LoadSettings(), FileError);
+    EXPECT_TRUE(dm->SettingsUnreadable());
+    EXPECT_FALSE(dm->SaveSettings());
+    EXPECT_TRUE(dm->SettingsList.empty());
     // The explicit save tries, and a folder cannot be replaced.
-    EXPECT_THROW(dm.SaveSettings(true), FileError);
+    EXPECT_THROW(dm->SaveSettings(true), FileError);
     EXPECT_TRUE(std::filesystem::is_directory(settingsPath));
 
     // The refusal holds for the run until an explicit save succeeds.
     std::filesystem::remove(settingsPath);
-    EXPECT_FALSE(dm.SaveSettings());
+    EXPECT_FALSE(dm->SaveSettings());
     EXPECT_FALSE(std::filesystem::exists(settingsPath));
-    EXPECT_TRUE(dm.SaveSettings(true));
-    EXPECT_FALSE(dm.SettingsUnreadable());
-    dm.FSET_User = "later";
-    EXPECT_TRUE(dm.SaveSettings());
+    EXPECT_TRUE(dm->SaveSettings(true));
+    EXPECT_FALSE(dm->SettingsUnreadable());
+    dm->FSET_User = "later";
+    EXPECT_TRUE(dm->SaveSettings());
     EXPECT_NE(ReadBytes(settingsPath).find("FSET_User=later\r\n"), std::string::npos);
 }
 
@@ -566,22 +529,15 @@ TEST_F(SettingsStore, FailedSaveLeavesTheOldFileWhole) {
     const auto dm = LoadedFrom("FSET_User=old\r\n");
     std::filesystem::create_directory(settingsPath + ".tmp"); // where the new text would go
     dm->FSET_User = "new";
-    try {
-        dm->SaveSettings();
-        ADD_FAILURE() << "saving succeeded with the temporary file blocked";
-    } catch (const FileError &error) {
-        EXPECT_EQ(std::string(error.what()).rfind("Cannot create file \"" + settingsPath + "\". ", 0), 0u)
-            << error.what();
-    }
+    ExpectFileError([&] { dm->SaveSettings(); }, "Cannot create file \"" + settingsPath + "\". ");
     EXPECT_EQ(ReadBytes(settingsPath), "FSET_User=old\r\n");
 }
 
 TEST_F(SettingsStore, LeftoverTemporaryFileIsReplaced) {
     WriteBytes(settingsPath + ".tmp", "half-written garbage that is longer than the new text will be by far");
-    Tdm dm;
-    dm.SettingsFile = settingsPath;
-    dm.FSET_User = "u";
-    ASSERT_TRUE(dm.SaveSettings());
+    const auto dm = StoreOn(settingsPath);
+    dm->FSET_User = "u";
+    ASSERT_TRUE(dm->SaveSettings());
     EXPECT_FALSE(std::filesystem::exists(settingsPath + ".tmp"));
     EXPECT_EQ(ReadBytes(settingsPath).find("garbage"), std::string::npos);
     EXPECT_NE(ReadBytes(settingsPath).find("FSET_User=u\r\n"), std::string::npos);
@@ -589,11 +545,9 @@ TEST_F(SettingsStore, LeftoverTemporaryFileIsReplaced) {
 
 TEST_F(SettingsStore, DestructionSavesSettingsAndLog) {
     {
-        Tdm dm;
-        dm.SettingsFile = settingsPath;
-        dm.LogFile = folder.File("log.txt");
-        dm.FSET_Hostname = "at-exit.example.net";
-        dm.LogLines = {"one", "two"};
+        const auto dm = StoreOn(settingsPath, folder.File("log.txt"));
+        dm->FSET_Hostname = "at-exit.example.net";
+        dm->LogLines = {"one", "two"};
     }
     EXPECT_NE(ReadBytes(settingsPath).find("FSET_Hostname=at-exit.example.net\r\n"), std::string::npos);
     EXPECT_EQ(ReadBytes(folder.File("log.txt")), "one\r\ntwo\r\n");
@@ -601,12 +555,7 @@ TEST_F(SettingsStore, DestructionSavesSettingsAndLog) {
 
 TEST_F(SettingsStore, DestructionReportsFileErrorsOnStandardError) {
     testing::internal::CaptureStderr();
-    {
-        Tdm dm;
-        dm.SettingsFile = folder.File("missing/Settings.ini");
-        dm.LogFile = folder.File("missing/log.txt");
-        dm.LogLines = {"line"};
-    }
+    StoreOn(folder.File("missing/Settings.ini"), folder.File("missing/log.txt"))->LogLines = {"line"};
     const std::string errors = testing::internal::GetCapturedStderr();
     EXPECT_NE(errors.find("Cannot create file \"" + folder.File("missing/Settings.ini") + "\". "), std::string::npos)
         << errors;
@@ -617,11 +566,10 @@ TEST_F(SettingsStore, DestructionReportsFileErrorsOnStandardError) {
 TEST_F(SettingsStore, DestructionAfterFailedLoadIsQuiet) {
     std::filesystem::create_directory(settingsPath);
     testing::internal::CaptureStderr();
-    {
-        Tdm dm;
-        dm.SettingsFile = settingsPath;
-        EXPECT_THROW(dm.LoadSettings(), FileError);
-    }
+    EXPECT_THROW(StoreOn(settingsPath)->LoadSettings(), FileError);
     EXPECT_EQ(testing::internal::GetCapturedStderr(), "");
     EXPECT_TRUE(std::filesystem::is_directory(settingsPath));
 }
+
+} // namespace
+} // namespace zevlo::test

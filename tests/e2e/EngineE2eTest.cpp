@@ -29,6 +29,7 @@ using ::testing::IsEmpty;
 using zevlo::e2e::Answer;
 using zevlo::e2e::ReceivedRequest;
 using zevlo::e2e::TestService;
+using zevlo::fakes::AgentFor;
 using zevlo::fakes::FakeEndpoints;
 using zevlo::fakes::RecordingNotifier;
 using zevlo::fakes::ShownMessage;
@@ -37,10 +38,6 @@ using zevlo::test::TempFolder;
 using zevlo::test::WriteBytes;
 
 const std::string kPassword = "s3cret pass:1";
-
-std::string AgentFor(const std::string &user) {
-    return "Zevlo - Windows DDNS Client by Tarvenic [" + user + "] - v3.0";
-}
 
 class EngineE2eTest : public ::testing::Test {
 public:
@@ -62,8 +59,17 @@ public:
         dm.FSET_User = "alice";
         dm.FSET_Pass = EncryptPassword(kPassword);
         dm.FSET_Hostname = "home.example.net";
-        dm.FSET_LAST_IP = "198.51.100.1";
         UseEndpoints("HTTP", "GET", "None", 0, "Basic");
+        NextRow();
+    }
+
+    // A table's row starts from the stored address alone: no hold, nothing logged, shown or asked.
+    void NextRow() {
+        dm.FSET_LAST_IP = "198.51.100.1";
+        dm.FSET_UPD_Refusal.clear();
+        dm.FSET_UPD_WaitUntil = {};
+        dm.LogLines.clear();
+        notifier.shown.clear();
         service->ClearRequests();
     }
 
@@ -79,6 +85,7 @@ public:
         answer.body = body;
         answer.auth = auth;
         answer.users = {{"alice", kPassword}};
+        answer.requireLength = true; // as standard servers do, a POST without a length is refused
         return answer;
     }
     static Answer UpdateAnswer(const std::string &body, const std::string &auth = "basic") {
@@ -127,13 +134,9 @@ TEST_F(EngineE2eTest, EveryProtocolMethodAndAuthenticationReachesTheServiceAsBui
             for (const AuthCase &auth : auths) {
                 SCOPED_TRACE(protocol + " " + method + " " + auth.checkText + "/" + auth.updateText);
                 const std::string address = "203.0.113." + std::to_string(++round);
-                service->ClearRequests();
-                // As standard servers do, a POST without a length is refused.
-                Answer checkAnswer = CheckAnswer(address + "\n", auth.checkServiceAuth);
-                checkAnswer.requireLength = true;
-                Answer updateAnswer = UpdateAnswer("good " + address, auth.updateServiceAuth);
-                updateAnswer.requireLength = true;
-                service->Configure({{"/checkip", checkAnswer}, {"/v3/update", updateAnswer}});
+                NextRow();
+                service->Configure({{"/checkip", CheckAnswer(address + "\n", auth.checkServiceAuth)},
+                                    {"/v3/update", UpdateAnswer("good " + address, auth.updateServiceAuth)}});
                 UseEndpoints(protocol, method, auth.checkText, auth.checkIndex, auth.updateText);
 
                 EXPECT_TRUE(engine.CheckAndUpdate());
@@ -143,31 +146,27 @@ TEST_F(EngineE2eTest, EveryProtocolMethodAndAuthenticationReachesTheServiceAsBui
                 const std::vector<ReceivedRequest> requests = service->AnsweredRequests();
                 ASSERT_EQ(requests.size(), 2u);
                 const std::string scheme = protocol == "HTTPS" ? "https" : "http";
-                const ReceivedRequest &check = requests[0];
-                EXPECT_EQ(check.method, method);
-                EXPECT_EQ(check.path, "/checkip");
-                EXPECT_EQ(check.query, "format=text");
-                EXPECT_EQ(check.userAgent, AgentFor("alice"));
-                EXPECT_EQ(check.scheme, scheme);
-                EXPECT_EQ(check.authScheme, auth.checkServiceAuth);
-                if (auth.checkServiceAuth != "none") {
-                    EXPECT_EQ(check.user, std::optional<std::string>("alice"));
-                    EXPECT_TRUE(check.passwordOk);
-                }
                 const std::optional<std::string> length =
                     method == "POST" ? std::optional<std::string>("0") : std::nullopt;
-                EXPECT_EQ(check.contentLength, length);
-                const ReceivedRequest &update = requests[1];
-                EXPECT_EQ(update.contentLength, length);
-                EXPECT_EQ(update.method, method);
-                EXPECT_EQ(update.path, "/v3/update");
-                EXPECT_EQ(update.query, "hostname=home.example.net&myip=" + address);
-                EXPECT_EQ(update.userAgent, AgentFor("alice"));
-                EXPECT_EQ(update.scheme, scheme);
-                EXPECT_EQ(update.authScheme, auth.updateScheme);
-                EXPECT_EQ(update.user, std::optional<std::string>("alice"));
-                EXPECT_TRUE(update.passwordOk);
-                EXPECT_EQ(update.status, 200);
+                const struct {
+                    std::string path, query, authScheme;
+                } expected[] = {{"/checkip", "format=text", auth.checkServiceAuth},
+                                {"/v3/update", "hostname=home.example.net&myip=" + address, auth.updateScheme}};
+                for (std::size_t i = 0; i < 2; ++i) {
+                    const ReceivedRequest &request = requests[i];
+                    EXPECT_EQ(request.method, method);
+                    EXPECT_EQ(request.path, expected[i].path);
+                    EXPECT_EQ(request.query, expected[i].query);
+                    EXPECT_EQ(request.userAgent, AgentFor("alice"));
+                    EXPECT_EQ(request.scheme, scheme);
+                    EXPECT_EQ(request.authScheme, expected[i].authScheme);
+                    EXPECT_EQ(request.contentLength, length);
+                    EXPECT_EQ(request.status, 200);
+                    if (expected[i].authScheme != "none") {
+                        EXPECT_EQ(request.user, std::optional<std::string>("alice"));
+                        EXPECT_TRUE(request.passwordOk);
+                    }
+                }
             }
         }
     }
@@ -211,11 +210,7 @@ TEST_F(EngineE2eTest, UpdateAnswersFromTheService) {
     };
     for (const Row &row : rows) {
         SCOPED_TRACE(row.name);
-        dm.FSET_LAST_IP = "198.51.100.1";
-        dm.FSET_UPD_Refusal.clear(); // each row stands alone
-        dm.FSET_UPD_WaitUntil = {};
-        dm.LogLines.clear();
-        notifier.shown.clear();
+        NextRow();
         service->Configure({{"/checkip", CheckAnswer("203.0.113.50")}, {"/v3/update", row.update}});
         engine.CheckAndUpdate();
         EXPECT_EQ(dm.FSET_LAST_IP, row.storedAfter);
@@ -300,15 +295,8 @@ TEST_F(EngineE2eTest, CurlsConfigurationFileCannotChangeWhatIsRead) {
     for (const Row &row : rows) {
         SCOPED_TRACE(row.line);
         const CurlConfigFile config(row.line + "\n");
-        dm.FSET_LAST_IP = "198.51.100.1";
-        dm.FSET_UPD_Refusal.clear(); // each row stands alone
-        dm.LogLines.clear();
-        service->ClearRequests();
-        Answer check = CheckAnswer("203.0.113.52");
-        check.requireLength = true;
-        Answer update = row.update;
-        update.requireLength = true;
-        service->Configure({{"/checkip", check}, {"/v3/update", update}});
+        NextRow();
+        service->Configure({{"/checkip", CheckAnswer("203.0.113.52")}, {"/v3/update", row.update}});
         engine.CheckAndUpdate();
         EXPECT_EQ(Events(), row.events);
         for (const ReceivedRequest &request : service->Requests())
@@ -327,36 +315,32 @@ TEST_F(EngineE2eTest, AStartTheSystemRefusesSaysWhy) {
     EXPECT_THAT(service->Requests(), IsEmpty());
 }
 
-TEST_F(EngineE2eTest, ChecksAnsweredWithAnHttpErrorSaySo) {
+TEST_F(EngineE2eTest, CheckPagesAroundTheAddressAndHttpErrors) {
+    const std::string detected = "Check:  Detected the IP address change! Now: 203.0.113.70 Was: 198.51.100.1";
+    const std::string took = "Update: good 203.0.113.70 (the service took the address)";
     Answer missing = CheckAnswer("<html><body><h1>Not Found</h1></body></html>");
     missing.status = 404;
-    service->Configure({{"/checkip", missing}});
-    engine.CheckAndUpdate();
-    EXPECT_THAT(Events(),
-                ElementsAre("Check:  HTTP 404 Not Found (no such page at the service: check the server and base URI)"));
-    EXPECT_TRUE(engine.LastOutcome().checkHttpError);
-    EXPECT_EQ(dm.FSET_LAST_IP, "198.51.100.1");
-}
-
-TEST_F(EngineE2eTest, CheckPagesAroundTheAddress) {
-    const std::string detected = "Check:  Detected the IP address change! Now: 203.0.113.70 Was: 198.51.100.1";
     const struct {
-        const char *page;
-        std::string event;
+        Answer page;
+        std::vector<std::string> events;
+        bool httpError;
     } rows[] = {
-        {"<html><head><title>Current IP Check</title></head><body>Current IP Address: 203.0.113.70</body></html>\r\n",
-         detected},
-        {"Your IP address is : 203.0.113.70\n", detected},
-        {"10.0.0.1\n10.0.0.2\n", "Check:  ERROR - Not an IP address [10.0.0.1] and 1 more line"},
+        {CheckAnswer("<html><head><title>Current IP Check</title></head><body>Current IP Address: 203.0.113.70</body>"
+                     "</html>\r\n"),
+         {detected, took},
+         false},
+        {CheckAnswer("Your IP address is : 203.0.113.70\n"), {detected, took}, false},
+        {CheckAnswer("10.0.0.1\n10.0.0.2\n"), {"Check:  ERROR - Not an IP address [10.0.0.1] and 1 more line"}, false},
+        {missing, {"Check:  HTTP 404 Not Found (no such page at the service: check the server and base URI)"}, true},
     };
     for (const auto &row : rows) {
-        SCOPED_TRACE(row.page);
-        dm.FSET_LAST_IP = "198.51.100.1";
-        dm.LogLines.clear();
-        service->Configure({{"/checkip", CheckAnswer(row.page)}, {"/v3/update", UpdateAnswer("good 203.0.113.70")}});
-        engine.CheckPublicIP();
-        ASSERT_FALSE(Events().empty());
-        EXPECT_EQ(Events().front(), row.event);
+        SCOPED_TRACE(row.page.body);
+        NextRow();
+        service->Configure({{"/checkip", row.page}, {"/v3/update", UpdateAnswer("good 203.0.113.70")}});
+        engine.CheckAndUpdate();
+        EXPECT_EQ(Events(), row.events);
+        EXPECT_EQ(engine.LastOutcome().checkHttpError, row.httpError);
+        EXPECT_EQ(dm.FSET_LAST_IP, row.events.size() == 2 ? "203.0.113.70" : "198.51.100.1");
     }
 }
 
@@ -364,12 +348,7 @@ TEST_F(EngineE2eTest, WrongPasswordsAreRefusedWithBothSchemes) {
     for (const std::string scheme : {"Basic", "Digest"}) {
         SCOPED_TRACE(scheme);
         const std::string lowered = scheme == "Basic" ? "basic" : "digest";
-        dm.FSET_LAST_IP = "198.51.100.1";
-        dm.FSET_UPD_Refusal.clear(); // each row stands alone
-        dm.FSET_UPD_WaitUntil = {};
-        dm.LogLines.clear();
-        notifier.shown.clear();
-        service->ClearRequests();
+        NextRow();
         Answer check = CheckAnswer("203.0.113.55", lowered);
         check.users = {{"alice", kPassword + "x"}};
         Answer update = UpdateAnswer("good", lowered);

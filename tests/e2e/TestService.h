@@ -16,6 +16,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdlib>
 #include <filesystem>
@@ -91,156 +92,25 @@ inline std::string JsonString(const std::string &bytes) {
     return out + "\"";
 }
 
-// Just enough JSON for the request log: objects, arrays, strings (\u00XX back to bytes),
-// numbers, true, false, null.
-struct JsonValue {
-    enum class Type { Null, Bool, Number, String, Array, Object } type = Type::Null;
-    bool boolean = false;
-    double number = 0;
-    std::string text;
-    std::vector<JsonValue> items;
-    std::map<std::string, JsonValue> fields;
-
-    const JsonValue &operator[](const std::string &name) const {
-        static const JsonValue kNull;
-        const auto found = fields.find(name);
-        return found == fields.end() ? kNull : found->second;
-    }
-};
-
-class JsonReader {
-public:
-    explicit JsonReader(const std::string &text) : text_(text) {}
-
-    JsonValue Parse() {
-        JsonValue value = ParseValue();
-        SkipBlanks();
-        if (at_ != text_.size())
-            Fail();
-        return value;
-    }
-
-private:
-    [[noreturn]] void Fail() const { throw std::runtime_error("bad JSON at " + std::to_string(at_) + ": " + text_); }
-    void SkipBlanks() {
-        while (at_ < text_.size() &&
-               (text_[at_] == ' ' || text_[at_] == '\n' || text_[at_] == '\r' || text_[at_] == '\t'))
-            ++at_;
-    }
-    bool Take(char c) {
-        SkipBlanks();
-        if (at_ < text_.size() && text_[at_] == c) {
-            ++at_;
-            return true;
+// The fields of a line of the service's ports file or request log: tab-separated bytes in
+// hex, "-" for none.
+inline std::vector<std::optional<std::string>> Fields(const std::string &line) {
+    std::vector<std::optional<std::string>> fields;
+    std::size_t start = 0;
+    for (std::size_t end; start <= line.size(); start = end + 1) {
+        end = std::min(line.find('\t', start), line.size());
+        const std::string field = line.substr(start, end - start);
+        if (field == "-") {
+            fields.emplace_back();
+            continue;
         }
-        return false;
+        std::string bytes;
+        for (std::size_t at = 0; at + 1 < field.size(); at += 2)
+            bytes += static_cast<char>(std::stoi(field.substr(at, 2), nullptr, 16));
+        fields.emplace_back(bytes);
     }
-    bool TakeWord(const char *word) {
-        const std::string w(word);
-        if (text_.compare(at_, w.size(), w) != 0)
-            return false;
-        at_ += w.size();
-        return true;
-    }
-
-    JsonValue ParseValue() {
-        SkipBlanks();
-        JsonValue value;
-        if (Take('{')) {
-            value.type = JsonValue::Type::Object;
-            if (Take('}'))
-                return value;
-            do {
-                SkipBlanks();
-                const std::string name = ParseString();
-                if (!Take(':'))
-                    Fail();
-                value.fields[name] = ParseValue();
-            } while (Take(','));
-            if (!Take('}'))
-                Fail();
-        } else if (Take('[')) {
-            value.type = JsonValue::Type::Array;
-            if (Take(']'))
-                return value;
-            do
-                value.items.push_back(ParseValue());
-            while (Take(','));
-            if (!Take(']'))
-                Fail();
-        } else if (at_ < text_.size() && text_[at_] == '"') {
-            value.type = JsonValue::Type::String;
-            value.text = ParseString();
-        } else if (TakeWord("true") || TakeWord("false")) {
-            value.type = JsonValue::Type::Bool;
-            value.boolean = text_[at_ - 1] == 'e' && text_[at_ - 2] == 'u';
-        } else if (TakeWord("null")) {
-        } else {
-            std::size_t used = 0;
-            try {
-                value.number = std::stod(text_.substr(at_), &used);
-            } catch (const std::exception &) {
-                Fail();
-            }
-            value.type = JsonValue::Type::Number;
-            at_ += used;
-        }
-        return value;
-    }
-
-    std::string ParseString() {
-        if (at_ >= text_.size() || text_[at_] != '"')
-            Fail();
-        ++at_;
-        std::string out;
-        while (at_ < text_.size() && text_[at_] != '"') {
-            char c = text_[at_++];
-            if (c != '\\') {
-                out += c;
-                continue;
-            }
-            if (at_ >= text_.size())
-                Fail();
-            c = text_[at_++];
-            switch (c) {
-            case 'n':
-                out += '\n';
-                break;
-            case 'r':
-                out += '\r';
-                break;
-            case 't':
-                out += '\t';
-                break;
-            case 'b':
-                out += '\b';
-                break;
-            case 'f':
-                out += '\f';
-                break;
-            case 'u': {
-                if (at_ + 4 > text_.size())
-                    Fail();
-                const unsigned long code = std::stoul(text_.substr(at_, 4), nullptr, 16);
-                if (code > 0xFF)
-                    Fail(); // the service writes bytes as U+0000..U+00FF only
-                out += static_cast<char>(code);
-                at_ += 4;
-                break;
-            }
-            default:
-                out += c;
-            }
-        }
-        if (at_ >= text_.size())
-            Fail();
-        ++at_;
-        return out;
-    }
-
-    const std::string &text_;
-    std::size_t at_ = 0;
-};
+    return fields;
+}
 
 } // namespace detail
 
@@ -266,7 +136,7 @@ public:
         }
 
         const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(30);
-        const std::filesystem::path ports = folder_.Root() / "ports.json";
+        const std::filesystem::path ports = folder_.Root() / "ports";
         while (!std::filesystem::exists(ports)) {
             int status = 0;
             if (waitpid(pid_, &status, WNOHANG) == pid_ || std::chrono::steady_clock::now() > deadline) {
@@ -276,10 +146,10 @@ public:
             }
             std::this_thread::sleep_for(std::chrono::milliseconds(20));
         }
-        const detail::JsonValue info = detail::JsonReader(test::ReadBytes(ports.string())).Parse();
-        httpPort_ = static_cast<int>(info["http"].number);
-        httpsPort_ = static_cast<int>(info["https"].number);
-        certFile_ = info["cert"].text;
+        const auto info = detail::Fields(test::Lines(test::ReadBytes(ports.string())).at(0));
+        httpPort_ = std::stoi(info.at(0).value());
+        httpsPort_ = std::stoi(info.at(1).value());
+        certFile_ = info.at(2).value();
     }
 
     ~TestService() { Cleanup(); }
@@ -323,26 +193,25 @@ public:
 
     std::vector<ReceivedRequest> Requests() const {
         std::vector<ReceivedRequest> requests;
-        for (const std::string &line : test::Lines(test::ReadBytes(folder_.File("requests.jsonl")))) {
+        for (const std::string &line : test::Lines(test::ReadBytes(folder_.File("requests.log")))) {
             if (line.empty())
                 continue;
-            const detail::JsonValue record = detail::JsonReader(line).Parse();
-            ReceivedRequest request;
-            request.method = record["method"].text;
-            request.path = record["path"].text;
-            request.query = record["query"].text;
-            for (const detail::JsonValue &pair : record["params"].items)
-                if (pair.items.size() == 2)
-                    request.params.emplace_back(pair.items[0].text, pair.items[1].text);
-            request.userAgent = record["user_agent"].text;
-            request.scheme = record["scheme"].text;
-            request.authScheme = record["auth_scheme"].text;
-            if (record["user"].type == detail::JsonValue::Type::String)
-                request.user = record["user"].text;
-            request.passwordOk = record["password_ok"].boolean;
-            request.status = static_cast<int>(record["status"].number);
-            if (record["content_length"].type == detail::JsonValue::Type::String)
-                request.contentLength = record["content_length"].text;
+            const auto fields = detail::Fields(line);
+            if (fields.size() < 10 || fields.size() % 2 != 0)
+                throw std::runtime_error("a request log line of the wrong form: " + line);
+            ReceivedRequest request{.method = fields[0].value_or(""),
+                                    .path = fields[1].value_or(""),
+                                    .query = fields[2].value_or(""),
+                                    .params = {},
+                                    .userAgent = fields[3].value_or(""),
+                                    .scheme = fields[4].value_or(""),
+                                    .authScheme = fields[5].value_or(""),
+                                    .user = fields[6],
+                                    .passwordOk = fields[7] == "1",
+                                    .status = std::stoi(fields[8].value_or("0")),
+                                    .contentLength = fields[9]};
+            for (std::size_t i = 10; i + 1 < fields.size(); i += 2)
+                request.params.emplace_back(fields[i].value_or(""), fields[i + 1].value_or(""));
             requests.push_back(std::move(request));
         }
         return requests;
@@ -357,7 +226,7 @@ public:
         return answered;
     }
 
-    void ClearRequests() const { test::WriteBytes(folder_.File("requests.jsonl"), ""); }
+    void ClearRequests() const { test::WriteBytes(folder_.File("requests.log"), ""); }
 
 private:
     void Cleanup() {

@@ -7,8 +7,8 @@ Usage:
 Start-up:
     Makes a self-signed certificate for IP:127.0.0.1 with the openssl command line
     (DIR/cert.pem, DIR/key.pem) unless both files exist, listens on two kernel-chosen
-    ports, then writes DIR/ports.json atomically:
-        {"http": PORT, "https": PORT, "cert": "DIR/cert.pem", "pid": PID}
+    ports, then writes DIR/ports atomically: one line of the fields http port, https port,
+    DIR/cert.pem and the service's pid, written as the request log writes its fields.
     Clients trust the certificate through CURL_CA_BUNDLE=DIR/cert.pem.
 
 Configuration (DIR/config.json, re-read on every request; write it atomically):
@@ -29,15 +29,14 @@ Configuration (DIR/config.json, re-read on every request; write it atomically):
                 until the client hangs up, without a Content-Length, then the connection
                 closes: an answer that does not end, default 0
 
-Request log (DIR/requests.jsonl, one JSON object per line, appended as each request
-arrives, before any delay; truncate it between tests):
-    method, path (without the query), query (raw, still percent-encoded), params (the
-    query decoded: a list of [name, value] pairs), user_agent, scheme ("http"/"https"),
-    auth_scheme ("none", "basic", "digest", "other"), user, password_ok (true only when
-    the credentials were verified), status (the status sent), content_length (the
-    header's text, or null without one).
-    Text fields map bytes 1:1 to U+0000..U+00FF (Latin-1) and are written with
-    ensure_ascii, so a reader gets the exact bytes back from \\u00XX escapes.
+Request log (DIR/requests.log, one line per request, appended as each request arrives,
+before any delay; truncate it between tests): tab-separated fields, each its bytes
+(U+0000..U+00FF as Latin-1) in hex, or "-" where there is none:
+    method, path (without the query), query (raw, still percent-encoded), user_agent,
+    scheme ("http"/"https"), auth_scheme ("none", "basic", "digest", "other"), user,
+    password_ok ("1" only when the credentials were verified, else "0"), status (the
+    status sent), content_length (the header's text), then the query decoded: its names
+    and values in turn.
 
 Stops on SIGTERM or SIGINT, when --parent-pid is no longer alive, or after
 --max-seconds (default 900).
@@ -88,11 +87,10 @@ class State:
             "endless": min(float(answer.get("endless", 0)), 60.0),
         }
 
-    def log(self, record):
-        line = json.dumps(record, ensure_ascii=True) + "\n"
+    def log(self, fields):
         with self.log_lock:
-            with open(os.path.join(self.directory, "requests.jsonl"), "a", encoding="ascii") as f:
-                f.write(line)
+            with open(os.path.join(self.directory, "requests.log"), "a", encoding="ascii") as f:
+                f.write(log_line(fields))
 
     def new_nonce(self):
         nonce = secrets.token_hex(16)
@@ -226,20 +224,21 @@ class Handler(http.server.BaseHTTPRequestHandler):
         elif answer["require_length"] and self.command == "POST" and content_length is None:
             status = 411
             body = "<html><body><h1>Length Required</h1></body></html>\n"
+        params = urllib.parse.parse_qsl(query, keep_blank_values=True, encoding="latin-1")
         self.server.state.log(
-            {
-                "method": self.command,
-                "path": path,
-                "query": query,
-                "params": urllib.parse.parse_qsl(query, keep_blank_values=True, encoding="latin-1"),
-                "user_agent": self.headers.get("User-Agent", ""),
-                "scheme": self.server.scheme,
-                "auth_scheme": auth_scheme,
-                "user": user,
-                "password_ok": password_ok,
-                "status": status,
-                "content_length": content_length,
-            }
+            [
+                self.command,
+                path,
+                query,
+                self.headers.get("User-Agent", ""),
+                self.server.scheme,
+                auth_scheme,
+                user,
+                "1" if password_ok else "0",
+                str(status),
+                content_length,
+            ]
+            + [text for pair in params for text in pair]
         )
         if answer["delay"] > 0:
             time.sleep(answer["delay"])
@@ -312,6 +311,10 @@ def make_certificate(directory):
     return cert, key
 
 
+def log_line(fields):
+    return "\t".join("-" if field is None else field.encode("latin-1").hex() for field in fields) + "\n"
+
+
 def write_atomically(path, text):
     temporary = path + ".tmp"
     with open(temporary, "w", encoding="utf-8") as f:
@@ -336,17 +339,8 @@ def main():
     for server in servers:
         threading.Thread(target=server.serve_forever, kwargs={"poll_interval": 0.2}, daemon=True).start()
 
-    write_atomically(
-        os.path.join(directory, "ports.json"),
-        json.dumps(
-            {
-                "http": servers[0].server_address[1],
-                "https": servers[1].server_address[1],
-                "cert": cert,
-                "pid": os.getpid(),
-            }
-        ),
-    )
+    ports = [str(servers[0].server_address[1]), str(servers[1].server_address[1]), cert, str(os.getpid())]
+    write_atomically(os.path.join(directory, "ports"), log_line(ports))
 
     stop = threading.Event()
     signal.signal(signal.SIGTERM, lambda *_: stop.set())

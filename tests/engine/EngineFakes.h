@@ -11,6 +11,10 @@
 
 namespace zevlo::fakes {
 
+inline std::string AgentFor(const std::string &user) {
+    return "Zevlo - Windows DDNS Client by Tarvenic [" + user + "] - v3.0";
+}
+
 struct FakeEndpoints final : IEndpointSource {
     EndpointValues check{"HTTPS", "443", "SERVER", "/checkip", "GET", "None", 0};
     EndpointValues update{"HTTPS", "443", "SERVER", "/v3/update", "GET", "Basic", 0};

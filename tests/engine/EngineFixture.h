@@ -32,10 +32,23 @@ public:
         dm.SettingsFile = temp.File("Settings.ini");
         dm.LogFile = temp.File("log.txt");
         dm.AppDir = temp.Path();
-        dm.FSET_User = "alice";
-        dm.FSET_Pass = EncryptPassword("secret");
-        dm.FSET_Hostname = "HOSTNAME";
-        dm.FSET_LAST_IP = "203.0.113.7";
+        GiveAccount(dm);
+    }
+
+    static void GiveAccount(Tdm &store) {
+        store.FSET_User = "alice";
+        store.FSET_Pass = EncryptPassword("secret");
+        store.FSET_Hostname = "HOSTNAME";
+        store.FSET_LAST_IP = "203.0.113.7";
+    }
+
+    // A table's row starts as the fixture does, with nothing logged, shown or run yet.
+    void NextRow() {
+        GiveAccount(dm);
+        endpoints = FakeEndpoints();
+        dm.LogLines.clear();
+        notifier.shown.clear();
+        runner.calls.clear();
     }
 
     // The log lines without their time stamps.

@@ -85,12 +85,8 @@ TEST_F(UpdateStateTest, ARefusalGivenForOtherSettingsNoLongerStands) {
     };
     for (const Row &row : rows) {
         SCOPED_TRACE(row.name);
-        endpoints = FakeEndpoints();
-        dm.FSET_User = "alice";
-        dm.FSET_Pass = EncryptPassword("secret");
-        dm.FSET_Hostname = "HOSTNAME";
+        NextRow();
         dm.FSET_UPD_AnsweredFor.clear();
-        runner.calls.clear();
         runner.outputs = {"203.0.113.7", "nohost"};
         engine.ForceUpdate();
         ASSERT_TRUE(engine.Hold());
@@ -125,8 +121,7 @@ TEST_F(UpdateStateTest, ChangedHostNameOrEndpointSinceTheLastAnsweredUpdateIsSen
     };
     for (const Row &row : rows) {
         SCOPED_TRACE(row.name);
-        endpoints = FakeEndpoints();
-        dm.FSET_Hostname = "HOSTNAME";
+        NextRow();
         runner.outputs = {"203.0.113.7", "good 203.0.113.7"};
         engine.ForceUpdate();
         row.change(*this);
@@ -159,10 +154,9 @@ TEST_F(UpdateStateTest, ServiceTroubleHoldsUpdatesBackForThirtyMinutes) {
     const test::ScriptedRun answers[] = {"911", "dnserr", test::ScriptedRun::Http(503, "<p>busy</p>")};
     for (const test::ScriptedRun &answer : answers) {
         SCOPED_TRACE(answer.result.output);
+        NextRow();
         dm.FSET_LAST_IP = "198.51.100.1";
         dm.FSET_UPD_WaitUntil = {};
-        runner.calls.clear();
-        notifier.shown.clear();
         runner.outputs = {"203.0.113.7", answer};
         engine.CheckAndUpdate();
         ASSERT_EQ(notifier.shown.size(), 1u);

@@ -14,6 +14,7 @@
 #include <deque>
 #include <functional>
 #include <optional>
+#include <ostream>
 #include <string>
 #include <vector>
 
@@ -27,7 +28,12 @@ struct SeenBox {
     BoxKind kind;
     std::string caption;
     std::string text;
+    bool operator==(const SeenBox &) const = default;
 };
+using Boxes = std::vector<SeenBox>;
+inline void PrintTo(const SeenBox &box, std::ostream *out) {
+    *out << box.caption << ": " << box.text;
+}
 
 // The main window as plain values, starting as the window is built; the user acts through
 // Type, Choose and Click, which call the form logic's handler as a shell would.

@@ -31,6 +31,19 @@ protected:
     }
     ~FormTest() override { form_.reset(); }
 
+    // A table's row starts as a test does: no form and no files, fresh views, runner and clock.
+    void NextRow() {
+        form_.reset();
+        std::filesystem::remove_all(DataDir());
+        std::filesystem::create_directory(DataDir());
+        view_ = FakeMainView();
+        logView_ = FakeLogView();
+        runner_ = ServiceLikeRunner(&view_);
+        autostart_ = RecordingAutostart();
+        lockDataFolder_ = nullptr;
+        now_ = kStart;
+    }
+
     std::string ProgramDir() const { return (folder_.Root() / "program" / "").string(); }
     std::string DataDir() const { return (folder_.Root() / "data" / "").string(); }
     std::string SettingsPath() const { return DataDir() + "Settings.ini"; }
@@ -59,9 +72,18 @@ protected:
                 "FSET_LAST_IP=198.51.100.7",
                 "FSET_CIP_Auth=0"};
     }
-    static std::vector<std::string> PausedSettings() {
-        std::vector<std::string> lines = RunningSettings();
-        lines[0] = "FSET_StateIsPaused=TRUE";
+    static std::vector<std::string> PausedSettings() { return With(RunningSettings(), {"FSET_StateIsPaused=TRUE"}); }
+    // The lines with each change in place of the line of its key, or after them.
+    static std::vector<std::string> With(std::vector<std::string> lines, const std::vector<std::string> &changes) {
+        for (const std::string &change : changes) {
+            const std::string key = change.substr(0, change.find('=') + 1);
+            const auto same = std::find_if(lines.begin(), lines.end(),
+                                           [&](const std::string &line) { return line.rfind(key, 0) == 0; });
+            if (same == lines.end())
+                lines.push_back(change);
+            else
+                *same = change;
+        }
         return lines;
     }
 

@@ -69,11 +69,9 @@ TEST_P(KnownServiceRowTest, AFileWithTheAccountAndTheServiceAloneSendsToItsEndpo
 
 TEST_P(KnownServiceRowTest, ChoosingItFillsBothEndpointsAsTheServicePublishesThem) {
     const PublishedService &row = GetParam();
-    std::vector<std::string> lines = PausedSettings();
-    for (const char *own : {"FSET_UPD_Method=1", "FSET_UPD_Auth=1", "FSET_CIP_Auth=2", "FSET_CIP_Method=1",
-                            "FSET_CIP_CHKCUSTOM=TRUE", "FSET_CIP_CUSTOMSCRIPT=/home/alice/ip.sh"})
-        lines.emplace_back(own);
-    WriteSettings(lines);
+    WriteSettings(
+        With(PausedSettings(), {"FSET_UPD_Method=1", "FSET_UPD_Auth=1", "FSET_CIP_Auth=2", "FSET_CIP_Method=1",
+                                "FSET_CIP_CHKCUSTOM=TRUE", "FSET_CIP_CUSTOMSCRIPT=/home/alice/ip.sh"}));
     form::TfrmMain &form = Open();
 
     view_.Choose(Control::cmbService, Entry());

@@ -54,9 +54,7 @@ TEST_F(LifecycleTest, TheNotificationAreaIsAskedAgainAtEveryClose) {
 }
 
 TEST_F(LifecycleTest, ShowFromTheTrayShowsTheWindowAndRunsItsShowing) {
-    std::vector<std::string> lines = RunningSettings();
-    lines[1] = "FSET_StartWithWindows=TRUE";
-    WriteSettings(lines);
+    WriteSettings(With(RunningSettings(), {"FSET_StartWithWindows=TRUE"}));
     Open();
     ASSERT_FALSE(view_.visible);
     ASSERT_EQ(autostart_.writes.size(), 0u) << "nothing shown yet";
@@ -74,10 +72,7 @@ TEST_F(LifecycleTest, TerminateAnsweredNoKeepsRunningAndSavesNothing) {
 
     view_.answers = {BoxAnswer::No};
     view_.Click(Control::btnTerminate);
-    ASSERT_EQ(view_.boxes.size(), 1u);
-    EXPECT_EQ(view_.boxes[0].kind, BoxKind::Confirmation);
-    EXPECT_EQ(view_.boxes[0].caption, "Confirm");
-    EXPECT_EQ(view_.boxes[0].text, "Terminate application");
+    EXPECT_EQ(view_.boxes, (Boxes{{BoxKind::Confirmation, "Confirm", "Terminate application"}}));
     EXPECT_FALSE(form.AllowClose());
     EXPECT_FALSE(view_.eventLoopsEnded);
     EXPECT_TRUE(view_.timerActive);
@@ -89,46 +84,39 @@ TEST_F(LifecycleTest, TerminateAnsweredNoKeepsRunningAndSavesNothing) {
 
 // Every way out: the button after Yes, the tray's Terminate, and the termination routine
 // itself, which the signals and the end of the session run.
-struct TerminationPath {
-    const char *name;
-    void (*terminate)(FakeMainView &view, form::TfrmMain &form);
-    bool asks;
-};
+TEST_F(LifecycleTest, EveryWayOutKeepsWhatTheWindowShows) {
+    const struct {
+        const char *name;
+        std::function<void(FakeMainView &view, form::TfrmMain &form)> terminate;
+        bool asks;
+    } rows[] = {
+        {"the button", [](FakeMainView &view, form::TfrmMain &) { view.Click(Control::btnTerminate); }, true},
+        {"the tray menu", [](FakeMainView &view, form::TfrmMain &) { view.Click(Control::mnuTerminate); }, false},
+        {"a signal or the session's end", [](FakeMainView &, form::TfrmMain &form) { form.Terminate(); }, false},
+    };
+    for (const auto &row : rows) {
+        SCOPED_TRACE(row.name);
+        NextRow();
+        WriteSettings(PausedSettings());
+        form::TfrmMain &form = Open();
+        view_.Type(Control::edtHostname, "other.example.org");
+        view_.Type(Control::edtPort, "8443");
+        view_.Type(Control::edtServer, "members.example.org");
+        view_.Type(Control::edtBaseURI, "/nic/update");
 
-void PrintTo(const TerminationPath &path, std::ostream *out) {
-    *out << path.name;
+        view_.answers = {BoxAnswer::Yes};
+        row.terminate(view_, form);
+        EXPECT_EQ(view_.boxes.size(), row.asks ? 1u : 0u);
+        EXPECT_TRUE(view_.eventLoopsEnded);
+        EXPECT_TRUE(form.AllowClose());
+        EXPECT_TRUE(form.FormCloseQuery()) << "the close is no longer refused";
+        Close();
+        for (const char *line :
+             {"FSET_Hostname=other.example.org", "FSET_UPD_Port=8443", "FSET_UPD_Server=members.example.org",
+              "FSET_UPD_BaseURI=/nic/update", "FSET_StateIsPaused=TRUE"})
+            EXPECT_TRUE(FileHasLine(SettingsPath(), line)) << line;
+    }
 }
-
-constexpr TerminationPath kTerminationPaths[] = {
-    {"Button", [](FakeMainView &view, form::TfrmMain &) { view.Click(Control::btnTerminate); }, true},
-    {"TrayMenu", [](FakeMainView &view, form::TfrmMain &) { view.Click(Control::mnuTerminate); }, false},
-    {"SignalOrSessionEnd", [](FakeMainView &, form::TfrmMain &form) { form.Terminate(); }, false},
-};
-
-class TerminationPathTest : public FormTest, public ::testing::WithParamInterface<TerminationPath> {};
-
-TEST_P(TerminationPathTest, KeepsWhatTheWindowShows) {
-    WriteSettings(PausedSettings());
-    form::TfrmMain &form = Open();
-    view_.Type(Control::edtHostname, "other.example.org");
-    view_.Type(Control::edtPort, "8443");
-    view_.Type(Control::edtServer, "members.example.org");
-    view_.Type(Control::edtBaseURI, "/nic/update");
-
-    view_.answers = {BoxAnswer::Yes};
-    GetParam().terminate(view_, form);
-    EXPECT_EQ(view_.boxes.size(), GetParam().asks ? 1u : 0u);
-    EXPECT_TRUE(view_.eventLoopsEnded);
-    EXPECT_TRUE(form.AllowClose());
-    EXPECT_TRUE(form.FormCloseQuery()) << "the close is no longer refused";
-    Close();
-    for (const char *line :
-         {"FSET_Hostname=other.example.org", "FSET_UPD_Port=8443", "FSET_UPD_Server=members.example.org",
-          "FSET_UPD_BaseURI=/nic/update", "FSET_StateIsPaused=TRUE"})
-        EXPECT_TRUE(FileHasLine(SettingsPath(), line)) << line;
-}
-
-INSTANTIATE_TEST_SUITE_P(Paths, TerminationPathTest, ::testing::ValuesIn(kTerminationPaths));
 
 TEST_F(LifecycleTest, TerminationOverUnreadableSettingsTakesNoDefaultsFromTheFields) {
     std::filesystem::create_directory(SettingsPath());

@@ -9,60 +9,52 @@ const char *const kCredentialsMessage = "Username and password are required when
 const char *const kHostnameMessage =
     "Hostname cannot be empty. Please place dash (minus sign) and/or contact\r\nweb administrator for a correct value";
 
-struct UnpauseCase {
-    const char *user;
-    const char *password;
-    const char *hostname;
-    const char *message; // null: resumes
-};
+TEST_F(ScheduleTest, UnpauseValidatesTheAccountThenTheHostname) {
+    const struct {
+        const char *user;
+        const char *password;
+        const char *hostname;
+        const char *message; // null: resumes
+    } rows[] = {
+        {"", "", "-", kCredentialsMessage},
+        {"alice", "", "", kCredentialsMessage},
+        {"", "secret", "home.example.org", kCredentialsMessage},
+        {"alice", "secret", "", kHostnameMessage},
+        {"alice", "secret", "-", nullptr},
+        {"alice", "secret", "home.example.org", nullptr},
+    };
+    for (const auto &c : rows) {
+        SCOPED_TRACE(std::string("user '") + c.user + "' password '" + c.password + "' host '" + c.hostname + "'");
+        NextRow();
+        form::TfrmMain &form = Open(); // first run: paused
+        view_.Type(Control::edtUser, c.user);
+        view_.Type(Control::edtPass, c.password);
+        view_.Type(Control::edtHostname, c.hostname);
 
-void PrintTo(const UnpauseCase &c, std::ostream *out) {
-    *out << "user '" << c.user << "' password '" << c.password << "' host '" << c.hostname << "'";
-}
-
-class UnpauseTest : public FormTest, public ::testing::WithParamInterface<UnpauseCase> {};
-
-TEST_P(UnpauseTest, ValidatesTheAccountThenTheHostname) {
-    const UnpauseCase &c = GetParam();
-    form::TfrmMain &form = Open(); // first run: paused
-    view_.Type(Control::edtUser, c.user);
-    view_.Type(Control::edtPass, c.password);
-    view_.Type(Control::edtHostname, c.hostname);
-
-    view_.Click(Control::btnUnpause);
-    if (c.message != nullptr) {
-        ASSERT_EQ(view_.boxes.size(), 1u);
-        EXPECT_EQ(view_.boxes[0].kind, BoxKind::Error);
-        EXPECT_EQ(view_.boxes[0].caption, "Error");
-        EXPECT_EQ(view_.boxes[0].text, c.message);
-        EXPECT_TRUE(view_[Control::lblPaused].visible);
-        EXPECT_FALSE(view_.timerActive);
-        EXPECT_TRUE(form.dm().FSET_StateIsPaused);
-        EXPECT_TRUE(form.dm().FSET_FirstRun);
-        EXPECT_TRUE(runner_.calls.empty());
-    } else {
-        EXPECT_TRUE(view_.boxes.empty());
-        EXPECT_FALSE(view_[Control::lblPaused].visible);
-        EXPECT_FALSE(view_[Control::btnUnpause].visible);
-        EXPECT_TRUE(view_.timerActive);
-        EXPECT_FALSE(form.dm().FSET_StateIsPaused);
-        EXPECT_FALSE(form.dm().FSET_FirstRun);
-        EXPECT_EQ(form.dm().FSET_User, c.user);
-        EXPECT_EQ(runner_.Checks(), 1) << "a validated resume checks at once";
-        // The first address is new: its update names the host the user typed.
-        ASSERT_EQ(runner_.Updates(), 1);
-        EXPECT_NE(runner_.UpdateUrl().find(std::string("?hostname=") + c.hostname + "&"), std::string::npos)
-            << runner_.UpdateUrl();
+        view_.Click(Control::btnUnpause);
+        if (c.message != nullptr) {
+            EXPECT_EQ(view_.boxes, (Boxes{{BoxKind::Error, "Error", c.message}}));
+            EXPECT_TRUE(view_[Control::lblPaused].visible);
+            EXPECT_FALSE(view_.timerActive);
+            EXPECT_TRUE(form.dm().FSET_StateIsPaused);
+            EXPECT_TRUE(form.dm().FSET_FirstRun);
+            EXPECT_TRUE(runner_.calls.empty());
+        } else {
+            EXPECT_TRUE(view_.boxes.empty());
+            EXPECT_FALSE(view_[Control::lblPaused].visible);
+            EXPECT_FALSE(view_[Control::btnUnpause].visible);
+            EXPECT_TRUE(view_.timerActive);
+            EXPECT_FALSE(form.dm().FSET_StateIsPaused);
+            EXPECT_FALSE(form.dm().FSET_FirstRun);
+            EXPECT_EQ(form.dm().FSET_User, c.user);
+            EXPECT_EQ(runner_.Checks(), 1) << "a validated resume checks at once";
+            // The first address is new: its update names the host the user typed.
+            ASSERT_EQ(runner_.Updates(), 1);
+            EXPECT_NE(runner_.UpdateUrl().find(std::string("?hostname=") + c.hostname + "&"), std::string::npos)
+                << runner_.UpdateUrl();
+        }
     }
 }
-
-INSTANTIATE_TEST_SUITE_P(Cases, UnpauseTest,
-                         ::testing::Values(UnpauseCase{"", "", "-", kCredentialsMessage},
-                                           UnpauseCase{"alice", "", "", kCredentialsMessage},
-                                           UnpauseCase{"", "secret", "home.example.org", kCredentialsMessage},
-                                           UnpauseCase{"alice", "secret", "", kHostnameMessage},
-                                           UnpauseCase{"alice", "secret", "-", nullptr},
-                                           UnpauseCase{"alice", "secret", "home.example.org", nullptr}));
 
 TEST_F(ScheduleTest, TrayPauseThenUnpauseWaitsForTheNextTick) {
     WriteSettings(RunningSettings());
@@ -139,9 +131,9 @@ TEST_F(ScheduleTest, ABoxLeftOpenStopsNoCheckAndNeverGetsASecondOne) {
     };
     Open();
 
-    ASSERT_EQ(view_.boxes.size(), 1u) << "boxes never pile up";
-    EXPECT_EQ(view_.boxes[0].kind, BoxKind::Warning);
-    EXPECT_EQ(view_.boxes[0].text, "Update: nochg 203.0.113.9 (the service already had this address)");
+    EXPECT_EQ(view_.boxes, (Boxes{{BoxKind::Warning, "Warning",
+                                   "Update: nochg 203.0.113.9 (the service already had this address)"}}))
+        << "boxes never pile up";
     EXPECT_TRUE(savedBeforeTheBox);
     EXPECT_EQ(runner_.Checks(), 3) << "both ticks checked";
     ASSERT_EQ(runner_.Updates(), 2) << "the changed address was sent";
@@ -161,93 +153,76 @@ TEST_F(ScheduleTest, ABoxLeftOpenStopsNoCheckAndNeverGetsASecondOne) {
 
 // The timer's checks keep a failure to the log and the tray tip; a cycle the user started
 // shows it too, since the user waits for a result.
-enum class Start { Tick, Unpause, ForceUpdate };
+TEST_F(ScheduleTest, AFailedCheckIsShownOnlyWhenTheUserStartedTheCycle) {
+    enum class Start { Tick, Unpause, ForceUpdate };
+    const struct {
+        const char *name;
+        Start start;
+        const char *checkAnswer;
+        const char *shown; // null: no box
+    } rows[] = {
+        {"a tick without an answer", Start::Tick, "", nullptr},
+        {"a tick, not an address", Start::Tick, "<html>", nullptr},
+        {"Unpause without an answer", Start::Unpause, "", "ERROR - Empty string returned"},
+        {"Unpause, too many requests", Start::Unpause, "429 Too Many Requests", "Too many requests"},
+        {"Force Update, not an address", Start::ForceUpdate, "<html>", "ERROR - Not an IP address [<html>]"},
+    };
+    for (const auto &c : rows) {
+        SCOPED_TRACE(c.name);
+        NextRow();
+        WriteSettings(c.start == Start::Unpause ? PausedSettings() : RunningSettings());
+        Open();
+        ASSERT_TRUE(view_.boxes.empty());
+        runner_.checkAnswer = c.checkAnswer;
+        if (c.start == Start::Tick)
+            Tick();
+        else
+            view_.Click(c.start == Start::Unpause ? Control::btnUnpause : Control::btnForceUpdate);
 
-struct FailedCheckCase {
-    const char *name;
-    Start start;
-    const char *checkAnswer;
-    const char *shown; // null: no box
-};
-
-void PrintTo(const FailedCheckCase &c, std::ostream *out) {
-    *out << c.name;
-}
-
-class FailedCheckTest : public FormTest, public ::testing::WithParamInterface<FailedCheckCase> {};
-
-TEST_P(FailedCheckTest, IsShownOnlyWhenTheUserStartedTheCycle) {
-    const FailedCheckCase &c = GetParam();
-    WriteSettings(c.start == Start::Unpause ? PausedSettings() : RunningSettings());
-    form::TfrmMain &form = Open();
-    ASSERT_TRUE(view_.boxes.empty());
-    runner_.checkAnswer = c.checkAnswer;
-    if (c.start == Start::Tick)
-        Tick();
-    else
-        view_.Click(c.start == Start::Unpause ? Control::btnUnpause : Control::btnForceUpdate);
-
-    const std::string log = ReadBytes(LogPath());
-    if (c.shown == nullptr) {
-        EXPECT_TRUE(view_.boxes.empty());
-    } else {
-        ASSERT_EQ(view_.boxes.size(), 1u);
-        EXPECT_EQ(view_.boxes[0].kind, BoxKind::Error);
-        EXPECT_EQ(view_.boxes[0].caption, "Error");
-        EXPECT_EQ(view_.boxes[0].text, c.shown);
-        EXPECT_NE(log.find(std::string("Check:  ") + c.shown), std::string::npos) << log;
+        const std::string log = ReadBytes(LogPath());
+        if (c.shown == nullptr) {
+            EXPECT_TRUE(view_.boxes.empty());
+        } else {
+            EXPECT_EQ(view_.boxes, (Boxes{{BoxKind::Error, "Error", c.shown}}));
+            EXPECT_NE(log.find(std::string("Check:  ") + c.shown), std::string::npos) << log;
+        }
     }
 }
 
-INSTANTIATE_TEST_SUITE_P(Causes, FailedCheckTest,
-                         ::testing::Values(FailedCheckCase{"TickNoAnswer", Start::Tick, "", nullptr},
-                                           FailedCheckCase{"TickNotAnAddress", Start::Tick, "<html>", nullptr},
-                                           FailedCheckCase{"UnpauseNoAnswer", Start::Unpause, "",
-                                                           "ERROR - Empty string returned"},
-                                           FailedCheckCase{"UnpauseTooManyRequests", Start::Unpause,
-                                                           "429 Too Many Requests", "Too many requests"},
-                                           FailedCheckCase{"ForceUpdateNotAnAddress", Start::ForceUpdate, "<html>",
-                                                           "ERROR - Not an IP address [<html>]"}));
-
-struct HeldCheckCase {
-    const char *name;
-    Control dialogButton;
-    bool pausedMeanwhile;
-    int checksAfterClose;
-};
-
-void PrintTo(const HeldCheckCase &c, std::ostream *out) {
-    *out << c.name;
-}
-
-class HeldCheckTest : public FormTest, public ::testing::WithParamInterface<HeldCheckCase> {};
-
-TEST_P(HeldCheckTest, ChecksFallingWhileADialogIsOpenRunOnceItClosed) {
-    const HeldCheckCase &c = GetParam();
-    WriteSettings(RunningSettings());
-    form::TfrmMain &form = Open();
-    ASSERT_EQ(runner_.Checks(), 1);
-    runner_.checkAnswer = "";
-    int checksWhileOpen = -1;
-    const auto whileOpen = [&] {
-        Tick();
-        Tick();
-        if (c.pausedMeanwhile)
-            view_.Click(Control::mnuPause);
-        checksWhileOpen = runner_.Checks() - 1;
+TEST_F(ScheduleTest, ChecksFallingWhileADialogIsOpenRunOnceItClosed) {
+    const struct {
+        const char *name;
+        Control dialogButton;
+        bool pausedMeanwhile;
+        int checksAfterClose;
+    } rows[] = {
+        {"the log viewer", Control::btnViewLog, false, 1},
+        {"the log viewer, paused meanwhile", Control::btnViewLog, true, 0},
+        {"the file dialog", Control::spdCOpenDir, false, 1},
     };
-    (c.dialogButton == Control::btnViewLog ? view_.whileLogViewerOpen : view_.whileFileDialogOpen) = whileOpen;
-    view_.Click(c.dialogButton);
+    for (const auto &c : rows) {
+        SCOPED_TRACE(c.name);
+        NextRow();
+        WriteSettings(RunningSettings());
+        Open();
+        ASSERT_EQ(runner_.Checks(), 1);
+        runner_.checkAnswer = "";
+        int checksWhileOpen = -1;
+        const auto whileOpen = [&] {
+            Tick();
+            Tick();
+            if (c.pausedMeanwhile)
+                view_.Click(Control::mnuPause);
+            checksWhileOpen = runner_.Checks() - 1;
+        };
+        (c.dialogButton == Control::btnViewLog ? view_.whileLogViewerOpen : view_.whileFileDialogOpen) = whileOpen;
+        view_.Click(c.dialogButton);
 
-    EXPECT_EQ(checksWhileOpen, 0) << "nothing runs behind the dialog";
-    EXPECT_EQ(runner_.Checks() - 1, c.checksAfterClose);
-    EXPECT_TRUE(view_.boxes.empty()) << "a tick's failed check is only logged";
+        EXPECT_EQ(checksWhileOpen, 0) << "nothing runs behind the dialog";
+        EXPECT_EQ(runner_.Checks() - 1, c.checksAfterClose);
+        EXPECT_TRUE(view_.boxes.empty()) << "a tick's failed check is only logged";
+    }
 }
-
-INSTANTIATE_TEST_SUITE_P(Dialogs, HeldCheckTest,
-                         ::testing::Values(HeldCheckCase{"LogViewer", Control::btnViewLog, false, 1},
-                                           HeldCheckCase{"LogViewerPausedMeanwhile", Control::btnViewLog, true, 0},
-                                           HeldCheckCase{"FileDialog", Control::spdCOpenDir, false, 1}));
 
 TEST_F(ScheduleTest, TrayTipTellsTheStateInOneShortLine) {
     WriteSettings(RunningSettings());
@@ -284,10 +259,8 @@ TEST_F(ScheduleTest, ARefusalPausesTheWindowBeforeItsBoxUntilTheUserActs) {
                         {"Force Update", Control::btnForceUpdate}};
     for (const Row &row : rows) {
         SCOPED_TRACE(row.name);
-        std::filesystem::remove(SettingsPath());
+        NextRow();
         WriteSettings(RunningSettings());
-        view_.boxes.clear();
-        runner_.calls.clear();
         runner_.checkAnswer = "203.0.113.9";
         runner_.updateAnswer = "badauth";
         bool pausedUnderTheBox = false;
@@ -316,7 +289,6 @@ TEST_F(ScheduleTest, ARefusalPausesTheWindowBeforeItsBoxUntilTheUserActs) {
         EXPECT_EQ(runner_.Updates(), 2);
         EXPECT_EQ(view_[Control::lblPaused].toolTip, "");
         EXPECT_EQ(view_.trayTip.find(paused), std::string::npos) << view_.trayTip;
-        Close();
     }
 }
 
@@ -325,23 +297,17 @@ TEST_F(ScheduleTest, APasswordOverPlainHttpIsShownOnceWhenTheUserCommitsToTheSet
         "Update: WARNING - the password is sent unencrypted to ddns.plain.example; choose HTTPS or None";
     for (const Control first : {Control::btnUnpause, Control::btnSaveConfig}) {
         SCOPED_TRACE(form::ControlName(first));
-        std::vector<std::string> settings = PausedSettings();
-        settings.push_back("FSET_UPD_Protocol=1"); // HTTP
-        settings.push_back("FSET_UPD_Server=ddns.plain.example");
-        WriteSettings(settings);
-        view_.boxes.clear();
+        NextRow();
+        WriteSettings(With(PausedSettings(), {"FSET_UPD_Protocol=1" /* HTTP */, "FSET_UPD_Server=ddns.plain.example"}));
         Open();
         EXPECT_TRUE(view_.boxes.empty()) << "nothing at the start";
         view_.Click(first);
-        ASSERT_EQ(view_.boxes.size(), 1u);
-        EXPECT_EQ(view_.boxes[0].kind, BoxKind::Warning);
-        EXPECT_EQ(view_.boxes[0].text, warning);
+        EXPECT_EQ(view_.boxes, (Boxes{{BoxKind::Warning, "Warning", warning}}));
         view_.Click(Control::btnSaveConfig);
         view_.Click(Control::mnuPause);
         view_.Click(Control::btnUnpause);
         EXPECT_EQ(view_.boxes.size(), 1u) << "once a run";
         EXPECT_NE(ReadBytes(LogPath()).find(warning), std::string::npos) << "and logged";
-        Close();
     }
 }
 

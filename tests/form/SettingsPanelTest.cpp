@@ -7,9 +7,7 @@ namespace {
 using SettingsPanelTest = FormTest;
 
 TEST_F(SettingsPanelTest, EmptyStoredEndpointsShowTheirDefaultsAndAreStoredBack) {
-    std::vector<std::string> lines = PausedSettings();
-    lines.push_back("FSET_CIP_Protocol=1");
-    WriteSettings(lines);
+    WriteSettings(With(PausedSettings(), {"FSET_CIP_Protocol=1"}));
     Open();
     EXPECT_EQ(view_[Control::edtPort].text, "443");
     EXPECT_EQ(view_[Control::edtServer].text, "ddns.example.net");
@@ -37,9 +35,7 @@ TEST_F(SettingsPanelTest, FirstRunKeepsTheListDefaultsAndRedAccountLabels) {
 }
 
 TEST_F(SettingsPanelTest, AnAccountLabelTurnsNormalOnceItsFieldHoldsTextNeverRedAgain) {
-    std::vector<std::string> lines = PausedSettings();
-    lines[3] = "FSET_Pass=";
-    WriteSettings(lines);
+    WriteSettings(With(PausedSettings(), {"FSET_Pass="}));
     Open();
     EXPECT_FALSE(view_[Control::lblUser].alert);
     EXPECT_TRUE(view_[Control::lblPass].alert);
@@ -133,9 +129,7 @@ TEST_F(SettingsPanelTest, TypedAuthenticationMatchingNoEntryIsStoredAsNoneAndNot
 }
 
 TEST_F(SettingsPanelTest, UncheckingStartWithWindowsDeletesTheEntryAndShowingDoesNotWriteItAgain) {
-    std::vector<std::string> lines = PausedSettings();
-    lines[1] = "FSET_StartWithWindows=TRUE";
-    WriteSettings(lines);
+    WriteSettings(With(PausedSettings(), {"FSET_StartWithWindows=TRUE"}));
     autostart_.present = true;
     form::TfrmMain &form = Open();
     ASSERT_TRUE(autostart_.writes.empty());

@@ -65,6 +65,7 @@ TEST_F(StartupTest, WaitsForTheDataFolderReadingAndWritingNothingUntilItComes) {
     } cases[] = {{"the lock comes", false}, {"terminated while waiting", true}};
     for (const auto &c : cases) {
         SCOPED_TRACE(c.name);
+        NextRow();
         WriteSettings(RunningSettings());
         WriteBytes(LogPath(), "1/2/26 10:00:00\tCheck:  earlier\r\n");
         const std::string settings = ReadBytes(SettingsPath());
@@ -74,8 +75,6 @@ TEST_F(StartupTest, WaitsForTheDataFolderReadingAndWritingNothingUntilItComes) {
             why = "in use by another copy";
             return !held;
         };
-        view_ = FakeMainView();
-        runner_.calls.clear();
         form::TfrmMain &form = Open();
         EXPECT_TRUE(view_.trayIconShown);
         EXPECT_EQ(view_.trayTip, "Windows DDNS Client\nwaiting for " + DataDir() + ": in use by another copy");
@@ -110,55 +109,45 @@ TEST_F(StartupTest, WaitsForTheDataFolderReadingAndWritingNothingUntilItComes) {
     }
 }
 
-struct UnreadableCase {
-    const char *name;
-    bool appends; // a check adds a line to the log
-};
+TEST_F(StartupTest, UnreadableSettingsOpenPausedAndAreNeverWrittenOver) {
+    for (const bool appends : {false, true}) {
+        SCOPED_TRACE(appends ? "a check adds a line to the log" : "the log as loaded");
+        NextRow();
+        // A folder in its place cannot be read as a file, even by root or under Wine.
+        std::filesystem::create_directory(SettingsPath());
+        std::string longLog;
+        for (int i = 0; i < 600; ++i)
+            longLog += "1/2/26 10:00:00\tCheck:  line " + std::to_string(i) + "\r\n";
+        WriteBytes(LogPath(), longLog);
 
-void PrintTo(const UnreadableCase &c, std::ostream *out) {
-    *out << c.name;
-}
+        form::TfrmMain &form = Open();
+        ASSERT_EQ(view_.boxes.size(), 1u);
+        EXPECT_EQ(view_.boxes[0].kind, BoxKind::FileError);
+        EXPECT_EQ(view_.boxes[0].caption, "Windows DDNS Client");
+        EXPECT_EQ(view_.boxes[0].text.rfind("Cannot open file \"", 0), 0u) << view_.boxes[0].text;
+        EXPECT_TRUE(view_.visible);
+        EXPECT_TRUE(view_[Control::lblPaused].visible);
+        EXPECT_FALSE(form.dm().FSET_FirstRun);
+        EXPECT_TRUE(runner_.calls.empty());
+        EXPECT_TRUE(autostart_.writes.empty()) << "the login entry is left alone";
+        EXPECT_EQ(autostart_.removes, 0);
+        // Nothing is known of the stored choice: the list keeps its own default entry.
+        EXPECT_EQ(view_.Text(Control::cmbCAuthType), "Basic");
+        if (appends) {
+            view_.Type(Control::edtUser, "alice");
+            view_.Type(Control::edtPass, "secret");
+            view_.Click(Control::btnForceUpdate);
+            longLog = ReadBytes(LogPath());
+        }
 
-class UnreadableSettingsTest : public FormTest, public ::testing::WithParamInterface<UnreadableCase> {};
-
-TEST_P(UnreadableSettingsTest, OpenPausedAndAreNeverWrittenOver) {
-    // A folder in its place cannot be read as a file, even by root or under Wine.
-    std::filesystem::create_directory(SettingsPath());
-    std::string longLog;
-    for (int i = 0; i < 600; ++i)
-        longLog += "1/2/26 10:00:00\tCheck:  line " + std::to_string(i) + "\r\n";
-    WriteBytes(LogPath(), longLog);
-
-    form::TfrmMain &form = Open();
-    ASSERT_EQ(view_.boxes.size(), 1u);
-    EXPECT_EQ(view_.boxes[0].kind, BoxKind::FileError);
-    EXPECT_EQ(view_.boxes[0].caption, "Windows DDNS Client");
-    EXPECT_EQ(view_.boxes[0].text.rfind("Cannot open file \"", 0), 0u) << view_.boxes[0].text;
-    EXPECT_TRUE(view_.visible);
-    EXPECT_TRUE(view_[Control::lblPaused].visible);
-    EXPECT_FALSE(form.dm().FSET_FirstRun);
-    EXPECT_TRUE(runner_.calls.empty());
-    EXPECT_TRUE(autostart_.writes.empty()) << "the login entry is left alone";
-    EXPECT_EQ(autostart_.removes, 0);
-    // Nothing is known of the stored choice: the list keeps its own default entry.
-    EXPECT_EQ(view_.Text(Control::cmbCAuthType), "Basic");
-    if (GetParam().appends) {
-        view_.Type(Control::edtUser, "alice");
-        view_.Type(Control::edtPass, "secret");
-        view_.Click(Control::btnForceUpdate);
-        longLog = ReadBytes(LogPath());
+        Close();
+        EXPECT_TRUE(std::filesystem::is_directory(SettingsPath()));
+        EXPECT_TRUE(std::filesystem::is_empty(SettingsPath()));
+        // Not trimmed to the default bound of a settings file that was never read.
+        EXPECT_EQ(ReadBytes(LogPath()), longLog);
+        EXPECT_EQ(std::count(longLog.begin(), longLog.end(), '\n'), appends ? 602 : 600);
     }
-
-    Close();
-    EXPECT_TRUE(std::filesystem::is_directory(SettingsPath()));
-    EXPECT_TRUE(std::filesystem::is_empty(SettingsPath()));
-    // Not trimmed to the default bound of a settings file that was never read.
-    EXPECT_EQ(ReadBytes(LogPath()), longLog);
-    EXPECT_EQ(std::count(longLog.begin(), longLog.end(), '\n'), GetParam().appends ? 602 : 600);
 }
-
-INSTANTIATE_TEST_SUITE_P(Log, UnreadableSettingsTest,
-                         ::testing::Values(UnreadableCase{"AsLoaded", false}, UnreadableCase{"Appended", true}));
 
 TEST_F(StartupTest, UnreadableLogIsReportedAndTheProgramGoesOn) {
     WriteSettings(RunningSettings());
@@ -173,70 +162,50 @@ TEST_F(StartupTest, UnreadableLogIsReportedAndTheProgramGoesOn) {
     EXPECT_TRUE(std::filesystem::is_empty(LogPath()));
 }
 
-struct IntervalCase {
-    const char *stored;
-    int timerMs;
-    int entry; // selected interval entry after showing
-    const char *saved;
-};
-
-void PrintTo(const IntervalCase &c, std::ostream *out) {
-    *out << "FSET_Interval=" << c.stored;
+TEST_F(StartupTest, AStoredIntervalBoundsTheTimerAndIsStoredBounded) {
+    const struct {
+        const char *stored;
+        int timerMs;
+        int entry; // selected interval entry after showing
+        const char *saved;
+    } rows[] = {
+        {"2", 300000, 0, "5"},    {"15", 900000, 2, "15"},  {"45", 2700000, 0, "45"},
+        {"60", 3600000, 5, "60"}, {"90", 3600000, 5, "60"}, {"100000", 3600000, 5, "60"},
+    };
+    for (const auto &c : rows) {
+        SCOPED_TRACE(std::string("FSET_Interval=") + c.stored);
+        NextRow();
+        WriteSettings(With(PausedSettings(), {std::string("FSET_Interval=") + c.stored}));
+        Open();
+        view_.Click(Control::mnuPause); // running: the timer starts
+        EXPECT_EQ(view_.timerMs, c.timerMs);
+        EXPECT_EQ(view_[Control::cmbUpdInterval].entry, c.entry);
+        Close();
+        EXPECT_TRUE(FileHasLine(SettingsPath(), std::string("FSET_Interval=") + c.saved));
+    }
 }
 
-class StoredIntervalTest : public FormTest, public ::testing::WithParamInterface<IntervalCase> {};
-
-TEST_P(StoredIntervalTest, BoundsTheTimerAndStoresTheBoundedValue) {
-    const IntervalCase &c = GetParam();
-    std::vector<std::string> lines = PausedSettings();
-    lines.push_back(std::string("FSET_Interval=") + c.stored);
-    WriteSettings(lines);
-    Open();
-    view_.Click(Control::mnuPause); // running: the timer starts
-    EXPECT_EQ(view_.timerMs, c.timerMs);
-    EXPECT_EQ(view_[Control::cmbUpdInterval].entry, c.entry);
-    Close();
-    EXPECT_TRUE(FileHasLine(SettingsPath(), std::string("FSET_Interval=") + c.saved));
+TEST_F(StartupTest, AStoredPositionIsUsedOnlyWhenPositiveAndOnAScreen) {
+    // The view starts centred at 200,150.
+    const struct {
+        const char *x;
+        const char *y;
+        form::Point shown;
+    } rows[] = {
+        {"40", "30", {40, 30}}, {"40", "0", {40, 150}},         {"-1", "-1", {200, 150}},
+        {"0", "0", {200, 150}}, {"40000", "30000", {200, 150}},
+    };
+    for (const auto &c : rows) {
+        SCOPED_TRACE(std::string(c.x) + "," + c.y);
+        NextRow();
+        WriteSettings(With(PausedSettings(), {std::string("FSET_FrmX=") + c.x, std::string("FSET_FrmY=") + c.y}));
+        Open();
+        EXPECT_EQ(view_.position, c.shown);
+    }
 }
-
-INSTANTIATE_TEST_SUITE_P(Intervals, StoredIntervalTest,
-                         ::testing::Values(IntervalCase{"2", 300000, 0, "5"}, IntervalCase{"15", 900000, 2, "15"},
-                                           IntervalCase{"45", 2700000, 0, "45"}, IntervalCase{"60", 3600000, 5, "60"},
-                                           IntervalCase{"90", 3600000, 5, "60"},
-                                           IntervalCase{"100000", 3600000, 5, "60"}));
-
-struct PositionCase {
-    const char *x;
-    const char *y;
-    form::Point shown;
-};
-
-void PrintTo(const PositionCase &c, std::ostream *out) {
-    *out << c.x << "," << c.y;
-}
-
-class StoredPositionTest : public FormTest, public ::testing::WithParamInterface<PositionCase> {};
-
-TEST_P(StoredPositionTest, IsUsedOnlyWhenPositiveAndOnAScreen) {
-    const PositionCase &c = GetParam();
-    std::vector<std::string> lines = PausedSettings();
-    lines.push_back(std::string("FSET_FrmX=") + c.x);
-    lines.push_back(std::string("FSET_FrmY=") + c.y);
-    WriteSettings(lines);
-    Open();
-    EXPECT_EQ(view_.position, c.shown);
-}
-
-// The view starts centred at 200,150.
-INSTANTIATE_TEST_SUITE_P(Positions, StoredPositionTest,
-                         ::testing::Values(PositionCase{"40", "30", {40, 30}}, PositionCase{"40", "0", {40, 150}},
-                                           PositionCase{"-1", "-1", {200, 150}}, PositionCase{"0", "0", {200, 150}},
-                                           PositionCase{"40000", "30000", {200, 150}}));
 
 TEST_F(StartupTest, ShowingWritesAMissingLoginEntryWhileTheSettingIsOn) {
-    std::vector<std::string> lines = PausedSettings();
-    lines[1] = "FSET_StartWithWindows=TRUE";
-    WriteSettings(lines);
+    WriteSettings(With(PausedSettings(), {"FSET_StartWithWindows=TRUE"}));
     Open();
     ASSERT_EQ(autostart_.writes.size(), 1u);
     EXPECT_EQ(autostart_.writes[0], ExePath());
