@@ -229,9 +229,7 @@ TEST_F(KnownServicesTest, AChosenServiceIsSavedWithItsFieldsEmptyAndShownAgain) 
 // An id this version has no row for (a newer version's, a typing slip) filled no empty
 // endpoint key: the account would go to the default host unasked.
 TEST_F(KnownServicesTest, AStoredServiceNoRowHasOpensPausedAndSaysSoBeforeAnythingIsSent) {
-    std::vector<std::string> lines = RunningSettings();
-    lines.emplace_back("FSET_UPD_Service=dynn");
-    WriteSettings(lines);
+    WriteSettings(With(RunningSettings(), {"FSET_UPD_Service=dynn"}));
     form::TfrmMain &form = Open();
     EXPECT_TRUE(view_.visible);
     EXPECT_TRUE(view_[Control::lblPaused].visible);
