@@ -249,27 +249,6 @@ TEST_F(MainWindowTest, TheCheckTimerBringsTheCheckAfterAWake) {
     EXPECT_FALSE(timer->isActive()) << "nothing more is due";
 }
 
-TEST_F(MainWindowTest, BoxesAreRealMessageBoxesWithPlainText) {
-    WriteRunningSettings();
-    runner_.checkAnswer = "203.0.113.9";
-    runner_.updateAnswer = "nochg <b>203.0.113.9</b>";
-    ModalAnswerer answerer({QMessageBox::Ok, QMessageBox::No});
-    Open();
-    Settle();
-    ASSERT_EQ(answerer.boxes.size(), 1u);
-    EXPECT_EQ(answerer.boxes[0].caption, "Warning");
-    EXPECT_EQ(answerer.boxes[0].icon, QMessageBox::Warning);
-    EXPECT_EQ(answerer.boxes[0].text, "Update: nochg <b>203.0.113.9</b> (the service already had this address)");
-    EXPECT_EQ(answerer.boxes[0].format, Qt::PlainText);
-
-    window_->show();
-    QTest::mouseClick(Find<QPushButton>("btnTerminate"), Qt::LeftButton);
-    ASSERT_EQ(answerer.boxes.size(), 2u);
-    EXPECT_EQ(answerer.boxes[1].caption, "Confirm");
-    EXPECT_EQ(answerer.boxes[1].icon, QMessageBox::Question);
-    EXPECT_FALSE(form_->AllowClose()) << "answered No";
-}
-
 // Notes whether a window was blocked by a modal one when it was shown or since.
 class BlockedWatch : public QObject {
 public:
@@ -284,6 +263,46 @@ protected:
         return QObject::eventFilter(watched, event);
     }
 };
+
+// The notification area's icon is a window of its own (the tray protocol of X11 embeds one):
+// a box that blocked every window of the program would leave the tray menu and tip dead.
+TEST_F(MainWindowTest, BoxesAreRealMessageBoxesWithPlainTextModalToTheMainWindowOnly) {
+    WriteRunningSettings();
+    runner_.checkAnswer = "203.0.113.9";
+    runner_.updateAnswer = "nochg <b>203.0.113.9</b>";
+    QWidget trayIconWindow(nullptr, Qt::Window | Qt::FramelessWindowHint);
+    BlockedWatch trayWatch;
+    BlockedWatch mainWatch;
+    bool trayBlocked = true;
+    bool mainBlocked = false;
+    ModalAnswerer answerer({QMessageBox::Ok, QMessageBox::No});
+    answerer.onModal = [&](QWidget *) {
+        Settle();
+        trayBlocked = trayWatch.blocked;
+        mainBlocked = mainWatch.blocked;
+        return false;
+    };
+    Open();
+    window_->show();
+    trayIconWindow.show();
+    window_->windowHandle()->installEventFilter(&mainWatch);
+    trayIconWindow.windowHandle()->installEventFilter(&trayWatch);
+    for (int i = 0; i < 20 && answerer.boxes.empty(); ++i)
+        Settle();
+    ASSERT_EQ(answerer.boxes.size(), 1u);
+    EXPECT_EQ(answerer.boxes[0].caption, "Warning");
+    EXPECT_EQ(answerer.boxes[0].icon, QMessageBox::Warning);
+    EXPECT_EQ(answerer.boxes[0].text, "Update: nochg <b>203.0.113.9</b> (the service already had this address)");
+    EXPECT_EQ(answerer.boxes[0].format, Qt::PlainText);
+    EXPECT_FALSE(trayBlocked);
+    EXPECT_TRUE(mainBlocked) << "modal to the main window";
+
+    QTest::mouseClick(Find<QPushButton>("btnTerminate"), Qt::LeftButton);
+    ASSERT_EQ(answerer.boxes.size(), 2u);
+    EXPECT_EQ(answerer.boxes[1].caption, "Confirm");
+    EXPECT_EQ(answerer.boxes[1].icon, QMessageBox::Question);
+    EXPECT_FALSE(form_->AllowClose()) << "answered No";
+}
 
 TEST_F(MainWindowTest, TheHostnameBoxShowsItsTwoLinesAsWritten) {
     const QString first = "Hostname cannot be empty. Please place dash (minus sign) and/or contact";
@@ -310,37 +329,6 @@ TEST_F(MainWindowTest, TheHostnameBoxShowsItsTwoLinesAsWritten) {
     ASSERT_EQ(answerer.boxes.size(), 1u);
     EXPECT_EQ(shown, first + "\nweb administrator for a correct value");
     EXPECT_TRUE(fits) << "one line of the text is one line of the box";
-}
-
-// The notification area's icon is a window of its own (the tray protocol of X11 embeds one):
-// a box that blocked every window of the program would leave the tray menu and tip dead.
-TEST_F(MainWindowTest, TheEnginesBoxBlocksTheMainWindowOnly) {
-    WriteRunningSettings();
-    runner_.checkAnswer = "203.0.113.9";
-    runner_.updateAnswer = "nochg 203.0.113.9";
-    QWidget trayIconWindow(nullptr, Qt::Window | Qt::FramelessWindowHint);
-    BlockedWatch trayWatch;
-    BlockedWatch mainWatch;
-    bool trayBlocked = true;
-    bool mainBlocked = false;
-    ModalAnswerer answerer;
-    answerer.onModal = [&](QWidget *) {
-        Settle();
-        trayBlocked = trayWatch.blocked;
-        mainBlocked = mainWatch.blocked;
-        return false;
-    };
-    Open();
-    window_->show();
-    trayIconWindow.show();
-    window_->windowHandle()->installEventFilter(&mainWatch);
-    trayIconWindow.windowHandle()->installEventFilter(&trayWatch);
-    for (int i = 0; i < 20 && answerer.boxes.empty(); ++i)
-        Settle();
-    ASSERT_EQ(answerer.boxes.size(), 1u);
-    EXPECT_EQ(answerer.boxes[0].caption, "Warning");
-    EXPECT_FALSE(trayBlocked);
-    EXPECT_TRUE(mainBlocked) << "modal to the main window";
 }
 
 // The tray's Terminate (false) or a termination signal (true) while the start's box is open.
