@@ -5,6 +5,7 @@
 // Qt's offscreen platform, so no test touches the user's files or display.
 
 #include "tests/support/Files.h"
+#include "tests/support/Wait.h"
 
 #include <fcntl.h>
 #include <signal.h>
@@ -16,11 +17,9 @@
 #include <chrono>
 #include <cstdlib>
 #include <filesystem>
-#include <functional>
 #include <optional>
 #include <stdexcept>
 #include <string>
-#include <thread>
 #include <vector>
 
 namespace zevlo::program {
@@ -28,36 +27,10 @@ namespace zevlo::program {
 namespace fs = std::filesystem;
 using namespace std::chrono_literals;
 
+using test::IniValue;
 using test::ReadBytes;
+using test::WaitFor;
 using test::WriteBytes;
-
-// The value of `key` in Settings.ini text (first match, names without regard to case).
-inline std::optional<std::string> IniValue(const std::string &text, const std::string &key) {
-    for (const std::string &line : test::Lines(text)) {
-        const auto equals = line.find('=');
-        if (equals == std::string::npos || equals != key.size())
-            continue;
-        bool same = true;
-        for (std::size_t i = 0; i < key.size(); ++i)
-            same = same && std::tolower(static_cast<unsigned char>(line[i])) ==
-                               std::tolower(static_cast<unsigned char>(key[i]));
-        if (same)
-            return line.substr(equals + 1);
-    }
-    return std::nullopt;
-}
-
-// Polls `condition` until it holds or the deadline passes.
-inline bool WaitFor(const std::function<bool()> &condition, std::chrono::milliseconds deadline = 20s) {
-    const auto end = std::chrono::steady_clock::now() + deadline;
-    for (;;) {
-        if (condition())
-            return true;
-        if (std::chrono::steady_clock::now() > end)
-            return false;
-        std::this_thread::sleep_for(20ms);
-    }
-}
 
 // A temporary root holding the program's folder, a home folder and a runtime folder.
 class ProgramFolder {

@@ -5,33 +5,17 @@
 
 #include "crypto/Password.h"
 #include "data/Tdm.h"
-#include "platform/Autostart.h"
-#include "platform/ProcessRunner.h"
+#include "tests/support/NoAutostart.h"
+#include "tests/support/ScriptedRunner.h"
 
 #include <chrono>
 #include <string>
 
 namespace zevlo::screenshot {
 
-// Every request ends at once with nothing printed.
-class SilentRunner : public platform::IProcessRunner {
-public:
-    platform::RunResult RunCommand(const std::string &, const std::string &) override { return Silence(); }
-    platform::RunResult RunProgram(const std::vector<std::string> &, const std::string &,
-                                   const std::optional<std::string> &) override {
-        return Silence();
-    }
-
-private:
-    static platform::RunResult Silence() { return {"", platform::ChildEnd::Exited, 0}; }
-};
-
-class NoAutostart : public platform::IAutostart {
-public:
-    bool IsPresent() override { return true; }
-    bool Write(const std::string &) override { return true; }
-    bool Remove() override { return true; }
-};
+using test::NoAutostart;
+// With nothing scripted every request ends at once with nothing printed.
+using SilentRunner = test::ScriptedRunner;
 
 // Paused, so that the window shows its marker and no check runs: a first start with the
 // account filled in and a service chosen, just before the first Unpause (the hint shows).

@@ -1,9 +1,8 @@
 // Stands in for curl.exe in the program tests, found along PATH. Appends a record of its
 // run to calls.txt beside itself ("call", then "arg:<hex>" per argument and "stdin:<hex>"),
 // then answers as answers.txt beside it says: lines "<part of an argument>\t<answer>", the
-// first match wins; the answer "hang" waits until the process is ended. An answer
-// "status=NNN <body>" is answered with that HTTP status (200 otherwise), written after the
-// body as curl writes its --write-out text.
+// first match wins; the answer "hang" waits until the process is ended. Status 200 follows
+// the answer as curl writes its --write-out text.
 #include "tests/support/Files.h"
 #include "tests/support/Hex.h"
 
@@ -73,12 +72,7 @@ int main(int argc, char **argv) {
             std::string answer = line.substr(tab + 1);
             if (answer == "hang")
                 Sleep(INFINITE);
-            std::string status = "200";
-            if (answer.rfind("status=", 0) == 0 && answer.size() >= 10) {
-                status = answer.substr(7, 3);
-                answer = answer.substr(answer.size() > 10 ? 11 : 10);
-            }
-            answer += WriteOut(argc, argv, status, answer.size());
+            answer += WriteOut(argc, argv, "200", answer.size());
             std::fwrite(answer.data(), 1, answer.size(), stdout);
             return 0;
         }

@@ -311,14 +311,11 @@ TEST_F(MainWindowTest, TheUsersActsReachTheirHandlers) {
     Click(Control::btnUnpause);
     ASSERT_EQ(boxes_.size(), 2u);
     EXPECT_EQ(boxes_[1].flags & MB_ICONMASK, static_cast<UINT>(MB_ICONERROR));
-    EXPECT_TRUE(Shown(Control::lblPaused));
-    EXPECT_TRUE(main_.Alert(Control::lblUser));
-    EXPECT_TRUE(runner_.calls.empty());
 
     // An edit: the label turns normal as soon as its field holds text.
+    ASSERT_TRUE(main_.Alert(Control::lblUser));
     Type(Control::edtUser, U'a');
     EXPECT_FALSE(main_.Alert(Control::lblUser));
-    EXPECT_TRUE(main_.Alert(Control::lblPass));
 }
 
 TEST_F(MainWindowTest, AValueSetThroughTheViewRunsNoHandler) {
@@ -466,19 +463,17 @@ TEST_F(MainWindowTest, TheTrayIconCarriesItsTipMenuAndCallback) {
 
     // A right click opens the menu with the items' texts; its choice runs the handler.
     std::vector<std::string> items;
+    UINT choice = IDM_mnuPause;
     main_.trackTrayMenu = [&](HMENU menu, HWND owner, POINT) -> UINT {
         EXPECT_EQ(owner, main_.Handle());
         items = MenuTexts(menu);
-        return IDM_mnuPause;
+        return choice;
     };
     ASSERT_TRUE(Shown(Control::lblPaused));
     TrayClick(WM_RBUTTONDOWN);
     EXPECT_EQ(items, (std::vector<std::string>{"Show", "Terminate", "Unpause"}));
     EXPECT_FALSE(Shown(Control::lblPaused)) << "mnuPause unpaused";
-    main_.trackTrayMenu = [&](HMENU menu, HWND, POINT) -> UINT {
-        items = MenuTexts(menu);
-        return IDM_mnuTerminate;
-    };
+    choice = IDM_mnuTerminate;
     TrayClick(WM_RBUTTONDOWN);
     EXPECT_EQ(items[2], "Pause");
     EXPECT_TRUE(form_->Terminating());

@@ -7,6 +7,7 @@
 #include "tests/support/Files.h"
 #include "tests/support/Hex.h"
 #include "tests/support/TempFolder.h"
+#include "tests/support/Wait.h"
 
 #include <gtest/gtest.h>
 
@@ -16,7 +17,6 @@
 #include <functional>
 #include <optional>
 #include <string>
-#include <thread>
 
 #ifndef ZEVLO_PROGRAM_FROM_TESTS
 #error "ZEVLO_PROGRAM_FROM_TESTS must name Zevlo.exe relative to the tests"
@@ -33,17 +33,6 @@ constexpr const char *kNewAddress = "203.0.113.9";
 
 bool Exists(const std::string &path) {
     return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES;
-}
-
-// Polls until the condition holds; false once the deadline passed.
-bool WaitFor(const std::function<bool()> &condition, std::chrono::milliseconds deadline = 30s) {
-    const auto end = std::chrono::steady_clock::now() + deadline;
-    while (!condition()) {
-        if (std::chrono::steady_clock::now() > end)
-            return false;
-        std::this_thread::sleep_for(50ms);
-    }
-    return true;
 }
 
 struct FindWindowOf {
@@ -98,9 +87,15 @@ public:
     bool Started() const { return started_; }
     bool Running() const { return started_ && WaitForSingleObject(process_.hProcess, 0) == WAIT_TIMEOUT; }
 
-    // The exit status once it ended within the deadline.
+    // The exit status once it ended within the deadline. What it sends to this thread's
+    // windows meanwhile is taken: the test's tray gets the icon's removal at the end.
     std::optional<DWORD> WaitExit(std::chrono::milliseconds deadline = 20s) const {
-        if (!started_ || WaitForSingleObject(process_.hProcess, static_cast<DWORD>(deadline.count())) != WAIT_OBJECT_0)
+        const auto ended = [this] {
+            MSG message;
+            PeekMessageA(&message, nullptr, 0, 0, PM_NOREMOVE);
+            return !Running();
+        };
+        if (!started_ || !WaitFor(ended, deadline))
             return std::nullopt;
         DWORD status = 0;
         GetExitCodeProcess(process_.hProcess, &status);
@@ -133,23 +128,17 @@ private:
     bool started_ = false;
 };
 
-// Ends the session as Windows does: the question, then the end. The sends fail when the
-// program does not answer within the bound.
-void EndSession(HWND window) {
+// Ends the session as Windows does: the question, then the end, and the program exits with
+// 0. The sends fail when the program does not answer within the bound.
+void EndSession(const Program &program, HWND window = nullptr) {
+    window = window != nullptr ? window : program.WaitForMainWindow(false);
     DWORD_PTR answer = 0;
     ASSERT_NE(SendMessageTimeoutA(window, WM_QUERYENDSESSION, 0, ENDSESSION_LOGOFF, SMTO_NORMAL, 10000, &answer), 0)
         << "no answer to WM_QUERYENDSESSION";
     EXPECT_EQ(answer, static_cast<DWORD_PTR>(TRUE));
     ASSERT_NE(SendMessageTimeoutA(window, WM_ENDSESSION, TRUE, ENDSESSION_LOGOFF, SMTO_NORMAL, 10000, &answer), 0)
         << "no answer to WM_ENDSESSION";
-}
-
-std::optional<std::string> IniValue(const std::string &text, const std::string &key) {
-    const std::string prefix = key + "=";
-    for (const std::string &line : Lines(text))
-        if (line.compare(0, prefix.size(), prefix) == 0)
-            return line.substr(prefix.size());
-    return std::nullopt;
+    EXPECT_EQ(program.WaitExit(), 0u);
 }
 
 class ProgramTest : public ::testing::Test {
@@ -225,54 +214,49 @@ bool HasArgWith(const std::vector<std::string> &args, const std::string &part) {
     return false;
 }
 
-TEST_F(ProgramTest, ARunningStartChecksUpdatesAndLogs) {
-    WriteSettings(false);
-    Answer(kNewAddress, std::string("good ") + kNewAddress);
-    const auto program = Start();
-
-    // The new address is saved once the update was answered.
-    ASSERT_TRUE(WaitFor([&] { return IniValue(Settings(), "FSET_LAST_IP") == kNewAddress; }))
-        << "settings:\n"
-        << Settings() << "\nlog:\n"
-        << Log();
-    const std::vector<Call> calls = Calls();
-    ASSERT_EQ(calls.size(), 2u);
-    EXPECT_TRUE(HasArgWith(calls[0].args, "/checkip"));
-    EXPECT_TRUE(HasArgWith(calls[1].args, "/v3/update"));
-    EXPECT_TRUE(HasArgWith(calls[1].args, "hostname=home.example.net"));
-    EXPECT_TRUE(HasArgWith(calls[1].args, std::string("myip=") + kNewAddress));
-    // The password goes on curl's standard input, never on its command line.
-    EXPECT_NE(calls[1].input.find("alice:s3cret"), std::string::npos) << calls[1].input;
-    EXPECT_FALSE(HasArgWith(calls[1].args, "s3cret"));
-    EXPECT_NE(Log().find(std::string("\tCheck: ")), std::string::npos) << Log();
-    EXPECT_NE(Log().find(kNewAddress), std::string::npos) << Log();
-
-    ASSERT_NO_FATAL_FAILURE(EndSession(program->WaitForMainWindow(false)));
-    EXPECT_EQ(program->WaitExit(), 0u);
-}
-
-TEST_F(ProgramTest, ARefusedUpdatePausesTheProgramBeforeItsBoxAndIsStored) {
-    WriteSettings(false);
-    Answer(kNewAddress, "badauth");
-    const auto program = Start();
-
-    HWND box = nullptr;
-    ASSERT_TRUE(WaitFor([&] { return (box = program->Box()) != nullptr && IsWindowVisible(box); }))
-        << "settings:\n"
-        << Settings() << "\nlog:\n"
-        << Log();
-    // Paused and stored by the time the box shows: nothing goes out until the user acts.
-    EXPECT_EQ(IniValue(Settings(), "FSET_StateIsPaused"), "TRUE");
-    const std::optional<std::string> refusal = IniValue(Settings(), "FSET_UPD_Refusal");
-    ASSERT_TRUE(refusal.has_value());
-    EXPECT_TRUE(refusal->ends_with(" badauth")) << *refusal;
-    EXPECT_EQ(refusal->find("s3cret"), std::string::npos);
-    EXPECT_NE(Log().find("Update: badauth (the service refused the user name or password)"), std::string::npos)
-        << Log();
-    EXPECT_EQ(Calls().size(), 2u);
-
-    ASSERT_NO_FATAL_FAILURE(EndSession(program->WaitForMainWindow(false)));
-    EXPECT_EQ(program->WaitExit(), 0u);
+// An accepted update stores the new address. A refused one pauses the program and is stored
+// by the time its box shows: nothing goes out until the user acts.
+TEST_F(ProgramTest, ARunningStartChecksAndUpdatesAndARefusalPausesBeforeItsBox) {
+    const struct {
+        std::string update;
+        const char *paused;
+        const char *logged;
+    } rows[] = {{std::string("good ") + kNewAddress, "FALSE", "\tCheck: "},
+                {"badauth", "TRUE", "Update: badauth (the service refused the user name or password)"}};
+    for (const auto &row : rows) {
+        SCOPED_TRACE(row.update);
+        DeleteFileA((BinDir() + "calls.txt").c_str());
+        WriteSettings(false);
+        Answer(kNewAddress, row.update);
+        const auto program = Start();
+        const bool refused = row.update == "badauth";
+        HWND box = nullptr;
+        ASSERT_TRUE(WaitFor([&] {
+            return refused ? (box = program->Box()) != nullptr && IsWindowVisible(box)
+                           : IniValue(Settings(), "FSET_LAST_IP") == kNewAddress;
+        })) << "settings:\n"
+            << Settings() << "\nlog:\n"
+            << Log();
+        const std::vector<Call> calls = Calls();
+        ASSERT_EQ(calls.size(), 2u);
+        EXPECT_TRUE(HasArgWith(calls[0].args, "/checkip"));
+        EXPECT_TRUE(HasArgWith(calls[1].args, "/v3/update"));
+        EXPECT_TRUE(HasArgWith(calls[1].args, "hostname=home.example.net"));
+        EXPECT_TRUE(HasArgWith(calls[1].args, std::string("myip=") + kNewAddress));
+        // The password goes on curl's standard input, never on its command line.
+        EXPECT_NE(calls[1].input.find("alice:s3cret"), std::string::npos) << calls[1].input;
+        EXPECT_FALSE(HasArgWith(calls[1].args, "s3cret"));
+        EXPECT_EQ(IniValue(Settings(), "FSET_StateIsPaused"), row.paused);
+        EXPECT_NE(Log().find(row.logged), std::string::npos) << Log();
+        EXPECT_NE(Log().find(kNewAddress), std::string::npos) << Log();
+        if (refused) {
+            const std::optional<std::string> refusal = IniValue(Settings(), "FSET_UPD_Refusal");
+            ASSERT_TRUE(refusal.has_value());
+            EXPECT_TRUE(refusal->ends_with(" badauth")) << *refusal;
+            EXPECT_EQ(refusal->find("s3cret"), std::string::npos);
+        }
+        ASSERT_NO_FATAL_FAILURE(EndSession(*program));
+    }
 }
 
 TEST_F(ProgramTest, ASecondCopyEndsAtOnce) {
@@ -297,8 +281,7 @@ TEST_F(ProgramTest, ASecondCopyEndsAtOnce) {
     }
     EXPECT_EQ(first->MainWindow(), window);
 
-    ASSERT_NO_FATAL_FAILURE(EndSession(window));
-    EXPECT_EQ(first->WaitExit(), 0u);
+    ASSERT_NO_FATAL_FAILURE(EndSession(*first, window));
 }
 
 TEST_F(ProgramTest, TheEndOfTheSessionDuringAHangingRequestSavesAndEndsAtOnce) {
@@ -311,9 +294,8 @@ TEST_F(ProgramTest, TheEndOfTheSessionDuringAHangingRequestSavesAndEndsAtOnce) {
 
     // While curl hangs the program still answers, and saves at the question.
     DeleteFileA(SettingsFile().c_str());
-    ASSERT_NO_FATAL_FAILURE(EndSession(window));
-    // Far less than the runner's 60 s bound: the hanging request was ended, not waited for.
-    EXPECT_EQ(program->WaitExit(), 0u);
+    // Ends far sooner than the runner's 60 s bound: the hanging request was ended, not waited for.
+    ASSERT_NO_FATAL_FAILURE(EndSession(*program, window));
     EXPECT_EQ(IniValue(Settings(), "FSET_LAST_IP"), kOldAddress);
     EXPECT_EQ(IniValue(Settings(), "FSET_User"), "alice");
     EXPECT_EQ(Calls().size(), 1u) << "nothing sent after the end";
@@ -398,13 +380,7 @@ TEST_F(ProgramTest, AStartWithoutAnAnswerTellsWhenTheNextTryComes) {
         << "tip: " << std::string(tray.Tip().begin(), tray.Tip().end());
     EXPECT_EQ(tray.Tip().rfind(L"Windows DDNS Client\ncheck failed: ", 0), 0u);
     EXPECT_EQ(Calls().size(), 1u);
-    ASSERT_NO_FATAL_FAILURE(EndSession(program->WaitForMainWindow(false)));
-    // Its icon goes at the end: the tray takes that message while the program ends.
-    EXPECT_TRUE(WaitFor([&] {
-        tray.Tip();
-        return !program->Running();
-    }));
-    EXPECT_EQ(program->WaitExit(), 0u);
+    ASSERT_NO_FATAL_FAILURE(EndSession(*program));
 }
 
 // The program is unpaused from its tray menu, which checks nothing (a check would hold the
@@ -432,22 +408,9 @@ TEST_F(ProgramTest, AWakeFromSleepBringsACheck) {
     ASSERT_TRUE(WaitFor([&] { return Calls().size() == 1; }, 25s)) << "log:\n" << Log();
     EXPECT_TRUE(HasArgWith(Calls()[0].args, "/checkip"));
 
-    ASSERT_NO_FATAL_FAILURE(EndSession(window));
-    EXPECT_EQ(program->WaitExit(), 0u);
+    ASSERT_NO_FATAL_FAILURE(EndSession(*program, window));
     EXPECT_EQ(IniValue(Settings(), "FSET_StateIsPaused"), "FALSE");
     EXPECT_EQ(Calls().size(), 1u);
-}
-
-TEST_F(ProgramTest, AFirstRunShowsTheWindowAndSendsNothing) {
-    Answer(kNewAddress, "good");
-    const auto program = Start();
-    const HWND window = program->WaitForMainWindow(true);
-    ASSERT_NE(window, nullptr) << "the window of a first run is shown";
-
-    ASSERT_NO_FATAL_FAILURE(EndSession(window));
-    EXPECT_EQ(program->WaitExit(), 0u);
-    EXPECT_FALSE(Exists(BinDir() + "calls.txt")) << "curl was started";
-    EXPECT_EQ(IniValue(Settings(), "FSET_StateIsPaused"), "TRUE");
 }
 
 // A string value under HKEY_CURRENT_USER that a test sets; the one it had comes back after.
@@ -505,17 +468,16 @@ protected:
     ScopedRegistryValue installFolder_{platform::win::kProductKey, platform::win::kInstallFolderValue};
 };
 
-BOOL CALLBACK AppendText(HWND child, LPARAM data) {
-    char text[2048] = {};
-    GetWindowTextA(child, text, sizeof text);
-    *reinterpret_cast<std::string *>(data) += std::string(text) + "\n";
-    return TRUE;
-}
-
 // The texts of a box's controls, one a line.
 std::string TextOfChildren(HWND window) {
     std::string text;
-    EnumChildWindows(window, AppendText, reinterpret_cast<LPARAM>(&text));
+    const auto append = [](HWND child, LPARAM data) -> BOOL {
+        char text[2048] = {};
+        GetWindowTextA(child, text, sizeof text);
+        *reinterpret_cast<std::string *>(data) += std::string(text) + "\n";
+        return TRUE;
+    };
+    EnumChildWindows(window, append, reinterpret_cast<LPARAM>(&text));
     return text;
 }
 
@@ -551,10 +513,14 @@ TEST_F(InstalledProgramTest, TheInstallersFolderRecordDecidesWhereTheFilesLive) 
         const auto program = StartAt(InstalledExe());
         const HWND window = program->WaitForMainWindow(true);
         ASSERT_NE(window, nullptr);
-        ASSERT_NO_FATAL_FAILURE(EndSession(window));
-        EXPECT_EQ(program->WaitExit(), 0u);
+        ASSERT_NO_FATAL_FAILURE(EndSession(*program, window));
         EXPECT_EQ(Exists(PerUserDir() + "Settings.ini"), c.perUser);
         EXPECT_EQ(Exists(InstalledDir() + "Settings.ini"), !c.perUser);
+        // A first run: the window shows, nothing is sent and the program stays paused.
+        EXPECT_FALSE(Exists(BinDir() + "calls.txt")) << "curl was started";
+        EXPECT_EQ(
+            IniValue(ReadBytes((c.perUser ? PerUserDir() : InstalledDir()) + "Settings.ini"), "FSET_StateIsPaused"),
+            "TRUE");
         for (const std::string &dir : {PerUserDir(), InstalledDir()})
             for (const char *name : {"Settings.ini", "log.txt"})
                 DeleteFileA((dir + name).c_str());
@@ -580,8 +546,7 @@ TEST_F(InstalledProgramTest, AFirstStartOffersToTakeOverThePortableCopyStartedAt
         PostMessageA(box, WM_COMMAND, yes ? IDYES : IDNO, 0);
         const HWND window = program->WaitForMainWindow(true);
         ASSERT_NE(window, nullptr);
-        ASSERT_NO_FATAL_FAILURE(EndSession(window));
-        EXPECT_EQ(program->WaitExit(), 0u);
+        ASSERT_NO_FATAL_FAILURE(EndSession(*program, window));
 
         const std::string perUserSettings = ReadBytes(PerUserDir() + "Settings.ini");
         if (yes) {

@@ -7,6 +7,7 @@
 #include "form/TfrmMain.h"
 #include "shell/win/LogWindow.h"
 #include "shell/win/MainWindow.h"
+#include "tests/support/NoAutostart.h"
 #include "tests/support/ScriptedRunner.h"
 #include "tests/support/TempFolder.h"
 
@@ -31,13 +32,6 @@ struct SeenBox {
     std::string text;
     std::string caption;
     UINT flags;
-};
-
-class NoAutostart final : public platform::IAutostart {
-public:
-    bool IsPresent() override { return true; }
-    bool Write(const std::string &) override { return true; }
-    bool Remove() override { return true; }
 };
 
 struct SeenIcon {
@@ -124,7 +118,7 @@ protected:
 
     zevlo::test::TempFolder folder_;
     zevlo::test::ScriptedRunner runner_;
-    NoAutostart autostart_;
+    zevlo::test::NoAutostart autostart_;
     LogWindow log_{GetModuleHandleA(nullptr)};
     MainWindow main_{GetModuleHandleA(nullptr), log_};
     std::unique_ptr<form::TfrmMain> form_;

@@ -1,5 +1,7 @@
 #include "tests/support/Files.h"
 
+#include <algorithm>
+#include <cctype>
 #include <stdexcept>
 
 #ifdef _WIN32
@@ -42,6 +44,17 @@ std::vector<std::string> Lines(const std::string &text) {
         start = end + 1;
     }
     return lines;
+}
+
+std::optional<std::string> IniValue(const std::string &text, const std::string &key) {
+    const auto same = [](char a, char b) {
+        return std::tolower(static_cast<unsigned char>(a)) == std::tolower(static_cast<unsigned char>(b));
+    };
+    for (const std::string &line : Lines(text))
+        if (line.size() > key.size() && line[key.size()] == '=' &&
+            std::equal(key.begin(), key.end(), line.begin(), same))
+            return line.substr(key.size() + 1);
+    return std::nullopt;
 }
 
 void WriteBytes(const std::string &path, std::string_view bytes) {

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -14,6 +15,9 @@ std::string ReadBytes(const std::string &path);
 
 // The lines of a text, without their ends ("\n" or "\r\n"); a last line needs none.
 std::vector<std::string> Lines(const std::string &text);
+
+// The value of `key` in Settings.ini text: the first line naming it, without regard to case.
+std::optional<std::string> IniValue(const std::string &text, const std::string &key);
 
 // Creates or replaces the file with exactly `bytes`; throws when that fails, so a test
 // never runs on a file it did not get.
