@@ -27,6 +27,8 @@ public:
     // The full path chosen, or empty when cancelled.
     virtual std::string ChooseSaveFile(const SaveDialog &dialog) = 0;
     virtual void ShowBox(BoxKind kind, const std::string &caption, const std::string &text) = 0;
+    // The viewer's form logic is going: no handler of it may run from now on.
+    virtual void FormGone() = 0;
 };
 
 } // namespace zevlo::form

@@ -89,6 +89,9 @@ public:
     virtual void ShowLogViewer() = 0;
     // Ends the event loop and every nested one (open boxes and dialogs included).
     virtual void EndEventLoops() = 0;
+    // The form logic is going: no handler of it may run from now on, also not for what the
+    // widgets do as they are destroyed later (a focused edit ends its editing).
+    virtual void FormGone() = 0;
 };
 
 } // namespace zevlo::form

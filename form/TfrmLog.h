@@ -16,6 +16,9 @@ namespace zevlo::form {
 class TfrmLog {
 public:
     TfrmLog(Tdm &dm, ILogView &view) : dm_(dm), view_(view) {}
+    ~TfrmLog() { view_.FormGone(); }
+    TfrmLog(const TfrmLog &) = delete;
+    TfrmLog &operator=(const TfrmLog &) = delete;
 
     // Every showing, once the viewer is on screen.
     void FormShow();

@@ -72,6 +72,7 @@ TfrmMain::TfrmMain(IMainView &view, ILogView &logView, MainServices services)
 }
 
 TfrmMain::~TfrmMain() {
+    view_.FormGone();
     view_.SetTrayIcon(false);
     frmLog_.reset();
     engine_.reset();

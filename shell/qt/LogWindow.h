@@ -37,6 +37,7 @@ public:
     void CopySelection() override;
     std::string ChooseSaveFile(const form::SaveDialog &dialog) override;
     void ShowBox(form::BoxKind kind, const std::string &caption, const std::string &text) override;
+    void FormGone() override { form_ = nullptr; }
 
 protected:
     void showEvent(QShowEvent *event) override;

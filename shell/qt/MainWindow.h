@@ -71,6 +71,7 @@ public:
     std::string ChooseFileToOpen(const std::string &current, const form::FileFilter &filter) override;
     void ShowLogViewer() override;
     void EndEventLoops() override;
+    void FormGone() override { form_ = nullptr; }
 
 protected:
     void closeEvent(QCloseEvent *event) override;

@@ -44,6 +44,7 @@ public:
     void CopySelection() override;
     std::string ChooseSaveFile(const form::SaveDialog &dialog) override;
     void ShowBox(form::BoxKind kind, const std::string &caption, const std::string &text) override;
+    void FormGone() override { form_ = nullptr; }
 
 private:
     static INT_PTR CALLBACK DialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam);

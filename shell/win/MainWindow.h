@@ -105,6 +105,7 @@ public:
     std::string ChooseFileToOpen(const std::string &current, const form::FileFilter &filter) override;
     void ShowLogViewer() override;
     void EndEventLoops() override;
+    void FormGone() override { form_ = nullptr; }
 
 private:
     static constexpr UINT_PTR kTimer1 = 1;

@@ -119,6 +119,7 @@ public:
     std::string ChooseFileToOpen(const std::string &current, const form::FileFilter &filter) override;
     void ShowLogViewer() override;
     void EndEventLoops() override { eventLoopsEnded = true; }
+    void FormGone() override { form = nullptr; }
 };
 
 class FakeLogView final : public form::ILogView {
@@ -144,6 +145,7 @@ public:
     void ShowBox(BoxKind kind, const std::string &caption, const std::string &text) override {
         boxes.push_back({kind, caption, text});
     }
+    void FormGone() override { form = nullptr; }
 };
 
 // The scripted runner as these tests use it: the service sees 198.51.100.7 and takes every

@@ -111,6 +111,9 @@ TEST_F(LifecycleTest, EveryWayOutKeepsWhatTheWindowShows) {
         EXPECT_TRUE(form.AllowClose());
         EXPECT_TRUE(form.FormCloseQuery()) << "the close is no longer refused";
         Close();
+        // The windows outlive the form: what their widgets do as they go must reach no handler.
+        EXPECT_EQ(view_.form, nullptr);
+        EXPECT_EQ(logView_.form, nullptr);
         for (const char *line :
              {"FSET_Hostname=other.example.org", "FSET_UPD_Port=8443", "FSET_UPD_Server=members.example.org",
               "FSET_UPD_BaseURI=/nic/update", "FSET_StateIsPaused=TRUE"})

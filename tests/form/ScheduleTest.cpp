@@ -226,7 +226,7 @@ TEST_F(ScheduleTest, ChecksFallingWhileADialogIsOpenRunOnceItClosed) {
 
 TEST_F(ScheduleTest, TrayTipTellsTheStateInOneShortLine) {
     WriteSettings(RunningSettings());
-    form::TfrmMain &form = Open();
+    Open();
     EXPECT_EQ(view_.trayTip.rfind("Windows DDNS Client\n198.51.100.7, checked ", 0), 0u) << view_.trayTip;
 
     runner_.checkAnswer = "203.0.113.9";
@@ -269,7 +269,7 @@ TEST_F(ScheduleTest, ARefusalPausesTheWindowBeforeItsBoxUntilTheUserActs) {
                                 !view_.timerActive && form_->dm().FSET_StateIsPaused &&
                                 FileHasLine(SettingsPath(), "FSET_StateIsPaused=TRUE");
         };
-        form::TfrmMain &form = Open();
+        Open();
         view_.whileBoxOpen = nullptr;
         ASSERT_EQ(view_.boxes.size(), 1u);
         EXPECT_EQ(view_.boxes[0].text, "Update: badauth (the service refused the user name or password)");
